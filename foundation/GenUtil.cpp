@@ -1,0 +1,3 @@
+#include "foundation/GenUtil.h"
+
+std::string ProgramVersion() { return BRISMARE_VERSION; }

@@ -1,0 +1,1 @@
+void brismare_placeholder_platform_qt() {}

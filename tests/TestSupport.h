@@ -1,0 +1,37 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+// A fresh directory, removed with everything in it at the end of the test.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  // The directory with a trailing '/'.
+  const std::string& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return path_ + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+void WriteTestFile(const std::string& path, std::string_view bytes);
+std::string ReadTestFile(const std::string& path);
+bool TestFileExists(const std::string& path);
+
+// Path of a file of the third-party test data, or "" when it is absent.
+std::string TestDataFile(std::string_view relative);
+
+// Skips the current test with a clear message when a test-data file is absent.
+#define REQUIRE_TESTDATA(var, relative)                                                 \
+  std::string var = TestDataFile(relative);                                             \
+  if (var.empty()) {                                                                    \
+    GTEST_SKIP() << "test data " << (relative) << " is absent (looked in "              \
+                 << BRISMARE_TESTDATA_DIR << ")";                                       \
+  }
