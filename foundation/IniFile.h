@@ -75,9 +75,14 @@ class TIniFile {
   void DeleteKey(std::string_view section, std::string_view key);
 
   bool Modified() const;
+  // The encoding the file was read in and will be written in (see FileBytes).
   TTextEncoding Encoding() const;
   // The whole text as it would be written (UTF-8, CR LF line ends).
   std::string Text() const;
+  // The bytes UpdateFile would write: Text() in the file's encoding, with
+  // the byte-order mark when the file had one. A Windows-1252 file whose
+  // text no longer fits the code page is written as UTF-8 instead.
+  std::string FileBytes() const;
   // Writes the file atomically when something changed; raises
   // EIniWriteError("Unable to write to <file name>") when that fails, and
   // then the old file is untouched.
