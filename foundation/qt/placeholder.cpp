@@ -1,1 +1,0 @@
-void brismare_placeholder_qt() {}
