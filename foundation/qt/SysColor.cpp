@@ -9,7 +9,7 @@ bool HaveApplication() { return qobject_cast<QApplication*>(QCoreApplication::in
 
 }  // namespace
 
-TSYSCOLOR::TSYSCOLOR() : saved_(QApplication::palette()), shaded_(saved_) {}
+TSYSCOLOR::TSYSCOLOR() : saved_(HaveApplication() ? QApplication::palette() : QPalette()), shaded_(saved_) {}
 
 TSYSCOLOR::~TSYSCOLOR() {
   if (shadedApplied_ && HaveApplication()) QApplication::setPalette(saved_);
