@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "ScopedEnv.h"
 #include "TestSupport.h"
 
 namespace {
@@ -53,6 +54,10 @@ TEST(RunProgram, ReportsExitCodesAndPassesArgumentsUnquoted) {
 
 TEST(RunProgram, MissingOrUnusableProgramsDoNotStart) {
   TTempDir dir;
+  // A search path entry the user may not read would turn "not found" into
+  // "permission denied", as the shell reports it too.
+  TScopedEnv env;
+  env.Set("PATH", "/usr/bin:/bin");
   std::string plain = dir / "not-a-program";
   WriteTestFile(plain, "data");
   ::chmod(plain.c_str(), 0644);
