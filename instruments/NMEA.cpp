@@ -1,0 +1,809 @@
+// The NMEA parser: acceptance (checksum, length), capture, pass-through,
+// talker tracking and the sentence handlers that fill TNMEAINFO.
+//
+// Handlers read their fields in a fixed order. Where a number cannot be read
+// the handler stops there; RMC, RMA, VTG, DBT, DPT, DTM and the wind
+// sentences then leave a marker of the failure (see each handler), the
+// others leave the record as it was.
+#include "instruments/NMEA.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "foundation/GenUtil.h"
+#include "foundation/NumText.h"
+#include "instruments/NMEAFields.h"
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * kPi;
+constexpr double kKnotToMs = 0.51444444444444444443;
+constexpr double kKmhToMs = 0.27777777777777777778;
+constexpr double kMsToKnot = 1.9438444924406047517;
+constexpr double kFeetPerMetre = 3.28;
+constexpr double kMetresPerFathom = 1.8288;
+// Radians per minute of arc.
+constexpr double kMinuteToRad = 2.908882086657216e-4;
+// Speed and course are derived from successive fixes at most this often.
+constexpr auto kDeriveInterval = std::chrono::seconds(6);
+// After the capture file could not be opened, the next attempt waits this long.
+constexpr auto kCaptureRetry = std::chrono::seconds(10);
+
+constexpr uint32_t PackId(char a, char b, char c) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(a)) |
+         static_cast<uint32_t>(static_cast<unsigned char>(b)) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(c)) << 16;
+}
+constexpr uint32_t PackId(const char (&s)[4]) { return PackId(s[0], s[1], s[2]); }
+
+double Normalised(double a) {
+  NormAngle(a);
+  return a;
+}
+
+double SignedNormalised(double a) {
+  NormAngleSigned(a);
+  return a;
+}
+
+// A filter of identifiers: "*" takes every sentence, otherwise the identifier
+// must occur in the text (an empty filter takes nothing).
+bool FilterTakes(const std::string& filter, std::string_view id) {
+  if (filter == "*") return true;
+  return !filter.empty() && !id.empty() && filter.find(id) != std::string::npos;
+}
+
+// A wind speed in metres per second from its value and unit letter.
+double WindSpeedMs(double value, std::string_view unit) {
+  if (unit == "N") return value * kKnotToMs;
+  if (unit == "K") return value * kKmhToMs;
+  return value;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TNdxString
+
+std::string_view TNdxString::Field(int n) const {
+  int commas = std::min<int>(CommaCount, kMaxSentenceCommas);
+  if (n < 1 || n > commas) return {};
+  std::string_view text = View();
+  size_t start = CommaPos[static_cast<size_t>(n)];
+  if (start > text.size()) return {};
+  size_t end = start;
+  while (end < text.size()) {
+    char c = text[end];
+    if (c == ',' || c == '*' || c == '\r') break;
+    ++end;
+  }
+  return text.substr(start, end - start);
+}
+
+std::string_view TNdxString::Talker() const {
+  std::string_view text = View();
+  return text.size() >= 3 ? text.substr(1, 2) : std::string_view();
+}
+
+std::string_view TNdxString::Identifier() const {
+  std::string_view text = View();
+  return text.size() >= 6 ? text.substr(3, 3) : std::string_view();
+}
+
+// ---------------------------------------------------------------------------
+// TNMEA: acceptance
+
+TNMEA::TNMEA(IClock& clock) : clock_(clock) {}
+
+bool TNMEA::ChecksumOK(const TNdxString& sentence) const {
+  if (sentence.StarPos == 0) return ChecksumMode > 0;
+  std::string_view text = sentence.View();
+  size_t first = sentence.FirstStarPos;  // 1-based position of the first "*"
+  size_t last = sentence.StarPos;
+  if (text.size() < 3 || first == 0 || first > text.size()) return false;
+  // The two digits after the last "*" must stand before the final character
+  // (the carriage return the assembler appends).
+  if (last + 2 > text.size() - 1 || last == 0) return false;
+  unsigned x = 0;
+  for (size_t i = 1; i + 1 < first; ++i) x ^= static_cast<unsigned char>(text[i]);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return text[last] == kHex[(x >> 4) & 0xF] && text[last + 1] == kHex[x & 0xF];
+}
+
+void TNMEA::AppendOutput(std::string_view text) {
+  if (!OutputEnabled || Info.OutBuffer.size() >= kMaxOutBuffer) return;
+  Info.OutBuffer.append(text);
+}
+
+void TNMEA::SetCapture(const std::string& fileName, const std::string& filter) {
+  if (captureFile_.IsOpen() && captureFile_.Path() != fileName) captureFile_.Close();
+  captureRetryAt_ = TMonoTime{0};
+  CaptureFile = fileName;
+  if (fileName.empty()) {
+    CaptureOn = false;
+    return;
+  }
+  CaptureFilter = filter;
+  CaptureOn = true;
+}
+
+void TNMEA::Capture(const TNdxString& sentence) {
+  if (!CaptureOn || CaptureFile.empty() || !FilterTakes(CaptureFilter, sentence.Identifier())) return;
+  // A failure must not disturb the input: it is dropped, and the file is
+  // tried again a little later (for example when a USB stick comes back).
+  if (!captureFile_.IsOpen() || captureFile_.Path() != CaptureFile) {
+    captureFile_.Close();
+    TMonoTime now = clock_.MonoNow();
+    if (now < captureRetryAt_) return;
+    if (!captureFile_.Open(CaptureFile, TRecordFraming::Lines())) {
+      captureRetryAt_ = now + std::chrono::duration_cast<TMonoTime>(kCaptureRetry);
+      return;
+    }
+  }
+  // The text ends with its carriage return; the record gets its line feed.
+  if (!captureFile_.Append(sentence.View())) {
+    captureFile_.Close();
+    captureRetryAt_ = clock_.MonoNow() + std::chrono::duration_cast<TMonoTime>(kCaptureRetry);
+  }
+}
+
+void TNMEA::ParseSentence(const TNdxString& sentence) {
+  if (OnSentence) OnSentence(sentence.View());
+  if (!((ChecksumMode > 1 || ChecksumOK(sentence)) && sentence.Length >= 7)) return;
+  std::string_view id = sentence.Identifier();
+  std::string_view talker = sentence.Talker();
+  Capture(sentence);
+  if (FilterTakes(PassFilter, id) && OutputEnabled && Info.OutBuffer.size() < kMaxOutBuffer) {
+    Info.OutBuffer.append(sentence.View());
+    Info.OutBuffer.push_back('\n');
+  }
+  Updated = 0;
+  if (talker.front() == 'P') {  // proprietary: passed on, never parsed
+    if (OnAccepted) OnAccepted(sentence);
+    return;
+  }
+  // Once a "GP" talker has been heard it stays the one reported.
+  if (Info.TalkerIn != "GP") Info.TalkerIn.assign(talker);
+  LastLine = sentence;
+  Dispatch();
+  if (OnAccepted) OnAccepted(LastLine);
+}
+
+void TNMEA::ParseEncapsulated(const TNdxString& sentence) {
+  if (!AisEnabled) return;
+  if (OnSentence) OnSentence(sentence.View());
+  // The checksum rule is never waived for "!" sentences.
+  if (!(ChecksumOK(sentence) && sentence.Length >= 7)) return;
+  Capture(sentence);
+  Updated = 0;
+  LastLine = sentence;
+  std::string_view id = LastLine.Identifier();
+  if (OnAisSentence && (id == "VDM" || id == "VDO")) OnAisSentence(LastLine, id == "VDO");
+  if (OnAccepted) OnAccepted(LastLine);
+}
+
+void TNMEA::Dispatch() {
+  std::string_view id = LastLine.Identifier();
+  if (id.size() != 3) return;
+  switch (PackId(id[0], id[1], id[2])) {
+    case PackId("RMC"): HandleRMC(); break;
+    case PackId("GGA"): HandleGGA(); break;
+    case PackId("GLL"): HandleGLL(); break;
+    case PackId("DBT"): HandleDBT(); break;
+    case PackId("VTG"): HandleVTG(); break;
+    case PackId("VWR"): HandleVWR(false); break;
+    case PackId("VWT"): HandleVWR(true); break;
+    case PackId("MWV"): HandleMWV(); break;
+    case PackId("MWD"): HandleMWD(); break;
+    case PackId("VHW"): HandleVHW(); break;
+    case PackId("HDM"): HandleHDM(); break;
+    case PackId("HDG"): HandleHDG(); break;
+    case PackId("ZDA"): HandleZDA(); break;
+    case PackId("RMA"): HandleRMA(); break;
+    case PackId("MTW"): HandleMTW(); break;
+    case PackId("DPT"): HandleDPT(); break;
+    case PackId("DTM"): HandleDTM(); break;
+    case PackId("HDT"): HandleHDT(); break;
+    case PackId("ROT"): HandleROT(); break;
+    default: break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Shared steps
+
+double TNMEA::TodayUTC() const { return std::floor(clock_.NowUTC()); }
+
+void TNMEA::SetPosFromRaw() {
+  Info.Pos = {Info.RawPos.X + Info.DatumOffset.X, Info.RawPos.Y + Info.DatumOffset.Y};
+  Info.LastFixTime = clock_.MonoNow();
+  Updated |= kSetPos;
+}
+
+void TNMEA::SetVelocity() {
+  Info.VelEast = std::sin(Info.COG) * Info.SOG;
+  Info.VelNorth = std::cos(Info.COG) * Info.SOG;
+  Updated |= kSetVelocity;
+}
+
+// Speed and course from the last two fixes, for receivers that send only
+// positions. Samples are taken at least 6 s apart (monotonic clock, so a
+// receiver whose time jumps does not matter) and blended 1:3 with the
+// previous values; the course is blended along the shorter arc, so that 350
+// and 10 degrees meet at north.
+void TNMEA::DeriveFromFixes() {
+  TNMEAINFO& I = Info;
+  if (I.CogSogSource >= kCogSogAisNoPos) return;
+  TMonoTime now = clock_.MonoNow();
+  if (I.CogSogSource == kCogSogNone) {
+    I.PrevFixPos = I.Pos;
+    I.CogSogSource = kCogSogDerived;
+    I.PrevFixTime = now;
+    return;
+  }
+  TMonoTime elapsed = now - I.PrevFixTime;
+  if (elapsed < kDeriveInterval) return;
+  double hours = std::chrono::duration<double, std::ratio<3600>>(elapsed).count();
+  TFPoint distBearing = GeoDistBearing(I.PrevFixPos, I.Pos);
+  double speedSample = distBearing.X * kRadToNM / hours;
+  double courseSample = distBearing.Y;
+  double sog = (3 * I.PrevSOG + speedSample) / 4;
+  // The first course is the first sample: blending it with "no data" would
+  // turn it toward north.
+  double course = IsNoData(I.PrevCOG)
+                      ? courseSample
+                      : Normalised(I.PrevCOG + SignedNormalised(courseSample - I.PrevCOG) / 4);
+  Updated |= kSetSOG | kSetCOG | kSetHeading;
+  if (!std::isfinite(sog) || !std::isfinite(course)) {
+    I.SOG = I.Heading = I.PrevSOG = I.PrevCOG = 0;
+    return;
+  }
+  I.SOG = sog;
+  I.Heading = course;
+  I.COG = course;
+  I.PrevSOG = sog;
+  I.PrevCOG = course;
+  I.CogSogSource = kCogSogDerived;
+  I.PrevFixTime = now;
+  I.PrevFixPos = I.Pos;
+  SetVelocity();
+}
+
+// ---------------------------------------------------------------------------
+// Position, speed and course
+
+void TNMEA::HandleRMC() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 11) return;
+  auto fail = [&] {
+    I.FixStatus = kFixBadData;
+    I.CogSogSource = kCogSogBadData;
+    Updated |= kSetFix;
+  };
+  Seen |= kSeenRMC;  // also for an invalid fix: it still outranks GGA and GLL
+  Updated |= kSetFix;
+  if (L.Field(2) != "A") {
+    I.FixStatus = kFixInvalid;
+    I.FixQuality = 0;
+    Updated |= kSetQuality;
+    return;
+  }
+  I.FixStatus = kFixValid;
+  double time = ReadTime(L.Field(1));
+  double dateTime = ReadDate(L.Field(9)) + time;
+  if (dateTime >= 1.0) {
+    Seen |= kSeenDate;
+    I.GpsDateTime = dateTime;
+  } else {
+    I.GpsDateTime = TodayUTC() + time;
+  }
+  Updated |= kSetTime;
+  if (L.CommaCount >= 12) {
+    std::string_view mode = L.Field(12);
+    I.ModeIndicator = mode.empty() ? 0 : static_cast<unsigned char>(mode[0]);
+    I.FixQuality = I.ModeIndicator == 'D' ? 2 : 1;
+    Updated |= kSetQuality;
+  }
+  std::string_view ns = L.Field(4), ew = L.Field(6);
+  I.RawPos.Y = ReadLatLon(L.Field(3), ns.empty() ? '\0' : ns[0]);
+  I.RawPos.X = ReadLatLon(L.Field(5), ew.empty() ? '\0' : ew[0]);
+  if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
+  SetPosFromRaw();
+  auto sog = ReadNumber(L.Field(7));
+  if (!sog) return fail();
+  I.SOG = *sog;
+  Updated |= kSetSOG;
+  auto cog = ReadAngle(L.Field(8));
+  if (!cog) return fail();
+  I.COG = I.Heading = *cog;
+  Updated |= kSetCOG | kSetHeading;
+  if (IsKnown(I.ModelVariation)) {
+    I.Variation = I.ModelVariation;
+  } else {
+    auto var = ReadAngle(L.Field(10));
+    if (!var) return fail();
+    I.Variation = L.Field(11) == "W" ? -*var : *var;
+  }
+  Updated |= kSetVariation;
+  if (I.SOG < CogSwitchSpeed) {
+    if (IsKnown(I.CompassHeading))
+      I.Heading = I.CompassHeading;
+    else if (IsKnown(I.MagHeading))
+      I.Heading = I.MagHeading + I.Variation;
+  }
+  SetVelocity();
+  I.MagCourse = Normalised(I.Heading - I.Variation);
+  Updated |= kSetMagCourse;
+  I.CogSogSource = kCogSogReceived;
+}
+
+void TNMEA::HandleGGA() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 12) return;
+  std::optional<double> age = 0.0, station = 0.0;
+  if (L.CommaCount >= 14) {
+    age = ReadNumber(L.Field(13));
+    station = ReadNumber(L.Field(14));
+  }
+  auto altitude = ReadNumber(L.Field(9));
+  auto hdop = ReadNumber(L.Field(8));
+  auto quality = ReadNumber(L.Field(6));
+  auto satellites = ReadNumber(L.Field(7));
+  if (!age || !station || !altitude || !hdop || !quality || !satellites) return;
+  if (L.CommaCount >= 14) {
+    I.DgpsAge = RoundToInt(*age);
+    I.DgpsStation = RoundToInt(*station);
+    Updated |= kSetDgps;
+  }
+  I.Altitude = *altitude;
+  I.HDOP = *hdop;
+  int32_t q = RoundToInt(*quality, -1);
+  if (q >= 0) I.FixQuality = q;
+  I.Satellites = RoundToInt(*satellites);
+  Updated |= kSetAltitude | kSetHDOP | kSetQuality | kSetSatellites;
+  Seen |= kSeenGGA;
+  if (Seen & kSeenRMC) return;  // RMC supplies position and time
+  Updated |= kSetFix;
+  if (I.FixQuality < 1 || I.FixQuality > 5) {
+    I.FixStatus = kFixInvalid;
+    return;
+  }
+  I.FixStatus = kFixValid;
+  if (!(Seen & kSeenDate)) {
+    I.GpsDateTime = TodayUTC() + ReadTime(L.Field(1));
+    Updated |= kSetTime;
+  }
+  std::string_view ns = L.Field(3), ew = L.Field(5);
+  I.RawPos.Y = ReadLatLon(L.Field(2), ns.empty() ? '\0' : ns[0]);
+  I.RawPos.X = ReadLatLon(L.Field(4), ew.empty() ? '\0' : ew[0]);
+  if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) {
+    I.FixStatus = kFixInvalid;
+    return;
+  }
+  SetPosFromRaw();
+  if (!(Seen & kSeenVTG)) DeriveFromFixes();
+}
+
+void TNMEA::HandleGLL() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 4 || (Seen & (kSeenRMC | kSeenGGA))) return;
+  I.FixStatus = kFixValid;
+  if (L.CommaCount >= 6 && L.Field(6) != "A") I.FixStatus = kFixInvalid;
+  Updated |= kSetFix;
+  bool valid = I.FixStatus == kFixValid;
+  std::string_view ns = L.Field(2), ew = L.Field(4);
+  double lat = ReadLatLon(L.Field(1), ns.empty() ? '\0' : ns[0]);
+  double lon = ReadLatLon(L.Field(3), ew.empty() ? '\0' : ew[0]);
+  // A position the receiver itself calls invalid does not move the boat.
+  if (valid) I.RawPos = {lon, lat};
+  if (IsNoData(lat) || IsNoData(lon)) return;
+  if (valid) SetPosFromRaw();
+  if (L.CommaCount >= 7) {
+    std::string_view mode = L.Field(7);
+    I.ModeIndicator = mode.empty() ? 0 : static_cast<unsigned char>(mode[0]);
+    I.FixQuality = I.ModeIndicator == 'D' && valid ? 2 : 1;
+    Updated |= kSetQuality;
+  }
+  Seen |= kSeenGLL;
+  if (L.CommaCount >= 6 && !(Seen & kSeenDate)) {
+    I.GpsDateTime = TodayUTC() + ReadTime(L.Field(5));
+    Updated |= kSetTime;
+  }
+  if (valid && !(Seen & kSeenVTG)) DeriveFromFixes();
+}
+
+void TNMEA::HandleRMA() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 11 || (Seen & kSeenRMC)) return;
+  auto fail = [&] {
+    I.FixStatus = kFixBadData;
+    I.CogSogSource = kCogSogBadData;
+  };
+  Seen |= kSeenRMA;
+  I.FixStatus = kFixInvalid;
+  Updated |= kSetFix;
+  if (L.Field(1) != "A") return;
+  I.FixStatus = kFixValid;
+  std::string_view ns = L.Field(3), ew = L.Field(5);
+  I.RawPos.Y = ReadLatLon(L.Field(2), ns.empty() ? '\0' : ns[0]);
+  I.RawPos.X = ReadLatLon(L.Field(4), ew.empty() ? '\0' : ew[0]);
+  if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
+  SetPosFromRaw();
+  auto sog = ReadNumber(L.Field(8));
+  if (!sog) return fail();
+  I.SOG = *sog;
+  Updated |= kSetSOG;
+  auto cog = ReadAngle(L.Field(9));
+  if (!cog) return fail();
+  I.COG = I.Heading = *cog;
+  Updated |= kSetCOG | kSetHeading;
+  if (IsKnown(I.ModelVariation)) {
+    I.Variation = I.ModelVariation;
+  } else {
+    auto var = ReadAngle(L.Field(10));
+    if (!var) return fail();
+    I.Variation = L.Field(11) == "W" ? -*var : *var;
+  }
+  Updated |= kSetVariation;
+  SetVelocity();
+  I.MagCourse = Normalised(I.Heading - I.Variation);
+  Updated |= kSetMagCourse;
+  I.CogSogSource = kCogSogReceived;
+}
+
+void TNMEA::HandleVTG() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 8) return;
+  if (!(Seen & (kSeenHDM | kSeenHDG))) {
+    auto mag = ReadAngle(L.Field(3));
+    if (!mag) {
+      I.CogSogSource = kCogSogBadData;
+      return;
+    }
+    I.MagCourse = *mag;
+    Updated |= kSetMagCourse;
+  }
+  if (Seen & kSeenRMC) return;
+  auto sog = ReadNumber(L.Field(5));
+  if (!sog) {
+    I.CogSogSource = kCogSogBadData;
+    return;
+  }
+  I.SOG = *sog;
+  Updated |= kSetSOG;
+  auto cog = ReadAngle(L.Field(1));
+  if (!cog) {
+    I.CogSogSource = kCogSogBadData;
+    return;
+  }
+  I.COG = I.Heading = *cog;
+  Updated |= kSetCOG | kSetHeading;
+  if (!(Seen & kSeenHDT)) {
+    I.CompassHeading = I.COG;
+    Updated |= kSetCompass;
+  }
+  SetVelocity();
+  I.CogSogSource = kCogSogReceived;
+  Seen |= kSeenVTG;
+}
+
+// ---------------------------------------------------------------------------
+// Heading
+
+void TNMEA::HandleHDT() {
+  TNMEAINFO& I = Info;
+  if (LastLine.CommaCount < 2) return;
+  auto heading = ReadAngleOrNoData(LastLine.Field(1));
+  // An empty heading (sensor not ready) is no heading, not north.
+  if (!heading || IsNoData(*heading)) return;
+  I.CompassHeading = *heading;
+  Updated |= kSetCompass;
+  if (!(Seen & (kSeenHDM | kSeenHDG))) {
+    I.MagHeading = Normalised(I.CompassHeading - I.Variation);
+    Updated |= kSetMagHeading;
+  }
+  if (I.SOG < CogSwitchSpeed) {
+    I.Heading = I.CompassHeading;
+    Updated |= kSetHeading;
+  }
+  Seen |= kSeenHDT;
+}
+
+void TNMEA::HandleHDM() {
+  TNMEAINFO& I = Info;
+  if (LastLine.CommaCount != 2 || (Seen & (kSeenHDT | kSeenHDG))) return;
+  auto heading = ReadAngleOrNoData(LastLine.Field(1));
+  if (!heading || IsNoData(*heading)) return;
+  I.MagHeading = *heading;
+  I.CompassHeading = I.MagHeading + I.Variation;
+  Updated |= kSetMagHeading | kSetCompass;
+  if (I.SOG < CogSwitchSpeed) {
+    I.Heading = I.CompassHeading;
+    Updated |= kSetHeading;
+  }
+  Seen |= kSeenHDM;
+}
+
+// HDG: heading, deviation (fields 2 and 3), variation (fields 4 and 5). The
+// variation is taken only when the sentence carries one.
+void TNMEA::HandleHDG() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount != 5 || (Seen & kSeenHDT)) return;
+  auto heading = ReadAngleOrNoData(L.Field(1));
+  if (!heading || IsNoData(*heading)) return;
+  double variation = I.Variation;
+  bool variationSet = true;
+  if (IsKnown(I.ModelVariation)) {
+    variation = I.ModelVariation;
+  } else if (!L.Field(4).empty()) {
+    auto var = ReadAngle(L.Field(4));
+    if (!var) return;
+    variation = L.Field(5) == "W" ? -*var : *var;
+  } else {
+    variationSet = false;
+  }
+  I.MagHeading = *heading;
+  if (variationSet) Updated |= kSetVariation;
+  I.Variation = variation;
+  I.CompassHeading = I.MagHeading + I.Variation;
+  Updated |= kSetMagHeading | kSetCompass;
+  if (I.SOG < CogSwitchSpeed) {
+    I.Heading = I.CompassHeading;
+    Updated |= kSetHeading;
+  }
+  Seen |= kSeenHDG;
+}
+
+// VHW: true heading, magnetic heading, water speed. An empty heading field
+// leaves the heading alone.
+void TNMEA::HandleVHW() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount != 8) return;
+  auto heading = ReadAngleOrNoData(L.Field(1));
+  bool magnetic = L.Field(4) == "M";
+  std::optional<double> magHeading = NoDataValue;
+  if (magnetic) magHeading = ReadAngleOrNoData(L.Field(3));
+  auto waterSpeed = ReadNumber(L.Field(5));
+  if (!heading || !magHeading || !waterSpeed) return;
+  if (!(Seen & (kSeenRMC | kSeenVTG)) && IsKnown(*heading)) {
+    I.Heading = *heading;
+    Updated |= kSetHeading;
+  }
+  if (magnetic && IsKnown(*magHeading)) {
+    I.MagHeading = *magHeading;
+    Seen |= kSeenHDG;
+    Updated |= kSetMagHeading;
+  }
+  I.WaterSpeed = *waterSpeed;
+  Updated |= kSetWaterSpeed;
+  Seen |= kSeenVHW;
+}
+
+// ---------------------------------------------------------------------------
+// Depth, temperature, rate of turn
+
+// DBT: feet, "f", metres, "M", fathoms, "F". The metre field is preferred;
+// otherwise the first value with its unit. An empty value is no depth.
+void TNMEA::HandleDBT() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 4) return;
+  Updated |= kSetDepth;
+  std::string_view valueText;
+  std::string_view unit;
+  if (L.Field(4) == "M") {
+    valueText = L.Field(3);
+    unit = "M";
+  } else {
+    valueText = L.Field(1);
+    unit = L.Field(2);
+  }
+  auto value = ReadNumber(valueText);
+  if (!value) {
+    I.Depth = NoDataValue;
+    return;
+  }
+  double depth = *value;
+  if (unit == "f") depth /= kFeetPerMetre;
+  if (unit == "F") depth *= kMetresPerFathom;
+  if (valueText.empty() || unit.empty() || std::string_view("MmFf").find(unit) == std::string_view::npos)
+    depth = NoDataValue;
+  I.Depth = depth;
+  Seen |= kSeenDepth;
+}
+
+// DPT: depth below the transducer in metres, offset (not used).
+void TNMEA::HandleDPT() {
+  TNMEAINFO& I = Info;
+  if (LastLine.CommaCount < 2) return;
+  Updated |= kSetDepth;
+  std::string_view text = LastLine.Field(1);
+  auto value = ReadNumber(text);
+  if (!value) {
+    I.Depth = NoDataValue;
+    return;
+  }
+  I.Depth = text.empty() ? NoDataValue : *value;
+  Seen |= kSeenDepth;
+}
+
+void TNMEA::HandleMTW() {
+  if (LastLine.CommaCount != 2) return;
+  auto temp = ReadNumber(LastLine.Field(1));
+  if (!temp) return;
+  Info.WaterTemp = *temp;
+  Updated |= kSetWaterTemp;
+}
+
+void TNMEA::HandleROT() {
+  if (LastLine.CommaCount < 2) return;
+  if (LastLine.Field(2) == "V") {
+    Info.RateOfTurn = NoDataValue;
+  } else {
+    auto rate = ReadNumber(LastLine.Field(1));
+    if (!rate) return;
+    Info.RateOfTurn = *rate;
+  }
+  Updated |= kSetRateOfTurn;
+  Seen |= kSeenROT;
+}
+
+// ---------------------------------------------------------------------------
+// Date and datum
+
+void TNMEA::HandleZDA() {
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 4 || (Seen & kSeenRMC)) return;
+  auto whole = [](std::string_view text) -> int {
+    auto v = ReadNumber(text);
+    if (!v || text.empty() || *v != std::trunc(*v) || *v < 0 || *v > 99999) return -1;
+    return static_cast<int>(*v);
+  };
+  int day = whole(L.Field(2));
+  int month = whole(L.Field(3));
+  int year = whole(L.Field(4));
+  TDateTime date = 0;
+  if (day < 0 || month < 0 || year < 0 || !TryEncodeDate(year, month, day, date)) return;
+  Info.GpsDateTime = date + ReadTime(L.Field(1));
+  Updated |= kSetTime;
+  Seen |= kSeenDate;
+}
+
+// DTM: the receiver's local datum is offset from the reference datum by the
+// given minutes (local = reference + offset), so the offset is taken off
+// every received position to bring it back to the reference.
+void TNMEA::HandleDTM() {
+  TNMEAINFO& I = Info;
+  const TNdxString& L = LastLine;
+  if (L.CommaCount < 8) return;
+  Updated |= kSetDatum;
+  auto lat = ReadNumber(L.Field(3));
+  auto lon = ReadNumber(L.Field(5));
+  if (!lat || !lon) {
+    I.DatumOffset = {0, 0};
+    return;
+  }
+  std::string_view ns = L.Field(4), ew = L.Field(6);
+  double dLat = *lat * kMinuteToRad;
+  double dLon = *lon * kMinuteToRad;
+  if (!ns.empty() && (ns[0] == 'S' || ns[0] == 's')) dLat = -dLat;
+  if (!ew.empty() && (ew[0] == 'W' || ew[0] == 'w')) dLon = -dLon;
+  I.DatumOffset = {-dLon, -dLat};
+}
+
+// ---------------------------------------------------------------------------
+// Wind
+
+void TNMEA::ZeroWind() {
+  TNMEAINFO& I = Info;
+  I.TrueWindAngle = I.ApparentWindAngle = I.TrueWindDirection = 0;
+  I.TrueWindSpeed = I.ApparentWindSpeed = 0;
+  I.WindVMG = I.SOG;
+  Updated |= kSetWind;
+}
+
+// VWR (apparent) and VWT (true): angle, "L"/"R", speed, unit, ...
+void TNMEA::HandleVWR(bool trueWind) {
+  const TNdxString& L = LastLine;
+  if (L.CommaCount != 8) return;
+  if (trueWind) {
+    if ((Seen & kSeenMWVTrue) || (Info.WindCalc && (Seen & (kSeenVWR | kSeenMWVRelative)))) return;
+  } else if (Seen & kSeenMWVRelative) {
+    return;
+  }
+  auto angle = ReadAngleOrNoData(L.Field(1));
+  auto speed = ReadNumber(L.Field(3));
+  if (!angle || !speed) return ZeroWind();
+  double a = *angle;
+  if (IsKnown(a) && L.Field(2) == "L") a = Normalised(kTwoPi - a);
+  UpdateWind(a, WindSpeedMs(*speed, L.Field(4)), trueWind ? TWindKind::TrueRelative : TWindKind::Apparent,
+             trueWind ? kSeenVWT : kSeenVWR);
+}
+
+// MWV: angle, "R"/"T", speed, unit, status.
+void TNMEA::HandleMWV() {
+  const TNdxString& L = LastLine;
+  if (L.CommaCount != 5) return;
+  std::string_view reference = L.Field(2);
+  bool isTrue = reference == "T";
+  if (!isTrue && reference != "R") return;
+  auto angle = ReadAngleOrNoData(L.Field(1));
+  auto speed = ReadNumber(L.Field(3));
+  if (!angle || !speed) return ZeroWind();
+  double a = L.Field(5) == "A" ? *angle : NoDataValue;
+  UpdateWind(a, WindSpeedMs(*speed, L.Field(4)), isTrue ? TWindKind::TrueRelative : TWindKind::Apparent,
+             isTrue ? kSeenMWVTrue : kSeenMWVRelative);
+}
+
+// MWD: true direction, "T", magnetic direction, "M", speed, unit, ...
+void TNMEA::HandleMWD() {
+  const TNdxString& L = LastLine;
+  if (L.CommaCount != 8) return;
+  if (Info.WindCalc && (Seen & (kSeenVWR | kSeenVWT | kSeenMWVTrue | kSeenMWVRelative))) return;
+  auto angle = ReadAngleOrNoData(L.Field(1));
+  auto speed = ReadNumber(L.Field(5));
+  if (!angle || !speed) return ZeroWind();
+  UpdateWind(*angle, WindSpeedMs(*speed, L.Field(6)), TWindKind::TrueDirection, kSeenMWD);
+}
+
+void TNMEA::UpdateWind(double angle, double speed, TWindKind kind, uint32_t seenBit) {
+  TNMEAINFO& I = Info;
+  if (IsNoData(angle)) return ZeroWind();
+  Seen |= seenBit;
+  Updated |= kSetWind;
+  const double speedKnots = speed * kMsToKnot;
+  const double sog = I.SOG;
+  const bool calc = I.WindCalc;
+  constexpr uint32_t kApparentBits = kSeenVWR | kSeenMWVRelative;
+  constexpr uint32_t kTrueBits = kSeenVWT | kSeenMWVTrue;
+  switch (kind) {
+    case TWindKind::Apparent:
+      I.ApparentWindAngle = angle;
+      I.ApparentWindSpeed = speed;
+      if (calc || !(Seen & kTrueBits)) {
+        TWindTriangle t = SolveWindTriangle(angle, speedKnots, sog);
+        I.TrueWindAngle = Normalised(kPi - t.B);
+        I.TrueWindSpeed = t.C * kKnotToMs;
+        I.WindVMG = std::fabs(std::cos(I.TrueWindAngle) * sog);
+      }
+      if (calc || !(Seen & (kTrueBits | kSeenMWD)))
+        I.TrueWindDirection = Normalised(I.TrueWindAngle + I.Heading);
+      break;
+    case TWindKind::TrueRelative:
+      if (calc && (Seen & kApparentBits)) return;
+      I.TrueWindAngle = angle;
+      I.TrueWindSpeed = speed;
+      if (!(Seen & kApparentBits)) {
+        TWindTriangle t = SolveWindTriangle(kPi - angle, speedKnots, sog);
+        I.ApparentWindAngle = Normalised(t.B);
+        I.ApparentWindSpeed = t.C * kKnotToMs;
+      }
+      if (calc || !(Seen & kSeenMWD)) I.TrueWindDirection = Normalised(I.TrueWindAngle + I.Heading);
+      I.WindVMG = std::fabs(std::cos(I.TrueWindAngle) * sog);
+      break;
+    case TWindKind::TrueDirection:
+      if (calc && (Seen & (kApparentBits | kTrueBits))) return;
+      I.TrueWindDirection = angle;
+      I.TrueWindSpeed = speed;
+      if (!(Seen & (kApparentBits | kTrueBits))) {
+        I.TrueWindAngle = Normalised(angle - I.Heading);
+        TWindTriangle t = SolveWindTriangle(kPi - I.TrueWindAngle, speedKnots, sog);
+        I.ApparentWindAngle = Normalised(t.B);
+        I.ApparentWindSpeed = t.C * kKnotToMs;
+        I.WindVMG = std::fabs(std::cos(I.TrueWindAngle) * sog);
+      }
+      break;
+  }
+  if (!std::isfinite(I.TrueWindAngle) || !std::isfinite(I.ApparentWindAngle) ||
+      !std::isfinite(I.TrueWindDirection) || !std::isfinite(I.TrueWindSpeed) ||
+      !std::isfinite(I.ApparentWindSpeed) || !std::isfinite(I.WindVMG))
+    ZeroWind();
+}

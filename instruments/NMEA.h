@@ -1,0 +1,241 @@
+// NMEA 0183 input: line assemblers (one per source) that cut byte streams
+// into sentences, and the one parser they share, which checks sentences and
+// writes what it understands into the navigation state record.
+//
+// Typical wiring (main window):
+//   TNMEALineBuffer bufA;                         // owns the parser
+//   TNMEALineBuffer bufB(&bufA.Parser());         // further sources share it
+//   ...
+//   void GPSComDataRecived() { bufA.FeedText(portA.ReadAll()); ... }
+//
+// All of this runs on one thread. No input makes it throw, read or write out
+// of bounds, or hang.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "instruments/NMEAInfo.h"
+#include "platform/AppendFile.h"
+#include "platform/Clock.h"
+
+class TWorldConvert;
+
+// A sentence longer than this (its final carriage return included) or with
+// more commas is discarded while it is being assembled: NMEA allows 82
+// characters, so such a line is noise or a broken stream.
+inline constexpr int kMaxSentenceLength = 255;
+inline constexpr int kMaxSentenceCommas = 64;
+
+// One assembled sentence: from its "$" or "!" up to and including a final
+// carriage return, with the positions of its commas and its last "*".
+// Positions are 1-based character positions in Text.
+struct TNdxString {
+  std::array<char, kMaxSentenceLength> Text{};
+  // CommaPos[k] (k = 1..CommaCount) is the position of the k-th comma.
+  std::array<uint8_t, kMaxSentenceCommas + 1> CommaPos{};
+  uint8_t CommaCount = 0;
+  // The last and the first "*" (0 when there is none).
+  uint8_t StarPos = 0;
+  uint8_t FirstStarPos = 0;
+  // Characters in Text, the final carriage return included.
+  int32_t Length = 0;
+
+  std::string_view View() const {
+    return {Text.data(), Length <= 0 ? 0 : std::min(static_cast<size_t>(Length), Text.size())};
+  }
+  // Field n (the text after comma n up to the next ",", "*" or carriage
+  // return); empty when the sentence has fewer than n commas.
+  std::string_view Field(int n) const;
+  // Characters 2-3 and 4-6 (empty where the sentence is too short).
+  std::string_view Talker() const;
+  std::string_view Identifier() const;
+};
+
+// Fields of the navigation state that the last accepted sentence wrote
+// (TNMEA::Updated), for the input monitor, the command-line tool and tests.
+inline constexpr uint32_t kSetFix = 1u << 0;          // FixStatus
+inline constexpr uint32_t kSetQuality = 1u << 1;      // FixQuality, ModeIndicator
+inline constexpr uint32_t kSetSatellites = 1u << 2;
+inline constexpr uint32_t kSetHDOP = 1u << 3;
+inline constexpr uint32_t kSetAltitude = 1u << 4;
+inline constexpr uint32_t kSetDgps = 1u << 5;         // DgpsAge, DgpsStation
+inline constexpr uint32_t kSetTime = 1u << 6;         // GpsDateTime
+inline constexpr uint32_t kSetPos = 1u << 7;          // Pos, RawPos, LastFixTime
+inline constexpr uint32_t kSetSOG = 1u << 8;
+inline constexpr uint32_t kSetCOG = 1u << 9;
+inline constexpr uint32_t kSetHeading = 1u << 10;
+inline constexpr uint32_t kSetMagCourse = 1u << 11;
+inline constexpr uint32_t kSetVariation = 1u << 12;
+inline constexpr uint32_t kSetCompass = 1u << 13;     // CompassHeading
+inline constexpr uint32_t kSetMagHeading = 1u << 14;
+inline constexpr uint32_t kSetDepth = 1u << 15;
+inline constexpr uint32_t kSetWaterSpeed = 1u << 16;
+inline constexpr uint32_t kSetWaterTemp = 1u << 17;
+inline constexpr uint32_t kSetRateOfTurn = 1u << 18;
+inline constexpr uint32_t kSetWind = 1u << 19;        // the five wind values and WindVMG
+inline constexpr uint32_t kSetDatum = 1u << 20;       // DatumOffset
+inline constexpr uint32_t kSetVelocity = 1u << 21;    // VelEast, VelNorth
+
+// The parser. Settings are public fields, set by the main window.
+class TNMEA {
+ public:
+  explicit TNMEA(IClock& clock = ::Clock());
+  TNMEA(const TNMEA&) = delete;
+  TNMEA& operator=(const TNMEA&) = delete;
+
+  // The "AP Capability" index (name cleaning of output, MakeDeviceName).
+  int32_t Capability = 0;
+  // Called with every received sentence before it is checked (input monitor).
+  std::function<void(std::string_view text)> OnSentence;
+  // Called with every accepted "!VDM" / "!VDO" sentence (the AIS decoder).
+  std::function<void(const TNdxString& sentence, bool ownVessel)> OnAisSentence;
+  // Called after an accepted sentence has been handled; Updated tells what
+  // it wrote.
+  std::function<void(const TNdxString& sentence)> OnAccepted;
+
+  TNMEAINFO Info;
+  // The last accepted sentence; GetField reads it.
+  TNdxString LastLine;
+  // Accepted sentences whose identifier occurs in CaptureFilter (or all,
+  // with "*") are appended to CaptureFile.
+  bool CaptureOn = false;
+  std::string CaptureFilter;
+  std::string CaptureFile;
+  // When false nothing is appended to Info.OutBuffer.
+  bool OutputEnabled = true;
+  // Identifiers of received "$" sentences copied to the output ("*": all).
+  std::string PassFilter;
+  // Kinds of sentence received (kSeen* bits).
+  uint32_t Seen = 0;
+  // What the last accepted sentence wrote (kSet* bits).
+  uint32_t Updated = 0;
+  // The main window's chart converter, for AIS screen positions.
+  TWorldConvert* Converter = nullptr;
+  bool AisChanged = false;
+  // "!" sentences are ignored while false.
+  bool AisEnabled = true;
+  int32_t OwnMMSI = 0;
+  int32_t TargetKeyCounter = 2147483647;
+  // 0: checksum required; 1: optional but checked when present; 2 or more:
+  // "$" sentences are not checked ("!" sentences keep rule 1).
+  int32_t ChecksumMode = 1;
+  // Below this speed over ground (knots) the compass heading is the heading.
+  double CogSwitchSpeed = 3.0;
+
+  // Handles one "$" sentence / one "!" sentence.
+  void ParseSentence(const TNdxString& sentence);
+  void ParseEncapsulated(const TNdxString& sentence);
+  // Starts capturing to `fileName` (nothing when it is empty).
+  void SetCapture(const std::string& fileName, const std::string& filter);
+  // Field n of LastLine.
+  std::string_view GetField(int n) const { return LastLine.Field(n); }
+  bool ChecksumOK(const TNdxString& sentence) const;
+  // Appends to Info.OutBuffer unless output is off or the buffer already
+  // holds kMaxOutBuffer characters or more.
+  void AppendOutput(std::string_view text);
+  static constexpr size_t kMaxOutBuffer = 65535;
+
+  IClock& GetClock() const { return clock_; }
+
+ private:
+  void Capture(const TNdxString& sentence);
+  void Dispatch();
+  void HandleRMC();
+  void HandleGGA();
+  void HandleGLL();
+  void HandleRMA();
+  void HandleVTG();
+  void HandleHDT();
+  void HandleHDM();
+  void HandleHDG();
+  void HandleVHW();
+  void HandleDBT();
+  void HandleDPT();
+  void HandleMTW();
+  void HandleROT();
+  void HandleZDA();
+  void HandleDTM();
+  void HandleVWR(bool trueWind);
+  void HandleMWV();
+  void HandleMWD();
+  // Wind update for one sentence: angle (NoDataValue when none), speed in
+  // metres per second, and which kind of wind it reports.
+  enum class TWindKind { Apparent, TrueRelative, TrueDirection };
+  void UpdateWind(double angle, double speed, TWindKind kind, uint32_t seenBit);
+  void ZeroWind();
+  void DeriveFromFixes();
+  void SetVelocity();
+  void SetPosFromRaw();
+  double TodayUTC() const;
+
+  IClock& clock_;
+  TAppendFile captureFile_;
+  TMonoTime captureRetryAt_{0};
+};
+
+// A line assembler: one per source (port A, B, C, network or replay file).
+class TNMEALineBuffer {
+ public:
+  // Without a parser the buffer creates its own and frees it.
+  explicit TNMEALineBuffer(TNMEA* parser = nullptr, IClock& clock = ::Clock());
+  ~TNMEALineBuffer();
+  TNMEALineBuffer(const TNMEALineBuffer&) = delete;
+  TNMEALineBuffer& operator=(const TNMEALineBuffer&) = delete;
+
+  // Assembles sentences from received bytes and hands each complete one to
+  // the parser. A sentence may arrive split over any number of calls.
+  void Feed(const void* bytes, size_t count);
+  void FeedText(std::string_view text) { Feed(text.data(), text.size()); }
+  // Drops the sentence being assembled.
+  void Reset();
+  // Restarts the idle time.
+  void Touch();
+  // Time since the last completed sentence (or creation, or Touch).
+  TMonoTime IdleTime() const;
+
+  // Opens a replay file (closing any open one); false when the name is empty
+  // or the file cannot be opened.
+  bool OpenReplay(const std::string& fileName);
+  void CloseReplay();
+  // Reads one line of the replay file and feeds it with a line end. At the
+  // end of the file nothing more is fed; a line holding only the character
+  // 0x1A rewinds the file, so a file ending with it plays in a loop. A read
+  // error rewinds the file and feeds nothing. Lines longer than
+  // kMaxReplayLine are skipped.
+  void ReplayStep();
+  static constexpr size_t kMaxReplayLine = 1024;
+
+  TNMEA& Parser() const { return *parser_; }
+  bool OwnsParser() const { return owned_ != nullptr; }
+  int64_t LineCount() const { return lineCount_; }
+  TMonoTime LastLineTime() const { return lastLineTime_; }
+  // 0 waiting for "$" or "!", 1 inside a "$" sentence, 3 inside a "!"
+  // sentence, 2 skipping the rest of an overlong line.
+  uint8_t State() const { return state_; }
+  const TNdxString& Line() const { return line_; }
+  const std::string& ReplayFileName() const { return replayFileName_; }
+  bool ReplayOpen() const { return replayFile_ != nullptr; }
+
+ private:
+  void Start(char c, uint8_t state);
+  void Complete();
+  void Discard();
+
+  std::unique_ptr<TNMEA> owned_;
+  TNMEA* parser_;
+  IClock& clock_;
+  TNdxString line_;
+  uint8_t state_ = 0;
+  int64_t lineCount_ = 0;
+  TMonoTime lastLineTime_{0};
+  std::string replayFileName_;
+  std::FILE* replayFile_ = nullptr;
+};
