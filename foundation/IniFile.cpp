@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <list>
 #include <unordered_map>
 
@@ -161,8 +160,9 @@ struct TIniFile::Impl {
     std::string_view t = text;
     size_t i = 0;
     while (i < t.size()) {
-      size_t j = t.find_first_of("\r\n", i);
-      if (j == std::string_view::npos) {
+      size_t j = i;
+      while (j < t.size() && t[j] != '\r' && t[j] != '\n') ++j;
+      if (j == t.size()) {
         lines.push_back(ParseLine(std::string(t.substr(i))));
         break;
       }
@@ -239,6 +239,10 @@ struct TIniFile::Impl {
   // is then written as UTF-8 so that nothing is lost or misread.
   std::string Bytes(TTextEncoding* used) const {
     std::string text = Text();
+    if (encoding == TTextEncoding::Cp1252 && !HasHighByte(text)) {
+      if (used) *used = TTextEncoding::Cp1252;
+      return text;  // ASCII is the same in both
+    }
     if (encoding == TTextEncoding::Cp1252) {
       std::string cp = Utf8ToCp1252(text);
       bool faithful = Cp1252ToUtf8(cp) == text;
@@ -275,18 +279,6 @@ bool TargetWritable(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return true;  // created new
   if (!S_ISREG(st.st_mode)) return false;
   return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
-// A symbolic link to the settings file stays a link: the file it points at
-// is the one replaced.
-std::string WriteTarget(const std::string& path) {
-  struct stat st{};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string out(real);
-  std::free(real);
-  return out;
 }
 
 }  // namespace
@@ -485,8 +477,9 @@ void TIniFile::UpdateFile() {
   if (!d_->modified) return;
   TTextEncoding used;
   std::string bytes = d_->Bytes(&used);
-  std::string target = WriteTarget(d_->fileName);
-  if (d_->fileName.empty() || !TargetWritable(target) || !AtomicWriteFile(target, bytes))
+  // A symbolic link stays a link: the atomic write replaces the file it
+  // points to.
+  if (d_->fileName.empty() || !TargetWritable(d_->fileName) || !AtomicWriteFile(d_->fileName, bytes))
     throw EIniWriteError("Unable to write to " + d_->fileName);
   d_->encoding = used;
   d_->modified = false;
