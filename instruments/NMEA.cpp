@@ -710,7 +710,8 @@ void TNMEA::ZeroWind() {
   Updated |= kSetWind;
 }
 
-// VWR (apparent) and VWT (true): angle, "L"/"R", speed, unit, ...
+// VWR (apparent) and VWT (true): angle, "L"/"R", speed, unit, ... A
+// sentence without an angle carries no wind and changes nothing.
 void TNMEA::HandleVWR(bool trueWind) {
   const TNdxString& L = LastLine;
   if (L.CommaCount != 8) return;
@@ -719,11 +720,12 @@ void TNMEA::HandleVWR(bool trueWind) {
   } else if (Seen & kSeenMWVRelative) {
     return;
   }
-  auto angle = ReadAngleOrNoData(L.Field(1));
+  if (L.Field(1).empty()) return;  // carries no wind
+  auto angle = ReadAngle(L.Field(1));
   auto speed = ReadNumber(L.Field(3));
   if (!angle || !speed) return ZeroWind();
   double a = *angle;
-  if (IsKnown(a) && L.Field(2) == "L") a = Normalised(kTwoPi - a);
+  if (L.Field(2) == "L") a = Normalised(kTwoPi - a);
   UpdateWind(a, WindSpeedMs(*speed, L.Field(4)), trueWind ? TWindKind::TrueRelative : TWindKind::Apparent,
              trueWind ? kSeenVWT : kSeenVWR);
 }
@@ -735,10 +737,14 @@ void TNMEA::HandleMWV() {
   std::string_view reference = L.Field(2);
   bool isTrue = reference == "T";
   if (!isTrue && reference != "R") return;
+  // Status V (invalid) clears the wind; a valid sentence without an angle
+  // carries no wind.
+  bool valid = L.Field(5) == "A";
+  if (valid && L.Field(1).empty()) return;
   auto angle = ReadAngleOrNoData(L.Field(1));
   auto speed = ReadNumber(L.Field(3));
   if (!angle || !speed) return ZeroWind();
-  double a = L.Field(5) == "A" ? *angle : NoDataValue;
+  double a = valid ? *angle : NoDataValue;
   UpdateWind(a, WindSpeedMs(*speed, L.Field(4)), isTrue ? TWindKind::TrueRelative : TWindKind::Apparent,
              isTrue ? kSeenMWVTrue : kSeenMWVRelative);
 }
@@ -748,7 +754,10 @@ void TNMEA::HandleMWD() {
   const TNdxString& L = LastLine;
   if (L.CommaCount != 8) return;
   if (Info.WindCalc && (Seen & (kSeenVWR | kSeenVWT | kSeenMWVTrue | kSeenMWVRelative))) return;
-  auto angle = ReadAngleOrNoData(L.Field(1));
+  // Instruments that know only the speed leave the direction empty; such a
+  // sentence must not wipe the wind that other sentences supply.
+  if (L.Field(1).empty()) return;
+  auto angle = ReadAngle(L.Field(1));
   auto speed = ReadNumber(L.Field(5));
   if (!angle || !speed) return ZeroWind();
   UpdateWind(*angle, WindSpeedMs(*speed, L.Field(6)), TWindKind::TrueDirection, kSeenMWD);

@@ -405,6 +405,10 @@ TEST_F(TNmeaFixture, WindSentences) {
   SendBody("IIMWV,100,T,10.0,M,A");
   EXPECT_NEAR(Deg(info.TrueWindAngle), 100, 1e-9);
   EXPECT_NEAR(Deg(info.ApparentWindAngle), 90, 1e-9);
+  // A direction-less MWD (speed only) leaves the wind alone.
+  SendBody("IIMWD,,,,,08.16,N,04.20,M");
+  EXPECT_NEAR(Deg(info.TrueWindAngle), 100, 1e-9);
+  EXPECT_FALSE(parser.Seen & kSeenMWD);
   // Garbage: the wind is zeroed.
   SendBody("IIMWV,1e300,T,10.0,M,A");
   EXPECT_EQ(info.TrueWindAngle, 0);
