@@ -54,6 +54,17 @@ bool FilterTakes(const std::string& filter, std::string_view id) {
   return !filter.empty() && !id.empty() && filter.find(id) != std::string::npos;
 }
 
+// A latitude with "N" or "S", a longitude with "E" or "W" (NoDataValue
+// otherwise, so that a longitude never lands in a latitude).
+double ReadLat(std::string_view text, std::string_view letter) {
+  char c = letter.empty() ? '\0' : letter[0];
+  return c == 'N' || c == 'n' || c == 'S' || c == 's' ? ReadLatLon(text, c) : NoDataValue;
+}
+double ReadLon(std::string_view text, std::string_view letter) {
+  char c = letter.empty() ? '\0' : letter[0];
+  return c == 'E' || c == 'e' || c == 'W' || c == 'w' ? ReadLatLon(text, c) : NoDataValue;
+}
+
 // A wind speed in metres per second from its value and unit letter.
 double WindSpeedMs(double value, std::string_view unit) {
   if (unit == "N") return value * kKnotToMs;
@@ -164,7 +175,11 @@ void TNMEA::ParseSentence(const TNdxString& sentence) {
     return;
   }
   // Once a "GP" talker has been heard it stays the one reported.
-  if (Info.TalkerIn != "GP") Info.TalkerIn.assign(talker);
+  if (Info.TalkerIn != "GP") {
+    Info.TalkerIn.resize(2);
+    Info.TalkerIn[0] = talker[0];
+    Info.TalkerIn[1] = talker[1];
+  }
   LastLine = sentence;
   Dispatch();
   if (OnAccepted) OnAccepted(LastLine);
@@ -306,9 +321,8 @@ void TNMEA::HandleRMC() {
     I.FixQuality = I.ModeIndicator == 'D' ? 2 : 1;
     Updated |= kSetQuality;
   }
-  std::string_view ns = L.Field(4), ew = L.Field(6);
-  I.RawPos.Y = ReadLatLon(L.Field(3), ns.empty() ? '\0' : ns[0]);
-  I.RawPos.X = ReadLatLon(L.Field(5), ew.empty() ? '\0' : ew[0]);
+  I.RawPos.Y = ReadLat(L.Field(3), L.Field(4));
+  I.RawPos.X = ReadLon(L.Field(5), L.Field(6));
   if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
   SetPosFromRaw();
   auto sog = ReadNumber(L.Field(7));
@@ -376,9 +390,8 @@ void TNMEA::HandleGGA() {
     I.GpsDateTime = TodayUTC() + ReadTime(L.Field(1));
     Updated |= kSetTime;
   }
-  std::string_view ns = L.Field(3), ew = L.Field(5);
-  I.RawPos.Y = ReadLatLon(L.Field(2), ns.empty() ? '\0' : ns[0]);
-  I.RawPos.X = ReadLatLon(L.Field(4), ew.empty() ? '\0' : ew[0]);
+  I.RawPos.Y = ReadLat(L.Field(2), L.Field(3));
+  I.RawPos.X = ReadLon(L.Field(4), L.Field(5));
   if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) {
     I.FixStatus = kFixInvalid;
     return;
@@ -395,9 +408,8 @@ void TNMEA::HandleGLL() {
   if (L.CommaCount >= 6 && L.Field(6) != "A") I.FixStatus = kFixInvalid;
   Updated |= kSetFix;
   bool valid = I.FixStatus == kFixValid;
-  std::string_view ns = L.Field(2), ew = L.Field(4);
-  double lat = ReadLatLon(L.Field(1), ns.empty() ? '\0' : ns[0]);
-  double lon = ReadLatLon(L.Field(3), ew.empty() ? '\0' : ew[0]);
+  double lat = ReadLat(L.Field(1), L.Field(2));
+  double lon = ReadLon(L.Field(3), L.Field(4));
   // A position the receiver itself calls invalid does not move the boat.
   if (valid) I.RawPos = {lon, lat};
   if (IsNoData(lat) || IsNoData(lon)) return;
@@ -429,9 +441,8 @@ void TNMEA::HandleRMA() {
   Updated |= kSetFix;
   if (L.Field(1) != "A") return;
   I.FixStatus = kFixValid;
-  std::string_view ns = L.Field(3), ew = L.Field(5);
-  I.RawPos.Y = ReadLatLon(L.Field(2), ns.empty() ? '\0' : ns[0]);
-  I.RawPos.X = ReadLatLon(L.Field(4), ew.empty() ? '\0' : ew[0]);
+  I.RawPos.Y = ReadLat(L.Field(2), L.Field(3));
+  I.RawPos.X = ReadLon(L.Field(4), L.Field(5));
   if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
   SetPosFromRaw();
   auto sog = ReadNumber(L.Field(8));
@@ -687,7 +698,9 @@ void TNMEA::HandleDTM() {
   Updated |= kSetDatum;
   auto lat = ReadNumber(L.Field(3));
   auto lon = ReadNumber(L.Field(5));
-  if (!lat || !lon) {
+  // Datum offsets are at most a few hundred metres; anything beyond a
+  // degree is garbage and treated as unreadable.
+  if (!lat || !lon || std::fabs(*lat) > 60 || std::fabs(*lon) > 60) {
     I.DatumOffset = {0, 0};
     return;
   }

@@ -183,9 +183,13 @@ TEST_F(TNmeaFixture, RmcFailuresAndInvalidFix) {
   EXPECT_EQ(info.FixQuality, 0);
   EXPECT_EQ(info.Pos, pos);
   EXPECT_EQ(info.LastFixTime, fixTime);
-  // A position of five characters is no position.
+  // A position of five characters is no position, nor is a longitude
+  // given where the latitude belongs.
   SendBody("GPRMC,194103,A,530.5,N,07200.0000,W,5.2,77.3,160906,15.8,W");
+  SendBody("GPRMC,194103,A,17000.0000,E,07200.0000,W,5.2,77.3,160906,15.8,W");
+  SendBody("GPRMC,194103,A,4426.1130,N,4426.1130,N,5.2,77.3,160906,15.8,W");
   EXPECT_EQ(info.Pos, pos);
+  EXPECT_EQ(info.LastFixTime, fixTime);
   // Garbage in a number: the failure is flagged, the program goes on.
   SendBody("GPRMC,194104,A,4426.1130,N,07140.5596,W,5.2,1e300,160906,15.8,W");
   EXPECT_EQ(info.FixStatus, kFixBadData);
@@ -432,8 +436,11 @@ TEST_F(TNmeaFixture, DateDatumRateAndTemperature) {
   EXPECT_NEAR(Deg(info.Pos.Y), 59.5, 1e-12);
   EXPECT_NEAR(Deg(info.Pos.X), 18 + 1.5 / 60, 1e-12);
   EXPECT_NEAR(Deg(info.RawPos.Y), 59 + 30.5 / 60, 1e-12);
-  SendBody("GPDTM,999,,x,N,1.5,W,0.0,W84");
-  EXPECT_EQ(info.DatumOffset, TFPoint{});
+  for (const char* bad : {"GPDTM,999,,x,N,1.5,W,0.0,W84", "GPDTM,999,,0.5,N,1e300,W,0.0,W84"}) {
+    SendBody("GPDTM,999,,0.5,N,1.5,W,0.0,W84");
+    SendBody(bad);
+    EXPECT_EQ(info.DatumOffset, TFPoint{}) << bad;
+  }
 
   SendBody("TIROT,-12.5,A");
   EXPECT_DOUBLE_EQ(info.RateOfTurn, -12.5);
