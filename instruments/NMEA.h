@@ -184,8 +184,10 @@ class TNMEA {
 // A line assembler: one per source (port A, B, C, network or replay file).
 class TNMEALineBuffer {
  public:
-  // Without a parser the buffer creates its own and frees it.
-  explicit TNMEALineBuffer(TNMEA* parser = nullptr, IClock& clock = ::Clock());
+  // Without a parser the buffer creates its own and frees it. The clock is
+  // the parser's when one is given, the program clock otherwise.
+  explicit TNMEALineBuffer(TNMEA* parser = nullptr);
+  TNMEALineBuffer(TNMEA* parser, IClock& clock);
   ~TNMEALineBuffer();
   TNMEALineBuffer(const TNMEALineBuffer&) = delete;
   TNMEALineBuffer& operator=(const TNMEALineBuffer&) = delete;

@@ -3,6 +3,8 @@
 
 #include "instruments/NMEA.h"
 
+TNMEALineBuffer::TNMEALineBuffer(TNMEA* parser) : TNMEALineBuffer(parser, parser ? parser->GetClock() : Clock()) {}
+
 TNMEALineBuffer::TNMEALineBuffer(TNMEA* parser, IClock& clock)
     : owned_(parser ? nullptr : std::make_unique<TNMEA>(clock)),
       parser_(parser ? parser : owned_.get()),

@@ -76,7 +76,7 @@ TEST(NMEALineBuffer, RecordsFieldPositions) {
 TEST(NMEALineBuffer, SourcesSharingAParserDoNotMix) {
   TManualClock clock;
   TNMEALineBuffer a(nullptr, clock);
-  TNMEALineBuffer b(&a.Parser(), clock);
+  TNMEALineBuffer b(&a.Parser());  // takes the parser's clock
   EXPECT_TRUE(a.OwnsParser());
   EXPECT_FALSE(b.OwnsParser());
   std::vector<std::string> got;
@@ -88,6 +88,8 @@ TEST(NMEALineBuffer, SourcesSharingAParserDoNotMix) {
   EXPECT_EQ(got, (std::vector<std::string>{"$GPHDT,12.5,T\r", "$IIMTW,17.5,C\r"}));
   EXPECT_EQ(a.LineCount(), 1);
   EXPECT_EQ(b.LineCount(), 1);
+  clock.Advance(std::chrono::seconds(2));
+  EXPECT_EQ(b.IdleTime(), std::chrono::seconds(2));
 }
 
 TEST(NMEALineBuffer, IdleTimeRunsOnTheMonotonicClock) {

@@ -69,7 +69,8 @@ int RunNmea(const BrtoolArgs& args) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-BrtoolCommand cmd{"nmea", "nmea FILE [--checksum N] [--priority on|off]   decode an NMEA log as JSON lines",
+BrtoolCommand cmd{"nmea",
+                  "nmea FILE               decode an NMEA log to JSON lines [--checksum N] [--priority on|off]",
                   RunNmea};
 
 }  // namespace
