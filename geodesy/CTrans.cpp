@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numeric>
 
@@ -84,11 +85,17 @@ double TProjTrans::Mlfn(double phi) const {
   return E0 * phi - E1 * std::sin(2 * phi) + E2 * std::sin(4 * phi) - E3 * std::sin(6 * phi);
 }
 
-double TProjTrans::TmMeridian(double phi) const {
+double TProjTrans::TmMeridian(double phi) const { return TmMeridian(phi, std::sin(phi), std::cos(phi)); }
+
+// The same from the sine and cosine of phi (the multiple angles by their
+// addition formulas, which saves three sines on every point).
+double TProjTrans::TmMeridian(double phi, double sinphi, double cosphi) const {
   if (phi == 0) return 0;
-  return A * ((1 - Es / 4 - 3 * Es4 / 64 - 5 * Es6 / 256) * phi -
-              (3 * Es / 8 + 3 * Es4 / 32 + 45 * Es6 / 1024) * std::sin(2 * phi) +
-              (15 * Es4 / 256 + 45 * Es6 / 1024) * std::sin(4 * phi) - (35 * Es6 / 3072) * std::sin(6 * phi));
+  const double s2 = 2 * sinphi * cosphi, c2 = cosphi * cosphi - sinphi * sinphi;
+  const double s4 = 2 * s2 * c2, c4 = c2 * c2 - s2 * s2;
+  const double s6 = s4 * c2 + c4 * s2;
+  return A * ((1 - Es / 4 - 3 * Es4 / 64 - 5 * Es6 / 256) * phi - (3 * Es / 8 + 3 * Es4 / 32 + 45 * Es6 / 1024) * s2 +
+              (15 * Es4 / 256 + 45 * Es6 / 1024) * s4 - (35 * Es6 / 3072) * s6);
 }
 
 void TProjTrans::SetNone(double scale) {
@@ -282,11 +289,11 @@ bool TProjTrans::Project(const TFPoint& pos, TFPoint& xy) {
       const double sinphi = std::sin(lat), cosphi = std::cos(lat);
       const double al = cosphi * (lon - Lon0);
       const double als = al * al;
-      const double tanphi = std::tan(lat);
+      const double tanphi = sinphi / cosphi;
       const double t = tanphi * tanphi;
       const double c = Esp * cosphi * cosphi;
       const double n = A / std::sqrt(1 - Es * sinphi * sinphi);
-      const double m = TmMeridian(lat);
+      const double m = TmMeridian(lat, sinphi, cosphi);
       xy.X = ScaleFactor * n * al *
              (1 + als / 6 * (1 - t + c + als / 20 * (5 - 18 * t + t * t + 72 * c - 58 * Esp)));
       xy.Y = ScaleFactor *
@@ -515,20 +522,78 @@ bool BuildAffine3(const TFPoint a[3], const TFPoint b[3], TAffine3& m) {
   return true;
 }
 
-TFPoint TCoordTrans::Correction(const TFPoint& p) const {
-  if (Points.size() <= 3) return {0, 0};
-  double sw = 0, sx = 0, sy = 0;
-  for (const TRefRecord& r : Points) {
-    const double vx = p.X - r.Pixel.X, vy = p.Y - r.Pixel.Y;
-    const double c = vx * vx + vy * vy;
-    if (c == 0) return r.Residual;
-    const double w = 1 / c;
-    if (!std::isfinite(w)) return r.Residual;
-    sw += w;
-    sx += w * r.Residual.X;
-    sy += w * r.Residual.Y;
+void TCoordTrans::PrepareCorrection() {
+  const size_t n = Points.size();
+  px_.resize(n);
+  py_.resize(n);
+  rx_.resize(n);
+  ry_.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    px_[i] = Points[i].Pixel.X;
+    py_[i] = Points[i].Pixel.Y;
+    rx_[i] = Points[i].Residual.X;
+    ry_[i] = Points[i].Residual.Y;
   }
-  return {sx / sw, sy / sw};
+}
+
+TFPoint TCoordTrans::Correction(const TFPoint& p) const {
+  const size_t n = Points.size();
+  if (n <= 3) return {0, 0};
+  if (px_.size() != n) {  // not prepared: the plain loop
+    double sw = 0, sx = 0, sy = 0;
+    for (const TRefRecord& r : Points) {
+      const double vx = p.X - r.Pixel.X, vy = p.Y - r.Pixel.Y;
+      const double c = vx * vx + vy * vy;
+      const double w = 1 / c;
+      if (c == 0 || !std::isfinite(w)) return r.Residual;
+      sw += w;
+      sx += w * r.Residual.X;
+      sy += w * r.Residual.Y;
+    }
+    return {sx / sw, sy / sw};
+  }
+  // This runs for every point drawn: two points at a time in vector
+  // registers, without branches, so that the divisions overlap; a pixel on
+  // (or immeasurably near) a reference point is settled afterwards.
+  typedef double V2 __attribute__((vector_size(16)));
+  typedef long long M2 __attribute__((vector_size(16)));
+  auto load = [](const double* a) {
+    V2 v;
+    std::memcpy(&v, a, sizeof v);
+    return v;
+  };
+  const V2 x = {p.X, p.X}, y = {p.Y, p.Y}, one = {1, 1}, zero = {0, 0};
+  V2 sw = zero, sx = zero, sy = zero;
+  M2 onPoint = {0, 0};
+  size_t i = 0;
+  for (; i + 1 < n; i += 2) {
+    const V2 ax = x - load(&px_[i]), ay = y - load(&py_[i]);
+    const V2 c = ax * ax + ay * ay;
+    onPoint |= c == zero;
+    const V2 w = one / c;
+    sw += w;
+    sx += w * load(&rx_[i]);
+    sy += w * load(&ry_[i]);
+  }
+  double w = sw[0] + sw[1], wx = sx[0] + sx[1], wy = sy[0] + sy[1];
+  bool exact = onPoint[0] || onPoint[1];
+  if (i < n) {
+    const double ax = p.X - px_[i], ay = p.Y - py_[i];
+    const double c = ax * ax + ay * ay;
+    exact = exact || c == 0;
+    const double wi = 1 / c;
+    w += wi;
+    wx += wi * rx_[i];
+    wy += wi * ry_[i];
+  }
+  if (exact || !std::isfinite(w)) {
+    for (size_t k = 0; k < n; ++k) {
+      const double vx = p.X - px_[k], vy = p.Y - py_[k];
+      const double c = vx * vx + vy * vy;
+      if (c == 0 || !std::isfinite(1 / c)) return Points[k].Residual;
+    }
+  }
+  return {wx / w, wy / w};
 }
 
 namespace {
@@ -718,6 +783,7 @@ bool TWorldConvert::Fit() {
     pts[i].Residual = {q.X - pts[i].Pixel.X, q.Y - pts[i].Pixel.Y};
     if (!Finite(pts[i].Residual)) return false;
   }
+  Trans.PrepareCorrection();
   Valid = true;
   return true;
 }
@@ -861,6 +927,18 @@ TChartDatum ResolveChartDatum(const RGeoRef& ref, TDatum& datum, const TDatumSet
     datum.SetSource(datum.Lookup(ref.DatumName));
   else
     out.OwnShift = SignedChartShift(ref.DatumShift, ref.IsKAP, settings.ReverseKapShift);
+  return out;
+}
+
+TFPointArray ChartBorderToWgs84(const RGeoRef& ref, TDatum& datum, const TDatumSettings& settings,
+                                const TDatumAliasAsk& ask, TChartDatum* decision) {
+  const TChartDatum d = ResolveChartDatum(ref, datum, settings, ask);
+  if (decision) *decision = d;
+  TFPointArray out;
+  out.reserve(ref.Border.size());
+  for (const TFPoint& b : ref.Border)
+    out.push_back(d.Rule == TChartShiftRule::Datum ? datum.ShiftPosition(b)
+                                                   : TFPoint{b.X + d.OwnShift.X, b.Y + d.OwnShift.Y});
   return out;
 }
 

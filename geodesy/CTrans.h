@@ -119,6 +119,7 @@ class TProjTrans {
   bool Fail(const char* text);
   double Mlfn(double phi) const;
   double TmMeridian(double phi) const;
+  double TmMeridian(double phi, double sinphi, double cosphi) const;
   bool Phi2z(double ts, double& phi);
   bool Phi4z(double al, double b, double& c, double& phi);
   bool AzimuthalInverse(double x, double y, double rho, double z, TFPoint& pos);
@@ -168,6 +169,13 @@ class TCoordTrans {
   // Inverse-distance weighting (power 2) of the residuals at pixel p; (0, 0)
   // with three or fewer points; a record's own residual on its pixel.
   TFPoint Correction(const TFPoint& p) const;
+  // Lays the points out for Correction (done by the fit; Points must not
+  // change after it without a new fit).
+  void PrepareCorrection();
+
+ private:
+  // Pixel X, Y and residual X, Y of every point, in separate arrays.
+  std::vector<double> px_, py_, rx_, ry_;
 };
 
 // ---------------------------------------------------------------------------
@@ -230,6 +238,12 @@ struct TChartDatum {
 };
 TChartDatum ResolveChartDatum(const RGeoRef& ref, TDatum& datum, const TDatumSettings& settings,
                               const TDatumAliasAsk& ask = {});
+
+// The chart's border brought to WGS 84 by the same decision (for the chart
+// catalog): under the datum rule each point is shifted by the Molodensky
+// shift at that point, under the shift rule by the chart's signed shift.
+TFPointArray ChartBorderToWgs84(const RGeoRef& ref, TDatum& datum, const TDatumSettings& settings,
+                                const TDatumAliasAsk& ask = {}, TChartDatum* decision = nullptr);
 
 // The point at which a chart's datum shifts are computed: the vertex mean of
 // its border; for a chart without a border the mean of its reference

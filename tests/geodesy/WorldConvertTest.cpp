@@ -120,7 +120,7 @@ TEST(WorldConvert, ResidualsAreHonouredAtReferencePixels) {
   TSyntheticChart chart(kProjTransverseMercator, Deg(55), Deg(10));
   std::mt19937 rng(11);
   std::uniform_real_distribution<double> u(0, 1), noise(-2, 2);
-  for (int i = 0; i < 8; ++i)
+  for (int i = 0; i < 9; ++i)
     chart.AddRef({Deg(9.9) + Deg(0.2) * u(rng), Deg(54.9) + Deg(0.2) * u(rng)}, {noise(rng), noise(rng)});
   TWorldConvert w = FittedConverter(chart.ref);
   int withResidual = 0;
@@ -419,6 +419,13 @@ TEST_F(ChartSetupTest, DatumShiftFromTheTable) {
   const TFPoint expected = MolodenskyShift({6378388, 297, -87, -98, -121}, s.ShiftPoint);
   EXPECT_EQ(w.Shift, expected);
   EXPECT_EQ(s.GpsShift, expected);
+  // The catalog's border takes the same decision, point by point.
+  const TFPointArray border = ChartBorderToWgs84(ref, datum, settings_);
+  ASSERT_EQ(border.size(), ref.Border.size());
+  for (size_t i = 0; i < border.size(); ++i) {
+    const TFPoint d = MolodenskyShift({6378388, 297, -87, -98, -121}, ref.Border[i]);
+    EXPECT_EQ(border[i], (TFPoint{ref.Border[i].X + d.X, ref.Border[i].Y + d.Y}));
+  }
   // A WGS 84 position lands on the pixel of its ED50 coordinates.
   TFPoint pixel, ed50Pixel, pos;
   ASSERT_TRUE(w.GeoToPixel({centre.X + expected.X, centre.Y + expected.Y}, pixel));
@@ -445,6 +452,10 @@ TEST_F(ChartSetupTest, ChartShiftAndSign) {
   settings_.ReverseKapShift = false;
   s = w.SetupChart(ref, datum, settings_);
   EXPECT_EQ(w.Shift, (TFPoint{-ref.DatumShift.X, -ref.DatumShift.Y}));
+  TChartDatum decision;
+  const TFPointArray border = ChartBorderToWgs84(ref, datum, settings_, {}, &decision);
+  EXPECT_EQ(decision.Rule, TChartShiftRule::ChartShift);
+  EXPECT_EQ(border[2], (TFPoint{ref.Border[2].X - ref.DatumShift.X, ref.Border[2].Y - ref.DatumShift.Y}));
   EXPECT_EQ(s.GpsShift, (TFPoint{0, 0}));  // no "GPS Datum": WGS 84
 }
 
