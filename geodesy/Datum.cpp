@@ -34,6 +34,16 @@ std::vector<std::string_view> SplitItems(std::string_view s) {
   return items;
 }
 
+// WGS 84 itself is known even when the table lacks it (no file yet, or a
+// file edited by hand): receivers and most charts use it.
+bool IsWgs84Name(std::string_view n) {
+  if (n.size() < 5 || n.size() > 6) return false;
+  std::string u;
+  for (char c : n)
+    if (c != ' ' && c != '-') u += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return u == "WGS84" && (n.size() == 5 || n[3] == ' ' || n[3] == '-');
+}
+
 // What identifies a version of the file on disk.
 struct TFileStamp {
   bool exists = false;
@@ -138,7 +148,7 @@ int TDatum::Find(std::string_view name) const {
   if (direct && !Trim(*direct).empty()) return Resolve(name) ? kDatumDirect : kDatumNotFound;
   const std::optional<std::string> alias = ini.Read("DatumsAliases", name);
   if (alias && !Trim(*alias).empty()) return Resolve(Trim(*alias)) ? kDatumAlias : kDatumNotFound;
-  return kDatumNotFound;
+  return IsWgs84Name(name) ? kDatumDirect : kDatumNotFound;
 }
 
 TDatumParams TDatum::Lookup(std::string_view name, bool* resolved) const {
@@ -154,7 +164,7 @@ TDatumParams TDatum::Lookup(std::string_view name, bool* resolved) const {
       if (alias && !Trim(*alias).empty()) p = Resolve(Trim(*alias));
     }
   }
-  if (resolved) *resolved = name.empty() || p.has_value();
+  if (resolved) *resolved = name.empty() || p.has_value() || IsWgs84Name(name);
   return p.value_or(TDatumParams{});
 }
 

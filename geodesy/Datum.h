@@ -69,6 +69,8 @@ class TDatum {
   // one; kDatumNotFound otherwise. An entry that cannot be used (its
   // ellipsoid is not listed, or a number in it is malformed) counts as not
   // found, so that such a datum is never applied silently as WGS 84.
+  // "WGS84", "WGS 84" and "WGS-84" are found (as WGS 84) even when the table
+  // does not list them.
   int Find(std::string_view name) const;
 
   // The parameters of a datum; the WGS 84 defaults when the name is empty,

@@ -88,6 +88,16 @@ TEST(Datum, IdentityGivesNoShift) {
   // A missing file: every name falls back to WGS 84, and nothing raises.
   EXPECT_EQ(d.Find("European 1950"), kDatumNotFound);
   EXPECT_EQ(d.Lookup("European 1950"), TDatumParams{});
+  // WGS 84 itself is always known.
+  for (const char* n : {"WGS84", "wgs 84", "WGS-84"}) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(d.Find(n), kDatumDirect);
+    bool resolved = false;
+    EXPECT_EQ(d.Lookup(n, &resolved), TDatumParams{});
+    EXPECT_TRUE(resolved);
+  }
+  EXPECT_EQ(d.Find("WGS 8"), kDatumNotFound);
+  EXPECT_EQ(d.Find("WGS842"), kDatumNotFound);
   EXPECT_TRUE(d.IsIdentity());
   const TFPoint p{Deg(18), Deg(59.3)};
   EXPECT_EQ(d.ShiftAt(p), (TFPoint{0, 0}));
