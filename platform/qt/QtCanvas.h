@@ -1,0 +1,36 @@
+// The canvas of the window programs: draws with a QPainter.
+#pragma once
+
+#include <QPainter>
+
+#include "platform/Canvas.h"
+
+class TQtCanvas final : public ICanvas {
+ public:
+  // The painter must stay active while the canvas is used.
+  TQtCanvas(QPainter& painter, int32_t width, int32_t height);
+  int32_t Width() const override { return width_; }
+  int32_t Height() const override { return height_; }
+  void SetPen(const TPen& pen) override;
+  void SetBrush(const TBrush& brush) override;
+  void SetFont(const TFont& font) override;
+  void DrawLine(TCanvasPoint a, TCanvasPoint b) override;
+  void DrawPolyline(const TCanvasPoint* points, size_t count) override;
+  void DrawPolygon(const TCanvasPoint* points, size_t count) override;
+  void DrawEllipse(const TCanvasRect& r) override;
+  void DrawRect(const TCanvasRect& r) override;
+  void FillRect(const TCanvasRect& r, TRGB color) override;
+  void DrawText(TCanvasPoint p, std::string_view utf8) override;
+  TCanvasPoint TextExtent(std::string_view utf8) override;
+  void DrawImage(const TCanvasRect& dest, const TImageView& image, const TCanvasRect& src) override;
+  void SetClip(const TCanvasRect& r) override;
+  void ResetClip() override;
+
+  QPainter& painter() { return painter_; }
+
+ private:
+  QPainter& painter_;
+  int32_t width_;
+  int32_t height_;
+  QColor fontColor_;
+};
