@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <string>
 
 class QTcpSocket;

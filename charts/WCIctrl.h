@@ -1,0 +1,12 @@
+// The WCI raster decoder. (Only what the main window needs at start so far;
+// the decoder comes with its own work.)
+#pragma once
+
+#include "charts/BMPager.h"
+
+class TWCIDecoder : public TPagerSource {
+ public:
+  TWCIDecoder() = default;
+  // Shade value of the rendered chart, -95..95.
+  int Brightness = 0;
+};
