@@ -1,0 +1,14 @@
+#include "plotter/core/CloseQuery.h"
+
+#include "platform/Questions.h"
+
+bool CloseAllowed(const TCloseState& state, const TMessageTable& messages) {
+  if (state.noQuitQuery) return true;
+  if (state.routeModified && state.routeCount > 0 &&
+      !AskYesNo(messages[msgRoute] + messages[msgIsNotSaved]))
+    return false;
+  if (state.positionsModified && state.positionsCount > 0 &&
+      !AskYesNo(messages[msgPositions] + messages[msgIsNotSaved]))
+    return false;
+  return AskYesNo(messages[msgDoYouWantToQuit]);
+}
