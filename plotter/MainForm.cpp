@@ -1,0 +1,761 @@
+#include "plotter/MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QToolTip>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "charts/BMPager.h"
+#include "charts/ChartFile.h"
+#include "charts/ChartList.h"
+#include "charts/KAPctrl.h"
+#include "charts/WCIctrl.h"
+#include "foundation/Colors.h"
+#include "foundation/GenUtil.h"
+#include "foundation/IniFile.h"
+#include "foundation/qt/Language.h"
+#include "foundation/qt/SysColor.h"
+#include "geodesy/CTrans.h"
+#include "geodesy/Datum.h"
+#include "geodesy/MagError.h"
+#include "instruments/NMEA.h"
+#include "instruments/qt/AfComPort.h"
+#include "instruments/qt/TelnetSend.h"
+#include "navobjects/LogBook.h"
+#include "navobjects/NavCtrls.h"
+#include "navobjects/Routes.h"
+#include "navobjects/Trace.h"
+#include "platform/Paths.h"
+#include "platform/Questions.h"
+#include "plotter/AuxDialogs.h"
+#include "plotter/PrintDialogs.h"
+#include "plotter/QtTickTimer.h"
+#include "plotter/Setup1.h"
+#include "plotter/core/CloseQuery.h"
+#include "plotter/core/Lifecycle.h"
+#include "plotter/core/Ports.h"
+
+namespace {
+
+constexpr const char* kPositionsStartFile = "T_WPALD.SRW";
+constexpr const char* kRouteStartFile = "T_RTALD.SRW";
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// Frees one owned object and records it.
+template <class T>
+void Free(std::unique_ptr<T>& p, const char* what) {
+  if (!p) return;
+  p.reset();
+  NoteLifecycle(std::string("free ") + what);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+T_Form::T_Form(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("_Form"));
+  setWindowTitle(QStringLiteral("Brismare "));
+  // The smallest useful window; the stored bounds never shrink it further.
+  setMinimumSize(480, 480);
+  BuildWindow();
+  NoteLifecycle("create T_Form");
+  FormCreate();
+  // Key preview: the window sees every key of its controls first.
+  qApp->installEventFilter(this);
+}
+
+T_Form::~T_Form() { FormDestroy(); }
+
+void T_Form::SetForms(const TFormSet& forms) { forms_ = forms; }
+
+TNMEA* T_Form::Parser() const { return NMEABuffer ? &NMEABuffer->Parser() : nullptr; }
+
+void T_Form::BuildWindow() {
+  // The components that exist before FormCreate: ports, timer, panels,
+  // the message table and the menus.
+  GPSCom = new TAfComPort(this);
+  GPSCom->setObjectName(QStringLiteral("GPSCom"));
+  NMEAPort1 = new TAfComPort(this);
+  NMEAPort1->setObjectName(QStringLiteral("NMEAPort1"));
+  NMEAPort2 = new TAfComPort(this);
+  NMEAPort2->setObjectName(QStringLiteral("NMEAPort2"));
+  for (TAfComPort* port : {GPSCom, NMEAPort1, NMEAPort2})
+    connect(port, &TAfComPort::DataRecived, this, &T_Form::GPSComDataRecived);
+
+  auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", 1000);
+  timer->SetOnTick([this] { ComTimerTimer(); });
+  comTimer_ = std::move(timer);
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("Body"));
+  setCentralWidget(central);
+
+  TX_MESSAGES = new QPlainTextEdit(central);
+  TX_MESSAGES->setObjectName(QStringLiteral("TX_MESSAGES"));
+  TX_MESSAGES->setPlainText(QString::fromStdString(DefaultMessageText()));
+  TX_MESSAGES->setReadOnly(true);
+  TX_MESSAGES->hide();
+
+  BuildMessagePanel();
+  BuildDashboard();
+  BuildMenus();
+}
+
+// ---------------------------------------------------------------------------
+// Start
+
+void T_Form::FormCreate() {
+  TStartRunner& r = StartErrors;
+  PlotterFlags = {pfStarting};
+
+  r.Step(1, "settings file", [&] { InitSysInfoPaths(SysInfo, SettingsFilePath(DataDir()), DataDir()); });
+
+  r.Step(2, "chart cursors", [&] {
+    for (int i = 0; i < kChartCursorCount; ++i) {
+      ChartCursors[i] = ChartCursor(static_cast<TChartCursor>(i), false);
+      FatChartCursors[i] = ChartCursor(static_cast<TChartCursor>(i), true);
+    }
+    FatCursors = false;
+    CursorMode = ccAim;
+    ShowChartCursor();
+  });
+
+  r.Step(3, "speaker", [&] {
+    Speaker = std::make_unique<TSpeaker>();
+    NoteLifecycle("create TSpeaker");
+    SoundCountdown = 10;
+  });
+
+  r.Step(4, "hint font", [&] {
+    QToolTip::setFont(font());
+    DashboardDesignWidth = DB->minimumWidth();
+  });
+
+  r.Step(5, "chart catalog", [&] {
+    ChartList = std::make_unique<TChartList>();
+    NoteLifecycle("create TChartList");
+    Zoom = TargetZoom = 1.0;
+  });
+
+  r.Step(6, "datum table", [&] {
+    EnsureDefaultDatumFile(SysInfo.ProgramDir, ShippedDataDir());
+    const std::optional<std::string> found = FindFileCaseInsensitive(SysInfo.ProgramDir, kDatumFileName);
+    Datum = std::make_unique<TDatum>(found ? *found : SysInfo.ProgramDir + kDatumFileName);
+    NoteLifecycle("create TDatum");
+  });
+  r.Step(6, "decoders", [&] {
+    KAPDecoder = std::make_unique<TKAPDecoder>();
+    NoteLifecycle("create TKAPDecoder");
+    WCIDecoder = std::make_unique<TWCIDecoder>();
+    NoteLifecycle("create TWCIDecoder");
+  });
+  r.Step(6, "chart converter", [&] {
+    Converter = std::make_unique<TWorldConvert>();
+    NoteLifecycle("create TWorldConvert");
+  });
+
+  r.Step(7, "NMEA input", [&] {
+    NMEABuffer = std::make_unique<TNMEALineBuffer>();
+    NoteLifecycle("create TNMEALineBuffer main");
+    NoteLifecycle("create TNMEA");
+    NMEABuffer->Parser().Converter = Converter.get();
+  });
+  r.Step(7, "log book", [&] {
+    LogBook = std::make_unique<TLOGGBOOK>();
+    NoteLifecycle("create TLOGGBOOK");
+  });
+  r.Step(7, "further line buffers", [&] {
+    if (!NMEABuffer) throw std::runtime_error("no parser to feed");
+    TNMEA* parser = &NMEABuffer->Parser();
+    SimBuffer = std::make_unique<TNMEALineBuffer>(parser);
+    NoteLifecycle("create TNMEALineBuffer sim");
+    NMEABufferB = std::make_unique<TNMEALineBuffer>(parser);
+    NoteLifecycle("create TNMEALineBuffer B");
+    NMEABufferC = std::make_unique<TNMEALineBuffer>(parser);
+    NoteLifecycle("create TNMEALineBuffer C");
+  });
+
+  r.Step(8, "message table", [&] {
+    std::vector<std::string> lines;
+    for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
+    Messages.SetLines(std::move(lines));
+  });
+
+  r.Step(9, "pager", [&] {
+    Pager = std::make_unique<TBitmapPager>();
+    NoteLifecycle("create TBitmapPager");
+    SysInfo.DefaultDiskmapBuffer = static_cast<int32_t>(Pager->MemoryBudget / 1024);
+    SysInfo.DefaultDiskmapImageMem = static_cast<int32_t>(Pager->WholeImageLimit / 1024);
+    Pager->Decoder = KAPDecoder.get();
+    if (Converter) Converter->SetScale(1.0, 1.0);
+  });
+
+  r.Step(10, "colour scheme", [&] {
+    SysColor = std::make_unique<TSYSCOLOR>();
+    NoteLifecycle("create TSYSCOLOR");
+  });
+
+  r.Step(11, "positions and route", [&] {
+    Positions = std::make_unique<TRoute>();
+    NoteLifecycle("create TRoute positions");
+    Route = std::make_unique<TRoute>();
+    NoteLifecycle("create TRoute route");
+  });
+
+  r.Step(12, "chart file reader", [&] {
+    ExternalCodec = std::make_unique<TChartHeadExternalCodec>();
+    NoteLifecycle("create TChartHeadExternalCodec");
+    ChartFile = std::make_unique<TChartFile>(*ExternalCodec);
+    NoteLifecycle("create TChartFile");
+  });
+
+  r.Step(13, "read settings", [&] { LoadSettings(SysInfo); });
+
+  r.Step(14, "parser and pager settings", [&] {
+    if (TNMEA* p = Parser()) {
+      p->ChecksumMode = SysInfo.NmeaCheckSum;
+      p->CogSwitchSpeed = SysInfo.CogSwitchSpeed;
+      p->OwnMMSI = SysInfo.AisOwnMMSI;
+    }
+    if (Pager) {
+      Pager->MemoryBudget = int64_t{SysInfo.DiskmapBuffer} * 1024;
+      Pager->WholeImageLimit = int64_t{SysInfo.DiskmapImageMem} * 1024;
+      Pager->MaxZoomOutRes = SysInfo.MaxZoomOutRes;
+    }
+  });
+
+  r.Step(15, "window bounds", [&] { SetBoundsFromSettings(); });
+
+  r.Step(16, "open catalog", [&] {
+    if (ChartFile) ChartFile->SearchPath = SysInfo.ChartDir;
+    if (ChartList) {
+      ChartList->LoadFromFile(SysInfo.IndexFile, SysInfo.ChartDir);
+      ChartList->LoadGroups(SysInfo.GroupsFile);
+    }
+  });
+
+  r.Step(17, "progress and title", [&] {
+    SetProgressCallback([this](const std::string& text, int position, int max) {
+      return ShowProgress(text, position, max);
+    });
+    setWindowTitle(QStringLiteral("Brismare "));
+  });
+
+  r.Step(18, "start files", [&] { LoadStartFiles(); });
+
+  r.Step(19, "magnetic model", [&] {
+    MagError = std::make_unique<TMagError>(true);
+    NoteLifecycle("create TMagError");
+    const std::string cof = ResolveStoredPath(SysInfo.MwwCof, SysInfo.ProgramDir);
+    // A file that cannot be read or does not load leaves the built-in model.
+    if (FileExists(cof)) MagError->LoadFile(cof);
+    MagError->Prepare(12);
+  });
+
+  r.Step(20, "quick shapes", [&] {
+    const TColor fuchsia = kPalette16[piFuchsia];
+    BoatShape = std::make_unique<TQuickShape>();
+    BoatShape->Setup(fuchsia, qpmCopy, 16, 2, qpsSolid, qpsSolid);
+    NoteLifecycle("create TQuickShape boat");
+    RingShape = std::make_unique<TQuickShape>();
+    RingShape->Setup(kPalette16[piBlack], qpmCopy, 50, 1, qpsDot, qpsSolid);
+    NoteLifecycle("create TQuickShape rings");
+    SpeedShape = std::make_unique<TQuickShape>();
+    SpeedShape->Setup(fuchsia, qpmCopy, 8, 2, qpsSolid, qpsSolid);
+    NoteLifecycle("create TQuickShape speed");
+  });
+
+  r.Step(21, "track recorder", [&] {
+    Trace = std::make_unique<TTrace>(Converter.get());
+    NoteLifecycle("create TTrace");
+  });
+
+  r.Step(22, "modes", [&] {
+    SetShadeLevel(0);
+    PlotterFlags.Set(pfAutomatic, SysInfo.AutoScroll);
+    PlotterFlags.Set(pfTracking, SysInfo.ShowTrack);
+    if (QAction* a = MenuItem("ShowMagneticHeadings1")) a->setChecked(SysInfo.RteMagDisp);
+  });
+
+  r.Step(23, "log counter", [&] {
+    LogDist = std::make_unique<TLogDist>();
+    NoteLifecycle("create TLogDist");
+    LogDist->Reset();
+    LogDist->Cutoff = SysInfo.LogCutoff;
+  });
+  r.Step(23, "fuel table", [&] {
+    if (LogDist) LogDist->LoadFuelTable(TIniFile(SysInfo.IniFile), kFuelSection);
+  });
+  r.Step(23, "fuel row", [&] {
+    if (!LogDist || LogDist->FuelTableHigh < 0) RemoveFuelRow();
+  });
+
+  r.Step(24, "chart state", [&] {
+    CurrentChart = PreviousChart = -2;
+    PreferredScale = 0;
+    SysInfo.ClockOneShot = SysInfo.UseGPSClock;
+  });
+
+  r.Step(25, "apply settings", [&] { ApplySettings(true); });
+
+  r.Step(26, "network source", [&] {
+    NetworkMode = false;
+    NetworkOutput = false;
+    if (Upper(SysInfo.NmeaSimul).rfind("IP:", 0) == 0) {
+      try {
+        TelnetSend = std::make_unique<TTelnetSend>();
+        NoteLifecycle("create TTelnetSend");
+        NetworkMode = true;
+        SysInfo.NmeaSimul.erase(0, 3);
+      } catch (...) {
+        // Without a client the plotter simply has no network source.
+        TelnetSend.reset();
+        NetworkMode = false;
+      }
+    }
+  });
+
+  r.Step(27, "timer", [&] {
+    comTimer_->SetEnabled(true);
+    NoteLifecycle("enable ComTimer");
+  });
+
+  r.Step(28, "dead-reckoning fields", [&] {
+    DB_DRLat->setText(QString::fromStdString(PosToMaskText(false, SysInfo.LastLat)));
+    DB_DRLong->setText(QString::fromStdString(PosToMaskText(true, SysInfo.LastLong)));
+  });
+
+  r.Step(29, "dashboard", [&] { ShowDashboard(!SysInfo.NoStartupDash); });
+
+  r.Step(30, "GPS menu", [&] {
+    const std::string g7t = ResolveStoredPath(SysInfo.G7T, SysInfo.ProgramDir);
+    if (QMenu* m = SubMenu("GPSMenu")) m->menuAction()->setEnabled(FileExists(g7t));
+  });
+
+  // The user hears of start-up problems once the message loop runs, after
+  // the window is on screen.
+  if (r.Failed())
+    QTimer::singleShot(0, this, [this] {
+      if (!destroyed_) StartErrors.ReportOnce();
+    });
+}
+
+void T_Form::SetBoundsFromSettings() {
+  // The keys hold the edges of the normal window (right and bottom too).
+  QRect r(QPoint(SysInfo.WinLeft, SysInfo.WinTop), QPoint(SysInfo.WinWidth - 1, SysInfo.WinHeight - 1));
+  r.setWidth(std::max(r.width(), minimumWidth()));
+  r.setHeight(std::max(r.height(), minimumHeight()));
+  // A window stored on a screen that is no longer there comes back to the
+  // first one.
+  bool onScreen = QGuiApplication::screens().isEmpty();
+  for (QScreen* s : QGuiApplication::screens())
+    if (s->availableGeometry().intersects(r)) onScreen = true;
+  if (!onScreen) r.moveTopLeft(QPoint(0, 0));
+  setGeometry(r);
+}
+
+void T_Form::StoreBoundsInSettings() {
+  const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+  SysInfo.WinLeft = r.left();
+  SysInfo.WinTop = r.top();
+  SysInfo.WinWidth = r.left() + r.width();
+  SysInfo.WinHeight = r.top() + r.height();
+}
+
+void T_Form::LoadStartFiles() {
+  struct Item {
+    TRoute* list;
+    const char* file;
+    int index;
+  };
+  const Item items[] = {{Positions.get(), kPositionsStartFile, 0}, {Route.get(), kRouteStartFile, 1}};
+  for (const Item& it : items) {
+    const std::string path = SysInfo.ProgramDir + it.file;
+    if (!it.list || !FileExists(path)) continue;
+    const int n = it.index == 0 ? it.list->LoadPositions(path) : it.list->LoadFromFile(path);
+    if (n < 0) {
+      // An unreadable start file still holds the user's data: keep it.
+      StartFileKept[it.index] = true;
+      std::fprintf(stderr, "brismare: %s could not be read; it is kept as it is\n", path.c_str());
+      continue;
+    }
+    it.list->FileName.clear();
+  }
+}
+
+void T_Form::SaveStartFiles() {
+  struct Item {
+    TRoute* list;
+    const char* file;
+    bool autoload;
+    int index;
+  };
+  const Item items[] = {{Positions.get(), kPositionsStartFile, SysInfo.AutoloadWaypts, 0},
+                        {Route.get(), kRouteStartFile, SysInfo.AutoloadRoute, 1}};
+  for (const Item& it : items) {
+    const std::string path = SysInfo.ProgramDir + it.file;
+    const bool save = it.list && it.autoload && it.list->Count() > 0;
+    std::error_code ec;
+    if (StartFileKept[it.index]) {
+      // The file could not be read at start: it is not deleted, and before
+      // a new list replaces it, it is set aside.
+      if (!save) continue;
+      std::filesystem::rename(path, path + ".bak", ec);
+      if (ec) continue;
+    }
+    if (save) {
+      if (it.list->SaveToFile(path) < 0)
+        std::fprintf(stderr, "brismare: %s could not be written\n", path.c_str());
+    } else if (FileExists(path)) {
+      std::filesystem::remove(path, ec);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Show
+
+void T_Form::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  // A restore from the task bar is spontaneous and not a new show.
+  if (!e->spontaneous()) FormShow();
+}
+
+void T_Form::FormShow() {
+  TStartRunner& r = StartErrors;
+  TX_MESSAGES->hide();
+  QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kLanguageMessage)));
+
+  if (PlotterFlags.Has(pfStarting)) {
+    r.Step(101, "groups dialog", [&] {
+      if (forms_.GRP_Org) forms_.GRP_Org->Catalog = ChartList.get();
+    });
+    r.Step(102, "window state", [&] {
+      if (SysInfo.WinState) setWindowState(windowState() | Qt::WindowMaximized);
+    });
+    r.Step(103, "log book", [&] {
+      if (LogBook) LogBook->Log("Brismare Started", 0);
+    });
+    r.Step(104, "instrument boxes", [&] { UpdateInstrumentBoxes(); });
+    r.Step(105, "track", [&] {
+      if (Trace) PlotterFlags.Has(pfTracking) ? Trace->Start() : Trace->Stop();
+    });
+    r.Step(106, "simulation file", [&] {
+      if (!NetworkMode && SimBuffer && !SysInfo.NmeaSimul.empty())
+        SimBuffer->OpenReplay(ResolveStoredPath(SysInfo.NmeaSimul, SysInfo.ProgramDir));
+    });
+    r.Step(107, "sentence capture", [&] {
+      if (TNMEA* p = Parser(); p && !SysInfo.NmeaCaptFile.empty())
+        p->SetCapture(ResolveStoredPath(SysInfo.NmeaCaptFile, SysInfo.ProgramDir), SysInfo.NmeaCaptMsg);
+    });
+    r.Step(108, "open ports", [&] { ApplySettings(false); });
+  }
+  PlotterFlags.Exclude(pfStarting);
+  r.Step(109, "status", [&] { UpdateStatus(); });
+
+  if (NetworkMode && TelnetSend) {
+    r.Step(110, "network", [&] {
+      TelnetSend->Address = SysInfo.NmeaSimul;
+      TelnetSend->Login = SysInfo.IPLogin;
+      TelnetSend->Password = SysInfo.IPPassword;
+      TelnetSend->Connect();
+      if (SysInfo.IPLogin.empty()) NetworkOutput = true;
+    });
+  }
+  if (r.Failed())
+    QTimer::singleShot(0, this, [this] {
+      if (!destroyed_) StartErrors.ReportOnce();
+    });
+}
+
+bool T_Form::event(QEvent* e) {
+  if (e->type() == static_cast<QEvent::Type>(kLanguageMessage)) {
+    try {
+      ApplyLanguage(SysInfo.LanguageFile, false);
+    } catch (...) {
+      // A broken language file leaves the built-in texts.
+    }
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+// ---------------------------------------------------------------------------
+// Language
+
+std::vector<QWidget*> T_Form::LanguageForms() const {
+  std::vector<QWidget*> forms{const_cast<T_Form*>(this)};
+  const std::initializer_list<QWidget*> others = {forms_.SetupFrm, forms_.Browser, forms_.ChartAvail,
+                                                  forms_.WptEdFrm, forms_.PSForm,  forms_.PRInit,
+                                                  forms_.CHInfo,   forms_.DatFrm,  forms_.GRP_Org,
+                                                  forms_.S_Frm};
+  for (QWidget* w : others)
+    if (w) forms.push_back(w);
+  return forms;
+}
+
+void T_Form::ApplyLanguage(const std::string& fileName, bool save) {
+  if (fileName.empty()) return;
+  ::ApplyLanguage(LanguageForms(), fileName, save);
+  if (!save) {
+    // The message table follows the translated lines.
+    std::vector<std::string> lines;
+    for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
+    Messages.SetLines(std::move(lines));
+    UpdateStatus();
+  }
+}
+
+void T_Form::LanguageCommand() {
+  const TLanguageResult result = ApplyLanguageSetting(LanguageForms(), SysInfo.LanguageFile);
+  if (result == TLanguageResult::Loaded) {
+    std::vector<std::string> lines;
+    for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
+    Messages.SetLines(std::move(lines));
+    UpdateStatus();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Settings and ports
+
+void T_Form::ApplySettings(bool starting) {
+  PlaceDashboard();
+  if (Speaker) Speaker->Enabled = SysInfo.WarningSound;
+  if (!starting) {
+    ClosePorts();
+    OpenPorts();
+  }
+  if (LogBook) {
+    LogBook->AutoMask = static_cast<uint32_t>(SysInfo.AutoLogBook);
+    LogBook->SetLogFile(SysInfo.LogBookFile, SysInfo.ProgramDir);
+  }
+  UpdateStatus();
+  RequestRepaint();
+}
+
+void T_Form::OpenPorts() {
+  TAfComPort* ports[3] = {GPSCom, NMEAPort1, NMEAPort2};
+  for (int i = 0; i < 3; ++i) {
+    if (!ports[i]) continue;
+    try {
+      ports[i]->DeviceName = SysInfo.ComDevice[i];
+      ::OpenPort(*ports[i], TPortSetting{SysInfo.ComPort[i], SysInfo.BaudRateId[i]},
+                 Messages[msgCouldNotOpenPort], [](const std::string& text) { AppMessageBox(text, mfOk); });
+    } catch (...) {
+      // One port's trouble never keeps the others closed.
+    }
+  }
+}
+
+void T_Form::ClosePorts() {
+  for (TAfComPort* port : {GPSCom, NMEAPort1, NMEAPort2}) {
+    if (!port) continue;
+    try {
+      ::ClosePort(*port);
+    } catch (...) {
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Timer and port data
+
+void T_Form::ComTimerTimer() {
+  // The update cycle comes with its own work; the timer runs from start.
+}
+
+void T_Form::GPSComDataRecived(int /*count*/) {
+  // Received bytes wait in the port's bounded buffer until the update cycle
+  // moves them into the line buffers.
+}
+
+bool T_Form::TakeRepaintRequest() {
+  const bool r = repaintRequested_;
+  repaintRequested_ = false;
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// Resize
+
+void T_Form::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  FormResize();
+}
+
+void T_Form::FormResize() { PlotterFlags.Include(pfResized); }
+
+// ---------------------------------------------------------------------------
+// Close
+
+void T_Form::CloseOrderly() {
+  orderlyClose_ = true;
+  if (!formClosed_) close();
+}
+
+bool T_Form::FormCloseQuery() {
+  TCloseState s;
+  s.noQuitQuery = SysInfo.NoQuitQuery;
+  if (Route) {
+    s.routeModified = Route->Modified;
+    s.routeCount = Route->Count();
+  }
+  if (Positions) {
+    s.positionsModified = Positions->Modified;
+    s.positionsCount = Positions->Count();
+  }
+  return CloseAllowed(s, Messages);
+}
+
+void T_Form::closeEvent(QCloseEvent* e) {
+  if (formClosed_) {
+    e->accept();
+    return;
+  }
+  bool allowed = true;
+  if (!orderlyClose_) {
+    try {
+      allowed = FormCloseQuery();
+    } catch (...) {
+      allowed = true;  // the questions must never trap the user
+    }
+  }
+  if (!allowed) {
+    e->ignore();
+    return;
+  }
+  FormClose();
+  e->accept();
+  emit FormClosed();
+}
+
+void T_Form::ShowFailureNotice(const std::string& text) {
+  std::fprintf(stderr, "brismare: %s\n", text.c_str());
+  // No box while the program is being ended from outside: nobody may be
+  // there to answer it.
+  if (!orderlyClose_) AppMessageBox(text, mfOk | mfIconError);
+}
+
+void T_Form::FormClose() {
+  formClosed_ = true;
+  try {
+    if (LogBook) LogBook->Log("Brismare Terminated", 0);
+  } catch (...) {
+  }
+  try {
+    if (shadeLevel_ != 0 && SysColor) SysColor->Restore();
+  } catch (...) {
+  }
+  SysInfo.WinState = isMaximized();
+  StoreBoundsInSettings();
+  std::string error;
+  if (!SaveWindowGeometry(SysInfo, &error)) ShowFailureNotice(error);
+  // The program state is written again when the window goes; writing it
+  // here too means a failure can still be shown while the window is there.
+  else if (!SaveProgramState(SysInfo, &error))
+    ShowFailureNotice(error);
+}
+
+// ---------------------------------------------------------------------------
+// Destroy
+
+void T_Form::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  qApp->removeEventFilter(this);
+  // Nothing may tick into objects that are going away.
+  if (comTimer_) {
+    comTimer_->SetEnabled(false);
+    NoteLifecycle("stop ComTimer");
+  }
+  SetProgressCallback({});
+
+  auto guarded = [](auto&& f) {
+    try {
+      f();
+    } catch (...) {
+    }
+  };
+
+  guarded([&] {
+    if (TelnetSend) TelnetSend->disconnect(this);
+    Free(TelnetSend, "TTelnetSend");
+  });
+  guarded([&] {
+    for (TAfComPort* port : {GPSCom, NMEAPort1, NMEAPort2})
+      if (port) port->disconnect(this);
+    ClosePorts();
+    NoteLifecycle("close ports");
+  });
+  guarded([&] {
+    std::string error;
+    if (SaveProgramState(SysInfo, &error))
+      NoteLifecycle("write program state");
+    else
+      std::fprintf(stderr, "brismare: %s\n", error.c_str());
+  });
+  guarded([&] {
+    SaveStartFiles();
+    NoteLifecycle("write start files");
+  });
+
+  guarded([&] { Free(MagError, "TMagError"); });
+  guarded([&] { Free(LogDist, "TLogDist"); });
+  guarded([&] { Free(Trace, "TTrace"); });
+  guarded([&] { Free(LogBook, "TLOGGBOOK"); });
+  guarded([&] { Free(BoatShape, "TQuickShape boat"); });
+  guarded([&] { Free(RingShape, "TQuickShape rings"); });
+  guarded([&] { Free(SpeedShape, "TQuickShape speed"); });
+  guarded([&] { Free(Pager, "TBitmapPager"); });
+  guarded([&] {
+    if (TNMEA* p = Parser()) p->Converter = nullptr;
+    Free(Converter, "TWorldConvert");
+  });
+  guarded([&] { Free(KAPDecoder, "TKAPDecoder"); });
+  guarded([&] { Free(WCIDecoder, "TWCIDecoder"); });
+  guarded([&] { Free(Route, "TRoute route"); });
+  guarded([&] { Free(Positions, "TRoute positions"); });
+  guarded([&] { Free(ChartFile, "TChartFile"); });
+  guarded([&] { Free(ExternalCodec, "TChartHeadExternalCodec"); });
+  guarded([&] { Free(ChartList, "TChartList"); });
+  guarded([&] { Free(Datum, "TDatum"); });
+  // The buffers that share the parser go before the one that owns it.
+  guarded([&] { Free(SimBuffer, "TNMEALineBuffer sim"); });
+  guarded([&] { Free(NMEABufferB, "TNMEALineBuffer B"); });
+  guarded([&] { Free(NMEABufferC, "TNMEALineBuffer C"); });
+  guarded([&] {
+    if (!NMEABuffer) return;
+    NMEABuffer.reset();
+    NoteLifecycle("free TNMEALineBuffer main");
+    NoteLifecycle("free TNMEA");
+  });
+  guarded([&] { Free(Speaker, "TSpeaker"); });
+  guarded([&] { Free(SysColor, "TSYSCOLOR"); });
+  NoteLifecycle("free T_Form");
+}

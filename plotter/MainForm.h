@@ -1,0 +1,323 @@
+// The plotter's main window, T_Form: it creates and owns every long-lived
+// object of the program, runs the start-up, shows the chart and the
+// dashboard, takes the keyboard first, and on closing saves what must
+// survive the run.
+//
+// The work is spread over several source files: MainForm.cpp (start, show,
+// close, destroy), MainMenus.cpp (menus), MainKeys.cpp (keyboard map),
+// MainDashboard.cpp (the dashboard column and the message panel).
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/Types.h"
+#include "plotter/Artwork.h"
+#include "plotter/core/KeyMap.h"
+#include "plotter/core/Messages.h"
+#include "plotter/core/PlotterFlags.h"
+#include "plotter/core/StartSteps.h"
+#include "plotter/core/SysInfo.h"
+#include "plotter/core/TickTimer.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+class TAfComPort;
+class TBitmapPager;
+class TChartFile;
+class TChartHeadExternalCodec;
+class TChartList;
+class TDatum;
+class TKAPDecoder;
+class TLOGGBOOK;
+class TLogDist;
+class TMagError;
+class TNMEA;
+class TNMEALineBuffer;
+class TQuickShape;
+class TRoute;
+class TSYSCOLOR;
+class TSpeaker;
+class TTelnetSend;
+class TTrace;
+class TWCIDecoder;
+class TWorldConvert;
+
+class T_CHInfo;
+class TChartAvail;
+class TWptEdFrm;
+class TBrowser;
+class TSetupFrm;
+class TPSForm;
+class TPRInit;
+class TDatFrm;
+class TGRP_Org;
+class TS_Frm;
+class TRLForm;
+
+// The program's other windows, made by the program body after the main
+// window.
+struct TFormSet {
+  T_CHInfo* CHInfo = nullptr;
+  TChartAvail* ChartAvail = nullptr;
+  TWptEdFrm* WptEdFrm = nullptr;
+  TBrowser* Browser = nullptr;
+  TSetupFrm* SetupFrm = nullptr;
+  TPSForm* PSForm = nullptr;
+  TPRInit* PRInit = nullptr;
+  TDatFrm* DatFrm = nullptr;
+  TGRP_Org* GRP_Org = nullptr;
+  TS_Frm* S_Frm = nullptr;
+  TRLForm* RLForm = nullptr;
+};
+
+// The event that applies the language file once the window is on screen.
+inline constexpr int kLanguageMessage = 1027;
+
+class T_Form : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs FormCreate.
+  explicit T_Form(QWidget* parent = nullptr);
+  // Runs FormDestroy.
+  ~T_Form() override;
+
+  void SetForms(const TFormSet& forms);
+  const TFormSet& Forms() const { return forms_; }
+
+  // ---- state ----
+  TPlotterFlags PlotterFlags;
+  TNavFlags NavFlags;
+  RSysInfo SysInfo;
+  TMessageTable Messages;
+  // What went wrong during start-up (each step is guarded on its own).
+  TStartRunner StartErrors;
+
+  // ---- owned objects, created in FormCreate and freed in FormDestroy;
+  // any of them is null when its creation failed ----
+  std::unique_ptr<TSpeaker> Speaker;
+  std::unique_ptr<TChartList> ChartList;
+  std::unique_ptr<TDatum> Datum;
+  std::unique_ptr<TKAPDecoder> KAPDecoder;
+  std::unique_ptr<TWCIDecoder> WCIDecoder;
+  std::unique_ptr<TWorldConvert> Converter;
+  // Line buffers: main (port A, owns the parser), simulation or network,
+  // port B, port C.
+  std::unique_ptr<TNMEALineBuffer> NMEABuffer;
+  std::unique_ptr<TNMEALineBuffer> SimBuffer;
+  std::unique_ptr<TNMEALineBuffer> NMEABufferB;
+  std::unique_ptr<TNMEALineBuffer> NMEABufferC;
+  std::unique_ptr<TLOGGBOOK> LogBook;
+  std::unique_ptr<TBitmapPager> Pager;
+  std::unique_ptr<TSYSCOLOR> SysColor;
+  std::unique_ptr<TRoute> Positions;
+  std::unique_ptr<TRoute> Route;
+  std::unique_ptr<TChartHeadExternalCodec> ExternalCodec;
+  std::unique_ptr<TChartFile> ChartFile;
+  std::unique_ptr<TMagError> MagError;
+  std::unique_ptr<TQuickShape> BoatShape;
+  std::unique_ptr<TQuickShape> RingShape;
+  std::unique_ptr<TQuickShape> SpeedShape;
+  std::unique_ptr<TTrace> Trace;
+  std::unique_ptr<TLogDist> LogDist;
+  std::unique_ptr<TTelnetSend> TelnetSend;
+
+  // The parser, through the main line buffer; null without one.
+  TNMEA* Parser() const;
+
+  // The serial ports (components of the window).
+  TAfComPort* GPSCom = nullptr;
+  TAfComPort* NMEAPort1 = nullptr;
+  TAfComPort* NMEAPort2 = nullptr;
+
+  // The one-second timer (object name "ComTimer").
+  ITickTimer& ComTimer() { return *comTimer_; }
+
+  // ---- components ----
+  QWidget* Scroll = nullptr;     // the chart area
+  QWidget* MapCanvas = nullptr;  // the chart canvas
+  QFrame* MsgP = nullptr;        // the message panel
+  QLabel* MsgT = nullptr;
+  QProgressBar* MsgB = nullptr;
+  QPlainTextEdit* TX_MESSAGES = nullptr;
+  QFrame* DB = nullptr;  // the dashboard column "_DB"
+  QFrame* DB_MAINMENU = nullptr;
+  QToolButton* DBC_MENU_1 = nullptr;  // "&File"
+  QToolButton* DBC_MENU_2 = nullptr;  // "&Tools"
+  QToolButton* DBC_MENU_3 = nullptr;  // "<<": collapse
+  QFrame* DB_GPS = nullptr;
+  QFrame* DB_DR = nullptr;
+  QLineEdit* DB_DRLat = nullptr;
+  QLineEdit* DB_DRLong = nullptr;
+  QLineEdit* DB_DRCrs = nullptr;
+  QLineEdit* DB_DRSpd = nullptr;
+  QFrame* DB_INSTR = nullptr;
+  QLabel* LabHours = nullptr;
+  QLabel* LabFuel = nullptr;
+  QLabel* TxtTot = nullptr;
+  QLabel* TxtTrp = nullptr;
+  QLabel* TxtTime = nullptr;
+  QLabel* TxtFuel = nullptr;
+  QFrame* DB_STATE = nullptr;
+  QPushButton* DBI_AUTO = nullptr;
+  QPushButton* DBI_TRACE = nullptr;
+  QPushButton* DBI_PILOT = nullptr;
+  QFrame* DB_Shade = nullptr;
+  QPushButton* SBC[4] = {};
+
+  // Menus (no menu bar: drop-downs of DB_MAINMENU and context menus).
+  QMenu* FileMenu = nullptr;
+  QMenu* EditMenu = nullptr;
+  QMenu* NormalPopup = nullptr;
+  QMenu* RtePopup = nullptr;
+  QMenu* RouteFileMenu = nullptr;
+  QMenu* InstrPopup = nullptr;
+  QMenu* DelRtePopup = nullptr;
+  QMenu* DelWPPopup = nullptr;
+  QMenu* RteGoPopup = nullptr;
+  // A menu item or submenu by object name (nullptr when there is none).
+  QAction* MenuItem(const char* name) const;
+  QMenu* SubMenu(const char* name) const;
+
+  // ---- operations used by the other parts of the window ----
+
+  // The message panel: an empty text with max 0 hides it (false);
+  // otherwise it shows the text, with the progress bar at position of max
+  // when max is at least 1, lets the window repaint, and returns true.
+  bool ShowProgress(const std::string& text, int position, int max);
+  void RequestRepaint() { repaintRequested_ = true; }
+  // Reads and clears the repaint request.
+  bool TakeRepaintRequest();
+  // Applies (save false) or writes (save true) the window texts of the
+  // main window and the dialogs; an empty file name does nothing.
+  void ApplyLanguage(const std::string& fileName, bool save);
+  // The setup dialog changed "LanguageFile": "SAVE:<file>" writes a
+  // language file (asking before overwriting), anything else is applied.
+  void LanguageCommand();
+  // Pushes the settings into the objects; `starting` leaves the ports alone.
+  void ApplySettings(bool starting);
+  void OpenPorts();
+  void ClosePorts();
+  void UpdateStatus();
+  void ShowDashboard(bool expanded);
+  bool DashboardExpanded() const { return dashboardExpanded_; }
+  // Night shading, levels 0 (day) to 3 (night).
+  void SetShadeLevel(int level);
+  int ShadeLevel() const { return shadeLevel_; }
+
+  // Closes the window without any question (termination signal, logout):
+  // FormClose runs, and FormDestroy when the window object goes.
+  void CloseOrderly();
+  // FormClose has run.
+  bool Closed() const { return formClosed_; }
+
+  // ---- window events ----
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormClose();
+  void FormDestroy();
+  void FormResize();
+  // A key seen before the focused control; true when the key map took it.
+  bool FormKeyDown(const TKeyInput& key, uint64_t timestamp, bool autoRepeat);
+
+  // Status buttons.
+  void DBI_AUTOClick();
+  void DBI_TRACEClick();
+  void DBI_PILOTClick();
+
+  // Chart cursors: the normal and the fat variant of each mode.
+  QCursor ChartCursors[kChartCursorCount];
+  QCursor FatChartCursors[kChartCursorCount];
+  bool FatCursors = false;
+  TChartCursor CursorMode = ccAim;
+  void ShowChartCursor();
+
+  // View state set up at start (the chart view builds on it).
+  double Zoom = 1.0;
+  double TargetZoom = 1.0;
+  int CurrentChart = -2;
+  int PreviousChart = -2;
+  double PreferredScale = 0;
+  int SoundCountdown = 10;
+  int DashboardDesignWidth = 125;
+  bool NetworkMode = false;
+  bool NetworkOutput = false;
+  // The position under the mouse when the last key command came (pixel on
+  // the canvas, and geographic when a chart is open).
+  QPoint MenuPixel;
+  TFPoint MenuPos{};
+  bool MenuPosValid = false;
+  // Start files that could not be read this run: they are neither deleted
+  // nor overwritten at the end (0 positions, 1 route).
+  bool StartFileKept[2] = {false, false};
+
+  // Called with every decision of the key map that did something; for
+  // tests and the input monitor.
+  std::function<void(const TKeyDecision&)> KeyObserver;
+
+ public slots:
+  // The one-second tick.
+  void ComTimerTimer();
+  // Bytes arrived on a serial port.
+  void GPSComDataRecived(int count);
+
+ signals:
+  // The window has closed (FormClose ran); the program body ends the run.
+  void FormClosed();
+
+ protected:
+  bool event(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void BuildWindow();
+  void BuildDashboard();
+  void BuildMenus();
+  void BuildMessagePanel();
+  void RemoveFuelRow();
+  void PlaceDashboard();
+  void UpdateInstrumentBoxes();
+  void LoadStartFiles();
+  void SaveStartFiles();
+  void SetBoundsFromSettings();
+  void StoreBoundsInSettings();
+  void DoKeyAction(const TKeyDecision& d);
+  void StoreMenuPosition();
+  bool TextFieldFocused() const;
+  std::vector<QWidget*> LanguageForms() const;
+  void ShowFailureNotice(const std::string& text);
+
+  TFormSet forms_;
+  std::unique_ptr<ITickTimer> comTimer_;
+  TKeyRepeatGate keyGate_;
+  bool repaintRequested_ = false;
+  bool dashboardExpanded_ = true;
+  bool orderlyClose_ = false;
+  bool formClosed_ = false;
+  bool destroyed_ = false;
+  int shadeLevel_ = 0;
+  bool shadeLevelSet_ = false;
+  int instrFuelRowHeight_ = 0;
+};
+
+// A Qt key and its modifiers as the key map sees them.
+TKeyInput KeyInputFromQt(int key, Qt::KeyboardModifiers modifiers);

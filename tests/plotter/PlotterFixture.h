@@ -1,0 +1,92 @@
+// A plotter started for one test: a fresh data directory, a settings file
+// named with "-I", scripted answers to every question, and a record of what
+// the window creates and frees.
+#pragma once
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "platform/Paths.h"
+#include "platform/Questions.h"
+#include "platform/ScopedEnv.h"
+#include "foundation/Switches.h"
+#include "plotter/PlotterApp.h"
+#include "plotter/core/Lifecycle.h"
+
+// No serial port: a build machine has none to open.
+inline constexpr const char* kQuietSettings = "[Program Setup]\r\nCom Port=0\r\n";
+
+class PlotterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_.Set("BRISMARE_DIR", dir_.path());
+    ResetDataDir();
+    iniFile_ = dir_ / "plotter.ini";
+    SetArguments({"brismare", "-I" + iniFile_});
+    previousQuestions_ = SetUserQuestions(&questions_);
+    SetLifecycleSink([this](const std::string& e) { events_.push_back(e); });
+  }
+  void TearDown() override {
+    program_.reset();
+    SetLifecycleSink({});
+    SetUserQuestions(previousQuestions_);
+    SetArguments({"brismare"});
+    ResetDataDir();
+  }
+
+  static void SetArguments(const std::vector<std::string>& args) {
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    SetProgramArguments(static_cast<int>(argv.size()), argv.data());
+  }
+
+  // Writes the settings file and starts the program body.
+  T_Form& Start(const std::string& settings = kQuietSettings) {
+    WriteTestFile(iniFile_, settings);
+    program_ = std::make_unique<TPlotterProgram>();
+    return program_->MainForm();
+  }
+  // Shows the main window and lets the posted events run.
+  void Show() {
+    T_Form& f = program_->MainForm();
+    f.show();
+    f.activateWindow();
+    Settle();
+  }
+  static void Settle() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  void Stop() { program_.reset(); }
+
+  std::vector<std::string> Asked() const {
+    std::vector<std::string> texts;
+    for (const auto& q : questions_.asked()) texts.push_back(q.text);
+    return texts;
+  }
+
+  // A key press delivered as the window system would: to the focused
+  // control of the window, or to the window itself.
+  static bool Key(QWidget* window, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, bool repeat = false,
+                  unsigned long timestamp = 0) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target || target->window() != window) target = window;
+    QKeyEvent press(QEvent::KeyPress, key, mods, QString(), repeat);
+    press.setTimestamp(timestamp);
+    press.setAccepted(false);
+    QApplication::sendEvent(target, &press);
+    return press.isAccepted();
+  }
+
+  TTempDir dir_;
+  TScopedEnv env_;
+  std::string iniFile_;
+  TScriptedQuestions questions_;
+  IUserQuestions* previousQuestions_ = nullptr;
+  std::vector<std::string> events_;
+  std::unique_ptr<TPlotterProgram> program_;
+};
