@@ -12,6 +12,7 @@
 #include <map>
 
 #include "PlotterFixture.h"
+#include "charts/ChartList.h"
 #include "foundation/IniFile.h"
 #include "foundation/qt/Language.h"
 #include "plotter/AuxDialogs.h"
@@ -149,6 +150,28 @@ TEST_F(PlotterWindow, MessagePanel) {
   EXPECT_TRUE(f.MsgB->isHidden());
   EXPECT_FALSE(f.ShowProgress("", 0, 0));
   EXPECT_TRUE(f.MsgP->isHidden());
+  // The panel is the progress display of long jobs elsewhere (catalog scans).
+  EXPECT_TRUE(ReportProgress("Generating list", 1, 5));
+  EXPECT_EQ(f.MsgT->text(), "Generating list");
+  EXPECT_FALSE(ReportProgress("", 0, 0));
+  Stop();
+  EXPECT_FALSE(ReportProgress("after the window", 1, 2));  // uninstalled with it
+}
+
+TEST_F(PlotterWindow, CursorsAndIcons) {
+  T_Form& f = Start();
+  for (int i = 0; i < kChartCursorCount; ++i) {
+    SCOPED_TRACE(i);
+    for (const QCursor* c : {&f.ChartCursors[i], &f.FatChartCursors[i]}) {
+      EXPECT_EQ(c->pixmap().size(), QSize(32, 32));
+      EXPECT_EQ(c->hotSpot(), QPoint(15, 15));
+    }
+    EXPECT_NE(f.ChartCursors[i].pixmap().toImage(), f.FatChartCursors[i].pixmap().toImage());
+  }
+  // The chart shows the aim cursor at start.
+  EXPECT_EQ(f.MapCanvas->cursor().pixmap().toImage(), f.ChartCursors[ccAim].pixmap().toImage());
+  EXPECT_FALSE(f.windowIcon().isNull());
+  EXPECT_NE(BoatIcon().pixmap(32).toImage(), DarkIcon().pixmap(32).toImage());
 }
 
 TEST_F(PlotterWindow, APortThatCannotBeOpenedIsReported) {
