@@ -1,11 +1,14 @@
 #include "plotter/core/SysInfo.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
 #include "foundation/IniFile.h"
 #include "foundation/Switches.h"
+#include "plotter/core/SetupKeys.h"
 
 namespace {
 
@@ -140,6 +143,219 @@ TEST(SysInfo, SavingAGroupKeepsEverythingElseAndReadsBack) {
   EXPECT_EQ(back.WinLeft, 10);
   EXPECT_EQ(back.WinHeight, 620);
   EXPECT_FALSE(back.WinState);
+}
+
+// Every group saved and loaded again gives back the record it was saved
+// from: once with the defaults, once with every saved key changed (a key
+// that one direction forgets comes back as its default and shows).
+TEST(SysInfo, SavedGroupsLoadBackToTheSameRecord) {
+  TTempDir dir;
+  RSysInfo defaults = FreshRecord(dir);
+  LoadSettings(defaults);
+
+  RSysInfo changed = defaults;
+  for (const TSetupIntKey& k : SetupIntKeys())
+    changed.*k.field = changed.*k.field == k.high ? k.low : k.high;
+  for (const TSetupFloatKey& k : SetupFloatKeys()) changed.*k.field = DialogToSetting(k.unit, k.high * 0.75);
+  for (const TSetupChoiceKey& k : SetupChoiceKeys())
+    changed.*k.field = changed.*k.field == 0 ? SetupListSize(k.list) - 1 : 0;
+  for (const TSetupCheckKey& k : SetupCheckKeys()) changed.*k.field = !(changed.*k.field);
+  for (const TSetupBitKey& k : SetupBitKeys()) changed.*k.field ^= k.bit;
+  for (const TSetupTriStateKey& k : SetupTriStateKeys()) changed.*k.field = (changed.*k.field + 1) % 3;
+  for (const TSetupTextKey& k : SetupTextKeys()) changed.*k.field = k.maxLength == 2 ? "GP" : "/boat/x y.txt";
+  changed.GPSDatum = "European 1950";
+  changed.ComPort = {3, 4, 5};
+  changed.BaudRateId = {12, 0, 7};
+  changed.ComDevice = {"/dev/ttyUSB0", "/dev/serial/by-id/usb-x", ""};
+  changed.MagErrCalc = false;
+  changed.Sound1 = "bell.wav";
+  changed.SoundXTER = "r.wav";
+  changed.SoundXTEL = "l.wav";
+  changed.SoundNMEA = "n.wav";
+  changed.SoundDpt = "d.wav";
+  changed.SoundAISCPA = "a.wav";
+  changed.AISMsgAvailColor = 1;
+  changed.AISTargetTextColor = 2;
+  changed.AISCPAColor = 3;
+  changed.AISTargetOutline = false;
+  changed.AISSpeedMark = false;
+  changed.AISHideTime = 7;
+  changed.AISDeleteTime = 70;
+  changed.AutoScroll = changed.ShowTrack = changed.RteMagDisp = true;
+  changed.LastLat = -0.7;
+  changed.LastLong = 2.5;
+  changed.TotalDistance = 12345.678;
+  changed.TrippDistance = 0.1;
+  changed.FuelUsed = 1e-7;
+  changed.TimeCounter = 1234.56789;
+  changed.XChartDir = "/charts/x";
+  changed.WPPDir = "/wpp";
+  changed.BrowseGroups = 5;
+  changed.AutoGroups = -2147483647 - 1;
+  changed.WinLeft = -20;
+  changed.WinTop = 30;
+  changed.WinWidth = 1000;
+  changed.WinHeight = 700;
+  changed.WinState = false;
+
+  for (const RSysInfo* rec : {&defaults, &changed}) {
+    TTempDir d;
+    RSysInfo saved = *rec;
+    saved.IniFile = d / "BRISMARE_2.INI";
+    ASSERT_TRUE(SaveSetup(saved));
+    ASSERT_TRUE(SaveProgramState(saved));
+    ASSERT_TRUE(SaveWindowGeometry(saved));
+    RSysInfo back = FreshRecord(dir);
+    back.IniFile = saved.IniFile;
+    LoadSettings(back);
+    EXPECT_TRUE(back == saved) << ReadTestFile(saved.IniFile);
+    // Field by field, to say which one when they differ.
+    for (const TSetupFloatKey& k : SetupFloatKeys()) EXPECT_EQ(back.*k.field, saved.*k.field) << k.control;
+    for (const TSetupIntKey& k : SetupIntKeys()) EXPECT_EQ(back.*k.field, saved.*k.field) << k.control;
+    for (const TSetupChoiceKey& k : SetupChoiceKeys()) EXPECT_EQ(back.*k.field, saved.*k.field) << k.control;
+  }
+}
+
+// A file written on Windows: CR LF, "\" paths, keys in other letter case,
+// Windows-1252 text, sections the plotter does not know. It reads with the
+// right values, and saving a group changes only that group's values.
+TEST(SysInfo, AWindowsFileReadsRightAndKeepsEverythingForeign) {
+  TTempDir dir;
+  const std::string original =
+      "; Brismare settings\r\n"
+      "[PROGRAM SETUP]\r\n"
+      "chart dir=.\\CHARTS;D:\\Karten\\*;  .\\Extra\\.\\Sub  \r\n"
+      "ROUTE DIR=Rutter\r\n"
+      "Track Dir=/home/skipper/track\r\n"
+      "Temp Dir=C:\\TEMP\r\n"
+      "loggbook=C:\\B\xe5t\\LOGG.TXT\r\n"
+      "BOAT COLOR=4\r\n"
+      "baudrateid b=6\r\n"
+      "Route Force=1.5706706731410453E-5\r\n"
+      "Use Chart Numbers=1\r\n"
+      "Foreign Key=kept\r\n"
+      "\r\n"
+      "[Teskor]\r\n"
+      "Marker=3\r\n"
+      "[Program State]\r\n"
+      "teskor winstate=1\r\n"
+      "TRIPP DISTANCE=12.5\r\n"
+      "[Fuel Data]\r\n"
+      "050=20\r\n"
+      "100=45\r\n";
+  WriteTestFile(dir / "BRISMARE_2.INI", original);
+  RSysInfo sys = FreshRecord(dir);
+  LoadSettings(sys);
+  EXPECT_EQ(sys.ChartDir, dir.path() + "CHARTS;D:\\Karten\\*;" + dir.path() + "Extra/Sub");
+  EXPECT_EQ(sys.RouteDir, dir.path() + "Rutter");
+  EXPECT_EQ(sys.TrackDir, "/home/skipper/track");
+  EXPECT_EQ(sys.TempDir, "C:\\TEMP");
+  EXPECT_EQ(sys.LogBookFile, "C:\\Båt\\LOGG.TXT");
+  EXPECT_EQ(sys.BoatColor, 4);
+  EXPECT_EQ(sys.BaudRateId[1], 6);
+  EXPECT_DOUBLE_EQ(RadToMetres(sys.RouteForce), 100);
+  EXPECT_TRUE(sys.UseChartNumbers);
+  EXPECT_TRUE(sys.TeskorWinState);
+  EXPECT_DOUBLE_EQ(sys.TrippDistance, 12.5);
+  ASSERT_EQ(sys.FuelData.size(), 2u);
+  EXPECT_EQ(sys.FuelData[1], (std::pair<std::string, std::string>{"100", "45"}));
+
+  // Saving: the file keeps its encoding, its line ends and every line the
+  // plotter did not change.
+  sys.BoatColor = 5;
+  sys.TrippDistance = 0;
+  ASSERT_TRUE(SaveSetup(sys));
+  ASSERT_TRUE(SaveProgramState(sys));
+  const std::string saved = ReadTestFile(sys.IniFile);
+  for (const char* line : {"; Brismare settings\r\n", "[PROGRAM SETUP]\r\n",
+                           "chart dir=.\\CHARTS;D:\\Karten\\*;  .\\Extra\\.\\Sub  \r\n",
+                           "loggbook=C:\\B\xe5t\\LOGG.TXT\r\n", "Foreign Key=kept\r\n",
+                           "[Teskor]\r\nMarker=3\r\n", "teskor winstate=1\r\n",
+                           "[Fuel Data]\r\n050=20\r\n100=45\r\n", "Temp Dir=C:\\TEMP\r\n"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line;
+  for (size_t i = saved.find('\n'); i != std::string::npos; i = saved.find('\n', i + 1))
+    EXPECT_EQ(saved[i - 1], '\r') << "bare line feed at " << i;
+  EXPECT_NE(saved.find("BOAT COLOR=5\r\n"), std::string::npos);  // replaced where it stands
+  EXPECT_NE(saved.find("TRIPP DISTANCE=0\r\n"), std::string::npos);
+  RSysInfo back = FreshRecord(dir);
+  LoadSettings(back);
+  EXPECT_EQ(back.BoatColor, 5);
+  EXPECT_EQ(back.LogBookFile, sys.LogBookFile);
+}
+
+// Values a hand-edited file may hold that the program cannot use read as
+// the default; the rest of the group is still read.
+TEST(SysInfo, UnusableValuesReadAsTheirDefaults) {
+  struct Case {
+    const char* line;
+    std::function<double(const RSysInfo&)> get;
+    double expected;
+  } cases[] = {
+      {"Outline Factor=0", [](const RSysInfo& s) { return s.OutlineFactor; }, 20},
+      {"Outline Factor=51", [](const RSysInfo& s) { return s.OutlineFactor; }, 20},
+      {"Boat Size=7", [](const RSysInfo& s) { return s.BoatSize; }, 1},
+      {"Waypoint Size=-1", [](const RSysInfo& s) { return s.WaypointSize; }, 1},
+      {"AIS Marker Size=4", [](const RSysInfo& s) { return s.AISMarkerSize; }, 1},
+      {"BaudRateId=13", [](const RSysInfo& s) { return s.BaudRateId[0]; }, 5},
+      {"Boat Color=16", [](const RSysInfo& s) { return s.BoatColor; }, 13},
+      {"AIS CPA Color=-1", [](const RSysInfo& s) { return s.AISCPAColor; }, 9},
+      {"Rings Step=8", [](const RSysInfo& s) { return s.RingsStep; }, 0},
+      {"Depth Show=4", [](const RSysInfo& s) { return s.DepthShow; }, 1},
+      {"Wind Show=abc", [](const RSysInfo& s) { return s.WindShow; }, 1},
+      {"AP Capability=5", [](const RSysInfo& s) { return s.APCapability; }, 0},
+      {"Show Time=0", [](const RSysInfo& s) { return s.ShowTime; }, 5},
+      {"AutoP Upd=-5", [](const RSysInfo& s) { return s.AutoPUpd; }, 5},
+      {"Route Force=nan", [](const RSysInfo& s) { return s.RouteForce; }, 7.853353365705226e-6},
+      {"Default Speed=inf", [](const RSysInfo& s) { return s.DefaultSpeed; }, 10},
+      {"Track Distance=1e999", [](const RSysInfo& s) { return s.TrackDistance; }, 0.000015706706731410453},
+      {"Default XTE=-1", [](const RSysInfo& s) { return s.DefaultXTE; }, 0.00001454441043328608},
+      {"AIS TCPA Max=-INF", [](const RSysInfo& s) { return s.AISTCPAMax; }, 0.010416666666666666},
+      {"Transducer Depth=1,5", [](const RSysInfo& s) { return s.TransducerDepth; }, 0.5},
+      {"NMEA_SIMUL_READS=100000", [](const RSysInfo& s) { return s.NmeaSimulReads; }, 1},
+      {"Compression Factor=0", [](const RSysInfo& s) { return s.CompressionFactor; }, 1.8},
+      {"AIS COG-Head Limit=NaN", [](const RSysInfo& s) { return s.AISCogHeadLimit; }, 500},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    TTempDir dir;
+    WriteTestFile(dir / "BRISMARE_2.INI",
+                  std::string("[Program Setup]\r\n") + c.line + "\r\nChart Edge=33\r\n");
+    RSysInfo sys = FreshRecord(dir);
+    LoadSettings(sys);
+    EXPECT_EQ(c.get(sys), c.expected);
+    EXPECT_EQ(sys.ChartEdge, 33);
+  }
+}
+
+TEST(SysInfo, UnitIdMustMakeASafeTalker) {
+  struct Case {
+    const char* unitId;
+    const char* talker;
+  } cases[] = {{"GP", "GP"}, {"ECX", "EC"}, {"II9", "II"}, {"E", "EC"}, {"", "EC"},
+               {"$G", "EC"}, {"G*", "EC"}, {"a,", "EC"}, {"\x01P", "EC"}, {" P", "EC"}};
+  for (const Case& c : cases) EXPECT_EQ(TalkerFromUnitId(c.unitId), c.talker) << c.unitId;
+
+  TTempDir dir;
+  WriteTestFile(dir / "BRISMARE_2.INI", "[Program Setup]\r\nUnit Id=G!\r\n");
+  RSysInfo sys = FreshRecord(dir);
+  LoadSettings(sys);
+  EXPECT_EQ(sys.UnitId, "EC");
+}
+
+TEST(SysInfo, ProgramStateTextFollowsOnlyItsGroup) {
+  RSysInfo sys;
+  const std::string before = ProgramStateText(sys);
+  sys.BoatColor = 2;  // another group
+  sys.WinLeft = 99;   // the geometry is written at close only
+  EXPECT_EQ(ProgramStateText(sys), before);
+  for (auto change : std::initializer_list<void (*)(RSysInfo&)>{
+           [](RSysInfo& s) { s.TrippDistance += 0.01; }, [](RSysInfo& s) { s.FuelUsed = 3; },
+           [](RSysInfo& s) { s.TimeCounter = 1; }, [](RSysInfo& s) { s.LastLat = 0.1; },
+           [](RSysInfo& s) { s.AutoScroll = true; }}) {
+    RSysInfo c = sys;
+    change(c);
+    EXPECT_NE(ProgramStateText(c), before);
+  }
 }
 
 TEST(SysInfo, AFailedSaveSaysSoAndLeavesTheFile) {
