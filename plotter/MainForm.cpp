@@ -104,8 +104,7 @@ void T_Form::BuildWindow() {
   NMEAPort1->setObjectName(QStringLiteral("NMEAPort1"));
   NMEAPort2 = new TAfComPort(this);
   NMEAPort2->setObjectName(QStringLiteral("NMEAPort2"));
-  for (TAfComPort* port : {GPSCom, NMEAPort1, NMEAPort2})
-    connect(port, &TAfComPort::DataRecived, this, &T_Form::GPSComDataRecived);
+  SetUpPorts();
 
   auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", 1000);
   timer->SetOnTick([this] { ComTimerTimer(); });
@@ -588,11 +587,6 @@ void T_Form::ClosePorts() {
 
 void T_Form::ComTimerTimer() {
   // The update cycle comes with its own work; the timer runs from start.
-}
-
-void T_Form::GPSComDataRecived(int /*count*/) {
-  // Received bytes wait in the port's bounded buffer until the update cycle
-  // moves them into the line buffers.
 }
 
 bool T_Form::TakeRepaintRequest() {

@@ -213,6 +213,10 @@ class T_Form : public QMainWindow {
   void ApplySettings(bool starting);
   void OpenPorts();
   void ClosePorts();
+  // Moves the bytes received on ports A, B and C into their line buffers,
+  // then queued output to port A (MainPorts.cpp; the ports' data events
+  // and the tick run it).
+  void PumpPorts();
   void UpdateStatus();
   void ShowDashboard(bool expanded);
   bool DashboardExpanded() const { return dashboardExpanded_; }
@@ -276,6 +280,8 @@ class T_Form : public QMainWindow {
   void ComTimerTimer();
   // Bytes arrived on a serial port.
   void GPSComDataRecived(int count);
+  // A port lost its device, got it back, or was opened or closed.
+  void GPSComLinkChanged();
 
  signals:
   // The window has closed (FormClose ran); the program body ends the run.
@@ -305,6 +311,9 @@ class T_Form : public QMainWindow {
   bool TextFieldFocused() const;
   std::vector<QWidget*> LanguageForms() const;
   void ShowFailureNotice(const std::string& text);
+  void SetUpPorts();
+  void PumpOutput();
+  void ShowPortNotice();
 
   TFormSet forms_;
   std::unique_ptr<ITickTimer> comTimer_;
@@ -317,6 +326,8 @@ class T_Form : public QMainWindow {
   int shadeLevel_ = 0;
   bool shadeLevelSet_ = false;
   int instrFuelRowHeight_ = 0;
+  // The lost-device notice in the message panel ("" when none shows).
+  std::string portNotice_;
 };
 
 // A Qt key and its modifiers as the key map sees them.

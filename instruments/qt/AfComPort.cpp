@@ -187,8 +187,9 @@ void TAfComPort::Open() {
 }
 
 void TAfComPort::Close() {
+  const bool waited = reopening_;
   StopReopening();
-  if (!Active()) return;
+  if (!Active() && !waited) return;
   CloseDevice();
   emit PortClose();
 }

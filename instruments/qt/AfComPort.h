@@ -170,7 +170,8 @@ class TAfComPort : public QObject {
   void DataRecived(int count);
   // The transmit queue has been sent completely.
   void OutBufEmptied();
-  // Open and Close have opened / closed the port.
+  // Open has opened the port; Close has closed it or ended the wait for
+  // its lost device.
   void PortOpen();
   void PortClose();
   // The device vanished (reported once per loss) / came back.

@@ -26,10 +26,17 @@ struct TPortSetting {
   int baudRateId = kDefaultBaudRateId;
 };
 
-// Closes an open port: output purged, input purged, closed.
+// Closes an open port: output purged, input purged, closed. A port that
+// lost its device and waits to reopen by itself stops waiting (it must not
+// come back after the program let go of it, or with a setting of 0).
 template <class Port>
 void ClosePort(Port& port) {
-  if (!port.Active()) return;
+  if (!port.Active()) {
+    if constexpr (requires { port.Reopening(); }) {
+      if (port.Reopening()) port.Close();
+    }
+    return;
+  }
   port.PurgeTx();
   port.PurgeRx();
   port.Close();

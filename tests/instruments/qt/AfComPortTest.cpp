@@ -177,11 +177,15 @@ TEST_F(SerialPort, AVanishedDeviceIsReportedOnceAndReopenedWhenItReturns) {
 }
 
 TEST_F(SerialPort, CloseEndsTheWaitForALostDevice) {
+  int closed = 0;
+  QObject::connect(&port, &TAfComPort::PortClose, [&] { ++closed; });
   port.Open();
   pty.Close();
   ASSERT_TRUE(WaitFor([&] { return lost == 1; }));
+  EXPECT_EQ(closed, 0);
   port.Close();
   EXPECT_FALSE(port.Reopening());
+  EXPECT_EQ(closed, 1);  // the end of the wait is a close
   const int attempts = port.ReopenAttempts();
   Spin(150);
   EXPECT_EQ(port.ReopenAttempts(), attempts);
