@@ -48,10 +48,12 @@ RGeoRef ChartGeoRef(const RChartInfo& info, bool isKap) {
 uint8_t ProjectionFromName(std::string_view name) {
   static constexpr std::string_view kTokens[] = {"MERCA", "TRANS", "LAMBE", "POLYC", "SINUS", "UNIVE", "SWEDI"};
   static constexpr uint8_t kCodes[] = {1, 2, 3, 4, 5, 2, 7};
-  if (name.size() < 5) return 0;
-  const std::string head = UpperAscii(name.substr(0, 5));
+  // The first five letters name the projection; a shorter name (at least
+  // three letters) must be the start of one of the five-letter names.
+  const std::string head = UpperAscii(TrimText(name).substr(0, 5));
+  if (head.size() < 3) return 0;
   for (size_t i = 0; i < std::size(kTokens); ++i)
-    if (head == kTokens[i]) return kCodes[i];
+    if (kTokens[i].substr(0, head.size()) == head) return kCodes[i];
   return 0;
 }
 

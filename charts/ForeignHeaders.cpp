@@ -1,6 +1,7 @@
 #include "charts/ForeignHeaders.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "charts/HeaderText.h"
@@ -257,14 +258,13 @@ bool TKAPDecoder::ReadInfo(RChartInfo& info) {
 
 int32_t TChartHeadMAPCodec::ScaleFromMM1B(double mm1b) {
   const double raw = mm1b * 5000;
-  const int64_t scale = std::isfinite(raw) ? RoundToInt64(raw, 0) : 0;
+  const int64_t scale = std::min<int64_t>(std::isfinite(raw) ? RoundToInt64(raw, 0) : 0, INT32_MAX);
   if (scale < 1) return 100000000;
   // Keep the two leading decimal digits, in integers: a power of ten in
   // floating point would cut 150 000 to 140 000.
   int64_t unit = 1;
   while (scale / unit >= 100) unit *= 10;
-  const int64_t cut = (scale / unit) * unit;
-  return static_cast<int32_t>(std::min<int64_t>(cut, INT32_MAX));
+  return static_cast<int32_t>((scale / unit) * unit);
 }
 
 bool TChartHeadMAPCodec::ReadMAP(RChartInfo& info) const {

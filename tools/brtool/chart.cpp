@@ -1,0 +1,343 @@
+// brtool chart: what the chart layer reads from a chart file, for checking
+// charts by hand and against other programs (GDAL).
+//   chart info FILE                 the chart record as JSON, corners in WGS 84
+//   chart decode FILE OUT [...]     palette indexes (or a PNG) of the whole chart
+//   chart pix2geo FILE X Y          WGS 84 longitude and latitude of a pixel
+//   chart geo2pix FILE LON LAT      the pixel of a WGS 84 position
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "charts/ChartFile.h"
+#include "charts/ChartGeo.h"
+#include "charts/ChartInfo.h"
+#include "charts/ForeignHeaders.h"
+#include "charts/HeaderText.h"
+#include "charts/KAPctrl.h"
+#include "foundation/NumText.h"
+#include "foundation/Types.h"
+#include "geodesy/CTrans.h"
+#include "geodesy/Datum.h"
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
+
+namespace {
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: brtool chart info FILE\n"
+               "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png]\n"
+               "       brtool chart pix2geo FILE X Y\n"
+               "       brtool chart geo2pix FILE LON LAT\n"
+               "  FILE: a KAP chart, a NOS chart's .GEO file, an OziExplorer .MAP file, or a PNG,\n"
+               "        BMP or GIF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
+               "  info: the chart record as JSON, with the four corners in WGS 84\n"
+               "  decode: KAP/NOS charts: one byte per pixel, top row first, KAP colour index\n"
+               "        minus 1 (GDAL's convention); --png: a PNG in the chart's colours instead.\n"
+               "        Exit code 3: written, but some rows could not be decoded\n"
+               "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n");
+}
+
+std::string DatumTablePath() {
+  const std::string own = WithTrailingSlash(DataDir()) + kDatumFileName;
+  if (FindFileCaseInsensitive(DataDir(), kDatumFileName)) return own;
+  const std::string shipped = ShippedDataDir();
+  return shipped.empty() ? own : shipped + kDatumFileName;
+}
+
+std::string UpperExt(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  return UpperAscii(path.substr(dot));
+}
+
+// A chart record read from any file the chart layer knows.
+struct TLoaded {
+  std::string kind;  // "KAP", "NOS", "MAP", "image"
+  RChartInfo info;
+  bool isKap = false;
+  bool pixelBorder = false;  // the border is in pixels (MAP files)
+  int64_t missingRows = 0;
+  bool indexRebuilt = false;
+};
+
+bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
+  const std::string ext = UpperExt(file);
+  TChartHeadBaseCodec::ClearInfo(out.info);
+  if (ext == ".KAP" || ext == ".GEO") {
+    TKAPDecoder d;
+    if (d.Open(file) < 0) {
+      error = "cannot open the chart: " + d.LastError();
+      return false;
+    }
+    if (!d.ReadInfo(out.info)) {
+      error = "the chart header has no KNP/ record";
+      return false;
+    }
+    out.kind = d.IsNOS() ? "NOS" : "KAP";
+    out.isKap = !d.IsNOS();
+    out.missingRows = d.MissingRows();
+    out.indexRebuilt = d.IndexRebuilt();
+    return true;
+  }
+  if (ext == ".MAP") {
+    TChartHeadMAPCodec map;
+    if (!map.LoadFromFile(file)) {
+      error = "cannot read " + file;
+      return false;
+    }
+    if (!map.ReadMAP(out.info)) {
+      error = "not an OziExplorer map file with two reference points or more";
+      return false;
+    }
+    out.kind = "MAP";
+    out.pixelBorder = true;
+    return true;
+  }
+  TChartHeadExternalCodec codec;
+  TChartFile cf(codec);
+  cf.SearchPath = file.rfind('/') == std::string::npos ? std::string(".") : file.substr(0, file.rfind('/'));
+  cf.AlwaysBuildInfo = true;
+  cf.ReadHeader(file, out.info);
+  if (!cf.FileFound() || cf.RasterChart()) {
+    error = cf.RasterChart() ? "WCI charts are not read by this command" : cf.LastError();
+    return false;
+  }
+  if (!cf.HeaderLoaded()) {
+    error = "no calibration found for " + file;
+    return false;
+  }
+  if (out.info.Width == 0 || out.info.Height == 0) {
+    RChartInfo scratch;
+    if (cf.LoadImage(file, scratch)) {
+      out.info.Width = cf.Image().Width;
+      out.info.Height = cf.Image().Height;
+    }
+  }
+  out.kind = "image";
+  return true;
+}
+
+bool SetUp(const TLoaded& chart, TWorldConvert& w, std::string& error) {
+  TDatum datum(DatumTablePath());
+  const TChartSetup s = w.SetupChart(ChartGeoRef(chart.info, chart.isKap), datum, TDatumSettings());
+  if (s.Error != TSetupError::None || !w.Valid) {
+    error = "the chart's georeferencing cannot be set up";
+    return false;
+  }
+  return true;
+}
+
+std::string JsonText(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+// Numbers with 15 significant digits: degrees back from radians read as
+// they were written.
+std::string Num(double v) { return std::isfinite(v) ? GeneralNumberText(v) : std::string("null"); }
+std::string Deg(double radians) { return Num(radians * kRadToDeg); }
+
+const char* ProjectionName(int code) {
+  static const char* kNames[] = {"none", "Mercator", "Transverse Mercator", "Lambert Conformal Conic",
+                                 "Polyconic", "Sinusoidal", "Orthographic", "Vertical Near-Side Perspective"};
+  return code >= 0 && code < 8 ? kNames[code] : "unknown";
+}
+
+int RunInfo(const std::string& file) {
+  TLoaded c;
+  std::string error;
+  if (!LoadChart(file, c, error)) {
+    std::fprintf(stderr, "brtool chart info: %s\n", error.c_str());
+    return 1;
+  }
+  const RChartInfo& i = c.info;
+  static const char* kUnits[] = {"unknown", "metres", "feet", "fathoms"};
+  std::string j = "{\n";
+  j += "  \"file\": " + JsonText(file) + ",\n";
+  j += "  \"kind\": " + JsonText(c.kind) + ",\n";
+  j += "  \"name\": " + JsonText(i.Layout.Name) + ",\n";
+  j += "  \"number\": " + JsonText(i.Number) + ",\n";
+  j += "  \"fileName\": " + JsonText(i.Layout.FileName) + ",\n";
+  j += "  \"scale\": " + std::to_string(i.Layout.Scale) + ",\n";
+  j += "  \"width\": " + std::to_string(i.Width) + ",\n";
+  j += "  \"height\": " + std::to_string(i.Height) + ",\n";
+  j += "  \"projection\": {\"code\": " + std::to_string(i.Projection) + ", \"name\": " +
+       JsonText(ProjectionName(i.Projection)) + ", \"lat0\": " + Deg(i.Lat0) + ", \"lon0\": " + Deg(i.Lon0) +
+       ", \"latS\": " + Deg(i.LatS) + ", \"latN\": " + Deg(i.LatN) +
+       (i.Projection == kProjPerspective ? ", \"height\": " + Num(i.P3) : std::string()) + "},\n";
+  j += "  \"datum\": " + JsonText(i.DatumName) + ",\n";
+  j += "  \"datumShift\": {\"lat\": " + Deg(i.DatumShift.Y) + ", \"lon\": " + Deg(i.DatumShift.X) + "},\n";
+  j += "  \"depthUnits\": " + JsonText(kUnits[i.DepthUnits < 4 ? i.DepthUnits : 0]) + ",\n";
+  j += "  \"pixelSize\": [" + Num(i.PixelSizeX) + ", " + Num(i.PixelSizeY) + "],\n";
+  j += "  \"version\": " + Num(i.Version) + ",\n";
+  j += "  \"refPoints\": [";
+  for (size_t k = 0; k < i.RefPoints.size(); ++k) {
+    const TGridPoint& p = i.RefPoints[k];
+    j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + ", \"lat\": " + Deg(p.Lat) +
+         ", \"lon\": " + Deg(p.Lon) + "}";
+  }
+  j += i.RefPoints.empty() ? "],\n" : "\n  ],\n";
+  j += "  \"border\": [";
+  for (size_t k = 0; k < i.Layout.Border.size(); ++k) {
+    const TFPoint& p = i.Layout.Border[k];
+    j += std::string(k ? "," : "") + "\n    " +
+         (c.pixelBorder ? "{\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + "}"
+                        : "{\"lat\": " + Deg(p.Y) + ", \"lon\": " + Deg(p.X) + "}");
+  }
+  j += i.Layout.Border.empty() ? "],\n" : "\n  ],\n";
+  if (c.kind == "KAP" || c.kind == "NOS")
+    j += "  \"damage\": {\"indexRebuilt\": " + std::string(c.indexRebuilt ? "true" : "false") +
+         ", \"missingRows\": " + std::to_string(c.missingRows) + "},\n";
+  TWorldConvert w;
+  std::string setupError;
+  j += "  \"corners\": ";
+  if (SetUp(c, w, setupError)) {
+    const double W = i.Width, H = i.Height;
+    const TFPoint corners[4] = {{0, 0}, {W, 0}, {W, H}, {0, H}};
+    j += "[";
+    for (int k = 0; k < 4; ++k) {
+      TFPoint pos;
+      const bool ok = w.PixelToGeo(corners[k], pos);
+      j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(corners[k].X) + ", \"y\": " + Num(corners[k].Y) +
+           ", \"lon\": " + (ok ? Deg(pos.X) : "null") + ", \"lat\": " + (ok ? Deg(pos.Y) : "null") + "}";
+    }
+    j += "\n  ]\n";
+  } else {
+    j += "null\n";
+  }
+  j += "}\n";
+  std::fputs(j.c_str(), stdout);
+  return 0;
+}
+
+int RunDecode(const std::string& file, const std::string& out, const std::string* palette, bool png) {
+  TKAPDecoder d;
+  if (d.Open(file) < 0) {
+    std::fprintf(stderr, "brtool chart decode: cannot open the chart: %s\n", d.LastError().c_str());
+    return 1;
+  }
+  if (palette) {
+    TKAPPalette p;
+    if (*palette == "day")
+      p = TKAPPalette::Day;
+    else if (*palette == "dusk")
+      p = TKAPPalette::Dusk;
+    else if (*palette == "night")
+      p = TKAPPalette::Night;
+    else {
+      std::fprintf(stderr, "brtool chart decode: --palette is day, dusk or night\n");
+      return 2;
+    }
+    if (!d.SetPalette(p))
+      std::fprintf(stderr, "brtool chart decode: the chart has no %s colours; using its RGB colours\n",
+                   palette->c_str());
+  }
+  const size_t w = static_cast<size_t>(d.Width()), h = static_cast<size_t>(d.Height());
+  std::string pixels(w * h, '\0');
+  d.DecodeRows(0, 0, d.Width(), d.Height(), 1, reinterpret_cast<uint8_t*>(pixels.data()), w);
+  std::string error;
+  bool written;
+  if (png) {
+    TChartImage image;
+    image.Allocate(TImageFormat::Indexed8, d.Width(), d.Height(), INT64_MAX);
+    std::memcpy(image.Pixels.data(), pixels.data(), pixels.size());
+    pixels.clear();
+    pixels.shrink_to_fit();
+    std::array<TRgb, 256> table;
+    d.FillColourTable(table);
+    image.Palette.assign(table.begin(), table.begin() + 127);
+    std::string bytes;
+    written = EncodePNG(image, bytes, &error) && AtomicWriteFile(out, bytes, &error);
+  } else {
+    written = AtomicWriteFile(out, pixels, &error);
+  }
+  if (!written) {
+    std::fprintf(stderr, "brtool chart decode: %s\n", error.c_str());
+    return 1;
+  }
+  if (d.RowErrors() > 0 || d.IndexRebuilt()) {
+    std::fprintf(stderr, "brtool chart decode: %s%lld of %d rows could not be decoded (left as index 0)\n",
+                 d.IndexRebuilt() ? "the row index is damaged; " : "", static_cast<long long>(d.RowErrors()),
+                 d.Height());
+    if (d.RowErrors() > 0) return 3;
+  }
+  return 0;
+}
+
+int RunConvert(bool toGeo, const std::string& file, const std::string& a, const std::string& b) {
+  const std::optional<double> x = TryStrToFloatDot(a), y = TryStrToFloatDot(b);
+  if (!x || !y) {
+    std::fprintf(stderr, "brtool chart: the two numbers are written with \".\"\n");
+    return 2;
+  }
+  TLoaded c;
+  TWorldConvert w;
+  std::string error;
+  if (!LoadChart(file, c, error) || !SetUp(c, w, error)) {
+    std::fprintf(stderr, "brtool chart: %s\n", error.c_str());
+    return 1;
+  }
+  if (toGeo) {
+    TFPoint pos;
+    if (!w.PixelToGeo({*x, *y}, pos)) {
+      std::fprintf(stderr, "brtool chart pix2geo: the pixel has no position\n");
+      return 1;
+    }
+    std::printf("%s %s\n", FloatToStrFixedDot(10, pos.X * kRadToDeg).c_str(),
+                FloatToStrFixedDot(10, pos.Y * kRadToDeg).c_str());
+  } else {
+    TFPoint pixel;
+    if (!ExactGeoToPixel(w, {*x * kDegToRad, *y * kDegToRad}, pixel)) {
+      std::fprintf(stderr, "brtool chart geo2pix: the position cannot be shown on this chart\n");
+      return 1;
+    }
+    std::printf("%s %s\n", FloatToStrFixedDot(6, pixel.X).c_str(), FloatToStrFixedDot(6, pixel.Y).c_str());
+  }
+  return 0;
+}
+
+int RunChart(const BrtoolArgs& all) {
+  BrtoolArgs args;
+  bool png = false;
+  for (const std::string& a : all) {
+    if (a == "--png")
+      png = true;
+    else
+      args.push_back(a);
+  }
+  BrtoolOptions opt;
+  if (!ParseBrtoolOptions("chart", args, {"palette"}, opt)) return 2;
+  const std::vector<std::string>& p = opt.positional;
+  if (p.size() == 2 && p[0] == "info") return RunInfo(p[1]);
+  if (p.size() == 3 && p[0] == "decode") return RunDecode(p[1], p[2], opt.Get("palette"), png);
+  if (p.size() == 4 && (p[0] == "pix2geo" || p[0] == "geo2pix")) return RunConvert(p[0] == "pix2geo", p[1], p[2], p[3]);
+  Usage();
+  return 2;
+}
+
+BrtoolCommand cmd{"chart",
+                  "chart info|decode|pix2geo|geo2pix FILE ...\n"
+                  "                          chart record as JSON, decoded raster, pixel <-> WGS 84",
+                  RunChart};
+
+}  // namespace
