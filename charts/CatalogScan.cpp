@@ -11,6 +11,7 @@
 
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
+#include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
 #include "foundation/IniFile.h"
 #include "geodesy/Datum.h"
@@ -140,7 +141,11 @@ bool ListDirectory(const std::string& dir, std::vector<TDirEntry>& out) {
 // The scan
 
 TCatalogScanner::TCatalogScanner(TChartList& list, TDatum& datum, TChartFile& chartFile)
-    : list_(list), datum_(datum), chartFile_(chartFile), kap_(std::make_unique<TKAPDecoder>()) {}
+    : list_(list),
+      datum_(datum),
+      chartFile_(chartFile),
+      kap_(std::make_unique<TKAPDecoder>()),
+      wci_(std::make_unique<TWCIDecoder>()) {}
 
 TCatalogScanner::~TCatalogScanner() = default;
 
@@ -246,6 +251,17 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
         ++Counters.KapGeo;
       } else {
         TChartHeadBaseCodec::ClearInfo(info);
+      }
+    } else if (ext == ".WCI") {
+      if (wci_->ReadHeaderOnly(path) == 1) {
+        TChartHeadBaseCodec text;
+        text.LoadFromText(wci_->HeaderText());
+        text.ReadInfo(info);
+        // The raster's own size counts, whatever the text says.
+        info.Width = wci_->Width();
+        info.Height = wci_->Height();
+        raster = true;
+        ++Counters.Wci;
       }
     }
     if (raster && Settings.UseChartNumbers && !info.Number.empty())

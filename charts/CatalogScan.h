@@ -38,6 +38,7 @@
 
 class TDatum;
 class TKAPDecoder;
+class TWCIDecoder;
 
 // The settings the scan follows ("Program Setup" of the settings file).
 struct TCatalogSettings {
@@ -114,6 +115,7 @@ class TCatalogScanner {
   TDatum& datum_;
   TChartFile& chartFile_;
   std::unique_ptr<TKAPDecoder> kap_;
+  std::unique_ptr<TWCIDecoder> wci_;
   // Directories scanned in this run (device, inode).
   std::set<std::pair<uint64_t, uint64_t>> visited_;
 };

@@ -16,6 +16,7 @@
 #include "charts/ChartInfo.h"
 #include "charts/ImageChart.h"
 #include "charts/KAPctrl.h"
+#include "charts/WCIWriter.h"
 #include "geodesy/CTrans.h"
 #include "geodesy/Datum.h"
 #include "platform/Questions.h"
@@ -83,6 +84,32 @@ std::string Kap(const std::string& nameLine, const std::string& datum, const std
   s.Header = header;
   s.Rows.assign(20, std::vector<uint8_t>(40, 1));
   return WriteKap(s);
+}
+
+// A one-colour image for the WCI writer.
+class TPlainImage : public TWCIImageSource {
+ public:
+  TPlainImage(int32_t w, int32_t h) : w_(w), h_(h) {}
+  int32_t Width() const override { return w_; }
+  int32_t Height() const override { return h_; }
+  int ColourCount() const override { return 1; }
+  TRgb Colour(int) const override { return MakeRgb(200, 220, 255); }
+  bool ReadRow(int32_t, uint8_t* dst) override {
+    std::fill(dst, dst + w_, 0);
+    return true;
+  }
+
+ private:
+  int32_t w_, h_;
+};
+
+void WriteWci(const std::string& path, const RChartInfo& info) {
+  TChartHeadBaseCodec c;
+  ASSERT_TRUE(c.WriteInfo(info));
+  TPlainImage image(info.Width, info.Height);
+  TWCIWriter writer;
+  writer.ConfirmReplace = false;
+  ASSERT_GT(writer.Convert(image, path, c.Lines), 0);
 }
 
 void MakeDir(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path; }
@@ -225,6 +252,9 @@ TEST_F(TScan, LinkedDirectoriesAreScannedOnceAndLoopsEnd) {
 TEST_F(TScan, ChartNumbersAreAddedToRasterChartNamesOnly) {
   scanner->Settings.UseChartNumbers = true;
   WriteTestFile(dir + "harbour.kap", Kap("NA=HARBOUR,NU=1234", "WGS84", "DTM/0.0,0.0"));
+  RChartInfo wci = ImageInfo("Fjord", 20000, 10.3, 54.3, 10.4, 54.4, 64, 32);
+  wci.Number = "77";
+  WriteWci(dir + "fjord.wci", wci);
   WriteTestFile(dir + "p.png", Png(10, 10));
   RChartInfo info = ImageInfo("Pier", 5000, 10.1, 54.3, 10.2, 54.4, 10, 10);
   info.Number = "55";
@@ -232,6 +262,14 @@ TEST_F(TScan, ChartNumbersAreAddedToRasterChartNamesOnly) {
   scanner->ScanDirectory(dir, false);
   EXPECT_GE(list.FindByName("HARBOUR:1234"), 0);
   EXPECT_GE(list.FindByName("Pier"), 0);
+  EXPECT_EQ(scanner->Counters.KapGeo, 1);
+  EXPECT_EQ(scanner->Counters.Wci, 1);
+  EXPECT_EQ(scanner->Counters.Other, 1);
+  const RChartLayout* f = list.Entry(list.FindByName("Fjord:77"));
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->FileName, dir + "fjord.wci");
+  EXPECT_NEAR(f->Bounds.X1, 10.4 * kDegToRad, 1e-12);
+  EXPECT_NEAR(f->Bounds.Y2, 54.3 * kDegToRad, 1e-12);
 }
 
 // The border as the scan must store it: the raw border by the shared datum
