@@ -27,6 +27,14 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
+// "B7=", "C12=": the key of a numbered point line.
+std::string KeyOf(char prefix, int n) {
+  std::string key(1, prefix);
+  key += std::to_string(n);
+  key += '=';
+  return key;
+}
+
 }  // namespace
 
 RGeoRef ChartGeoRef(const RChartInfo& info, bool isKap) {
@@ -332,7 +340,7 @@ bool TChartHeadBaseCodec::WriteLayout(const RChartLayout& layout) {
   const int count = static_cast<int>(std::min<size_t>(layout.Border.size(), 65535));
   PutInt("BC=", count);
   for (int n = 1; n <= count; ++n)
-    PutLatLon("B" + std::to_string(n) + "=", layout.Border[static_cast<size_t>(n - 1)]);
+    PutLatLon(KeyOf('B', n), layout.Border[static_cast<size_t>(n - 1)]);
   DeleteNumberedAbove('B', count);
   return true;
 }
@@ -342,7 +350,7 @@ bool TChartHeadBaseCodec::WriteInfo(const RChartInfo& info) {
   const int count = static_cast<int>(std::min<size_t>(info.RefPoints.size(), kMaxPoints));
   PutInt("CC=", count);
   for (int n = 1; n <= count; ++n)
-    PutRefPoint("C" + std::to_string(n) + "=", info.RefPoints[static_cast<size_t>(n - 1)]);
+    PutRefPoint(KeyOf('C', n), info.RefPoints[static_cast<size_t>(n - 1)]);
   DeleteNumberedAbove('C', count);
   PutValue("GD=", info.DatumName);
   PutValue("NU=", info.Number);
@@ -429,7 +437,10 @@ bool TChartHeadExternalCodec::RemoveSectionIn(std::vector<std::string>& lines, s
 void TChartHeadExternalCodec::PutSectionIn(std::vector<std::string>& lines, std::string_view name,
                                            const std::vector<std::string>& section) {
   RemoveSectionIn(lines, name);
-  lines.push_back("[" + std::string(name) + "]");
+  std::string head(1, '[');
+  head += name;
+  head += ']';
+  lines.push_back(std::move(head));
   for (const std::string& l : section)
     if (!IsSectionLine(l)) lines.push_back(l);  // a "[" line would cut the section short
   lines.emplace_back();
