@@ -172,6 +172,11 @@ void TWCIDecoder::ResetState() {
   textCheckOK_ = false;
   rowBuffer_.clear();
   rowBuffer_.shrink_to_fit();
+  rowCache_.clear();
+  rowCache_.shrink_to_fit();
+  rowCacheRow_.clear();
+  rowCacheRow_.shrink_to_fit();
+  rowCacheSlots_ = -1;
 }
 
 void TWCIDecoder::Close() {
@@ -362,45 +367,76 @@ bool TWCIDecoder::DecodeRunRow(uint64_t offset, int32_t x0, int32_t w, uint8_t* 
   return false;
 }
 
-bool TWCIDecoder::DecodeDeflateRow(uint64_t offset, uint64_t end, int32_t x0, int32_t w, uint8_t* out) {
+size_t TWCIDecoder::Inflate(uint64_t offset, uint64_t end, uint8_t* target, size_t need) {
   if (!inflater_) inflater_ = std::make_unique<TInflater>();
   // A zlib stream of one row is at most a little longer than the row; a
   // longer stretch up to the next row means damage, and is not read.
   const uint64_t limit = static_cast<uint64_t>(width_) + static_cast<uint64_t>(width_) / 8 + 1024;
   end = std::min({end, static_cast<uint64_t>(fileSize_), offset + limit});
-  const size_t need = static_cast<size_t>(x0) + static_cast<size_t>(w);
-  if (rowBuffer_.size() < static_cast<size_t>(width_)) rowBuffer_.resize(width_);
-  size_t got = 0;
-  bool ok = offset < end && inflater_->Reset();
-  if (ok) {
-    z_stream& z = inflater_->z;
-    z.next_out = rowBuffer_.data();
-    z.avail_out = static_cast<uInt>(need);
-    uint64_t at = offset;
-    int rc = Z_OK;
-    while (z.avail_out > 0 && rc == Z_OK) {
-      if (z.avail_in == 0) {
-        if (at >= end) break;
-        std::span<const uint8_t> chunk = file_.View(at, static_cast<size_t>(std::min<uint64_t>(kReadChunk, end - at)));
-        if (chunk.empty()) break;
-        z.next_in = const_cast<Bytef*>(chunk.data());
-        z.avail_in = static_cast<uInt>(chunk.size());
-        at += chunk.size();
-      }
-      rc = inflate(&z, Z_NO_FLUSH);
+  if (offset >= end || !inflater_->Reset()) return 0;
+  z_stream& z = inflater_->z;
+  z.next_out = target;
+  z.avail_out = static_cast<uInt>(need);
+  uint64_t at = offset;
+  int rc = Z_OK;
+  while (z.avail_out > 0 && rc == Z_OK) {
+    if (z.avail_in == 0) {
+      if (at >= end) break;
+      std::span<const uint8_t> chunk = file_.View(at, static_cast<size_t>(std::min<uint64_t>(kReadChunk, end - at)));
+      if (chunk.empty()) break;
+      z.next_in = const_cast<Bytef*>(chunk.data());
+      z.avail_in = static_cast<uInt>(chunk.size());
+      at += chunk.size();
     }
-    got = need - z.avail_out;
-    z.next_in = nullptr;
-    z.avail_in = 0;
-    ok = got == need;
+    rc = inflate(&z, Z_NO_FLUSH);
   }
-  if (got > static_cast<size_t>(x0))
-    std::memcpy(out, rowBuffer_.data() + x0, got - static_cast<size_t>(x0));
-  if (!ok) {
-    const size_t from = std::max(got, static_cast<size_t>(x0)) - static_cast<size_t>(x0);
-    std::memset(out + from, 0, static_cast<size_t>(w) - from);
+  z.next_in = nullptr;
+  z.avail_in = 0;
+  return need - z.avail_out;
+}
+
+bool TWCIDecoder::DecodeDeflateRow(int32_t row, int32_t x0, int32_t w, uint8_t* out) {
+  const uint64_t offset = index_[row] & kOffsetMask;
+  const uint64_t end = dataEnd_[row];
+  const size_t width = static_cast<size_t>(width_);
+  if (rowCacheSlots_ < 0) {
+    int64_t slots = std::min<int64_t>(RowCacheBytes / width_, height_);
+    if (slots > 1 && slots % 2 == 0) --slots;
+    rowCacheSlots_ = static_cast<int32_t>(std::max<int64_t>(slots, 0));
+    if (rowCacheSlots_ > 0) {
+      rowCache_.resize(static_cast<size_t>(rowCacheSlots_) * width);
+      rowCacheRow_.assign(static_cast<size_t>(rowCacheSlots_), -1);
+    }
   }
-  return ok;
+  // The row whole, from the cache or inflated into it; otherwise only as far
+  // as the window reaches, straight into the output when the window starts
+  // at the left edge.
+  const bool cached = rowCacheSlots_ > 0;
+  const size_t slot = cached ? static_cast<size_t>(row % rowCacheSlots_) : 0;
+  uint8_t* target = out;
+  size_t need = static_cast<size_t>(x0) + static_cast<size_t>(w);
+  size_t got;
+  if (cached) {
+    target = rowCache_.data() + slot * width;
+    if (rowCacheRow_[slot] == row) {
+      std::memcpy(out, target + x0, static_cast<size_t>(w));
+      return true;
+    }
+    need = width;
+    got = Inflate(offset, end, target, need);
+    rowCacheRow_[slot] = got == need ? row : -1;
+  } else {
+    if (x0 > 0) {
+      if (rowBuffer_.size() < width) rowBuffer_.resize(width);
+      target = rowBuffer_.data();
+    }
+    got = Inflate(offset, end, target, need);
+  }
+  // Pixels of the window that were decoded; the rest stays blank.
+  const size_t have = std::min(got > static_cast<size_t>(x0) ? got - static_cast<size_t>(x0) : 0, static_cast<size_t>(w));
+  if (target != out && have > 0) std::memcpy(out, target + x0, have);
+  if (have < static_cast<size_t>(w)) std::memset(out + have, 0, static_cast<size_t>(w) - have);
+  return got >= static_cast<size_t>(x0) + static_cast<size_t>(w);
 }
 
 bool TWCIDecoder::DecodeRow(int32_t row, int32_t x0, int32_t w, uint8_t* out) {
@@ -414,7 +450,7 @@ bool TWCIDecoder::DecodeRow(int32_t row, int32_t x0, int32_t w, uint8_t* out) {
       if (!coding_.Valid || offset >= static_cast<uint64_t>(fileSize_)) break;
       return DecodeRunRow(offset, x0, w, out);
     case kKindDeflate:
-      return DecodeDeflateRow(offset, dataEnd_[row], x0, w, out);
+      return DecodeDeflateRow(row, x0, w, out);
     default:
       break;
   }

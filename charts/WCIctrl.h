@@ -66,8 +66,13 @@ class TWCIDecoder : public TPagerSource {
   TWCIDecoder(const TWCIDecoder&) = delete;
   TWCIDecoder& operator=(const TWCIDecoder&) = delete;
 
-  // Shade value of the rendered chart, -99..99 (see ShadeChannel).
+  // Shade value of the rendered chart, -99..99: 0 plain colours, positive
+  // darker, negative inverted and darker.
   int Brightness = 0;
+  // Deflated rows are inflated whole and kept, up to this many bytes (0:
+  // none), so that windows side by side (a pan sideways) do not inflate the
+  // same rows again. Takes effect at the next Open.
+  int64_t RowCacheBytes = 16 << 20;
 
   // Opens a chart for display. Returns the file size; -1 when the file
   // cannot be read, is not a WCI file, is damaged beyond use or has version
@@ -155,7 +160,10 @@ class TWCIDecoder : public TPagerSource {
   // damaged (the pixels that could not be decoded are set to 0).
   bool DecodeRow(int32_t row, int32_t x0, int32_t w, uint8_t* out);
   bool DecodeRunRow(uint64_t offset, int32_t x0, int32_t w, uint8_t* out);
-  bool DecodeDeflateRow(uint64_t offset, uint64_t end, int32_t x0, int32_t w, uint8_t* out);
+  bool DecodeDeflateRow(int32_t row, int32_t x0, int32_t w, uint8_t* out);
+  // Inflates the zlib stream at [offset, end) into up to `need` bytes of
+  // `target`; returns the bytes produced.
+  size_t Inflate(uint64_t offset, uint64_t end, uint8_t* target, size_t need);
 
   TFileView file_;
   bool open_ = false;
@@ -177,4 +185,9 @@ class TWCIDecoder : public TPagerSource {
   int64_t errors_ = 0;
   std::vector<uint8_t> rowBuffer_;
   std::unique_ptr<TInflater> inflater_;
+  // Inflated rows: slot (row mod slots) holds row rowCacheRow_[slot] (-1:
+  // none). An odd slot count keeps rows taken at any small step apart.
+  std::vector<uint8_t> rowCache_;
+  std::vector<int32_t> rowCacheRow_;
+  int32_t rowCacheSlots_ = -1;  // -1: not set up yet
 };

@@ -349,3 +349,48 @@ TEST_F(TWciFile, EveryTruncationIsRefusedOrShownAsFarAsItGoes) {
     EXPECT_EQ(DecodeAll(d_).size(), 48u);
   }
 }
+
+TEST_F(TWciFile, InflatedRowsAreKeptWithoutChangingWhatIsDecoded) {
+  TWciBuild b;
+  b.Depth = 8;
+  b.ColourByte = 200;
+  b.Width = 50;
+  for (int i = 0; i < 200; ++i) b.Palette.push_back(0xFF000000u | uint32_t(i));
+  std::vector<std::vector<uint8_t>> rows;
+  for (int y = 0; y < 9; ++y) {
+    std::vector<uint8_t> row(50);
+    for (int x = 0; x < 50; ++x) row[x] = static_cast<uint8_t>((x * x + 7 * y) % 200);
+    rows.push_back(row);
+    b.AddDeflated(row);
+  }
+  std::string bytes = b.Build();
+  // Row 4's stream cut in the middle: damage, never kept as a whole row.
+  std::string damaged = bytes;
+  const uint32_t at4 = static_cast<uint32_t>(static_cast<uint8_t>(bytes[20 + 16])) |
+                       static_cast<uint32_t>(static_cast<uint8_t>(bytes[20 + 17])) << 8;
+  damaged[at4 + 6] ^= 0x55;
+  const std::string path = Write(damaged);
+  // No cache, a cache of three rows (rows share slots), the default.
+  TWCIDecoder none, small, full;
+  none.RowCacheBytes = 0;
+  small.RowCacheBytes = 3 * 50 + 10;
+  for (TWCIDecoder* d : {&none, &small, &full}) ASSERT_GT(d->Open(path), 0);
+  for (int pass = 0; pass < 2; ++pass)
+    for (int32_t x0 : {0, 13, 40})
+      for (int32_t step : {1, 2, 3}) {
+        const int32_t lines = WindowLineCount(0, 9, step, 9);
+        std::vector<uint8_t> a(10 * lines), c(10 * lines), f(10 * lines);
+        none.DecodeLines(x0, 0, 10, lines, step, a.data(), 10);
+        small.DecodeLines(x0, 0, 10, lines, step, c.data(), 10);
+        full.DecodeLines(x0, 0, 10, lines, step, f.data(), 10);
+        EXPECT_EQ(a, c);
+        EXPECT_EQ(a, f);
+        for (int32_t k = 0; k < lines; ++k)
+          if (k * step != 4) {
+            EXPECT_EQ(std::vector<uint8_t>(a.begin() + 10 * k, a.begin() + 10 * k + 10),
+                      std::vector<uint8_t>(rows[k * step].begin() + x0, rows[k * step].begin() + x0 + 10));
+          }
+      }
+  EXPECT_GT(full.ErrorCount(), 0);
+  EXPECT_EQ(full.ErrorCount(), none.ErrorCount());
+}
