@@ -1,17 +1,29 @@
 // The main window's layout: the chart area with the message panel above it,
-// and the dashboard column with its boxes; status buttons and night shading.
+// and the dashboard column with its boxes; what the boxes show, which of
+// them show, the status buttons, the instrument menu and night shading.
+//
+// The column has no layout manager: LayoutDashboard places the boxes by
+// the rules of plotter/core/Dashboard.h, each box at the height it was
+// built with.
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimeZone>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -22,20 +34,49 @@
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
 #include "foundation/Colors.h"
+#include "foundation/GenUtil.h"
 #include "foundation/NumText.h"
 #include "foundation/qt/Language.h"
 #include "foundation/qt/SysColor.h"
+#include "instruments/NMEA.h"
+#include "navobjects/LogBook.h"
+#include "navobjects/NavCtrls.h"
 #include "navobjects/Routes.h"
 #include "navobjects/Trace.h"
+#include "platform/Questions.h"
 #include "plotter/MainForm.h"
+#include "plotter/PosEdit.h"
 
 namespace {
 
+// The column's width at the font it was designed for; a larger window font
+// widens it just enough for its widest texts.
 constexpr int kDashboardWidth = 125;
-constexpr int kBoxMargin = 3;
-constexpr int kBoxGap = 2;
+int ColumnWidthFor(const QFont& font) {
+  QFont bold = font;
+  bold.setBold(true);
+  QFont position = bold;
+  position.setPointSizeF(font.pointSizeF() + 1);
+  const auto advance = [](const QFont& f, const char* text) {
+    return QFontMetrics(f).horizontalAdvance(QString::fromUtf8(text));
+  };
+  // Room around a text: box frame and margins, and a button's own padding.
+  constexpr int kBoxPadding = 2 + 8;
+  constexpr int kButtonPadding = 14;
+  int boxNeeds = kDashboardWidth - 2 * kDashMargin;
+  boxNeeds = std::max(boxNeeds, advance(position, "000°00.000'E") + kBoxPadding + 2);
+  boxNeeds = std::max(boxNeeds, advance(font, "AUTOMATIC OFF") + kButtonPadding + kBoxPadding);
+  boxNeeds = std::max(boxNeeds, 2 * (advance(font, "Measure") + kButtonPadding) + kBoxPadding);
+  boxNeeds = std::max(boxNeeds, advance(font, "Hours") + advance(bold, "123456.78") + kBoxPadding + 4);
+  boxNeeds = std::max(boxNeeds, advance(font, "000°00.000 E") + kBoxPadding + 10);
+  return boxNeeds + 2 * kDashMargin;
+}
+constexpr int kCaptionWidth = 30;
 
 QColor ToQColor(TColor c) { return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
+TColor FromQColor(const QColor& c) {
+  return MakeColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
+}
 
 // A box of the dashboard: a raised panel.
 QFrame* MakeBox(QWidget* parent, const char* name) {
@@ -44,7 +85,16 @@ QFrame* MakeBox(QWidget* parent, const char* name) {
   box->setFrameShape(QFrame::Panel);
   box->setFrameShadow(QFrame::Raised);
   box->setAutoFillBackground(true);
+  box->hide();
   return box;
+}
+
+// Fixes the box at its natural height for the column's box width.
+void FixBoxSize(QFrame* box, int boxWidth, int minHeight = 0) {
+  box->setFixedWidth(boxWidth);
+  if (box->layout()) box->layout()->activate();
+  const int h = std::max(minHeight, box->layout() ? box->layout()->sizeHint().height() : box->height());
+  box->setFixedHeight(h);
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool data = false) {
@@ -55,12 +105,81 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool data
   return l;
 }
 
+// A label that shows a value: right-aligned, bold, `grow` points larger
+// than the window font.
+QLabel* MakeValue(QWidget* parent, const char* name, const char* text, int grow = 0) {
+  QLabel* l = MakeLabel(parent, name, text, true);
+  QFont f = l->font();
+  f.setBold(true);
+  if (grow) f.setPointSizeF(f.pointSizeF() + grow);
+  l->setFont(f);
+  l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return l;
+}
+
 QLineEdit* MakeField(QWidget* parent, const char* name, bool readOnly) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(QString::fromLatin1(name));
   e->setReadOnly(readOnly);
   e->setProperty(kTagProperty, 1);
   return e;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
+  auto* b = new QPushButton(QString::fromUtf8(text), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setFocusPolicy(Qt::NoFocus);
+  return b;
+}
+
+QGridLayout* BoxGrid(QFrame* box) {
+  auto* g = new QGridLayout(box);
+  g->setContentsMargins(4, 2, 4, 3);
+  g->setHorizontalSpacing(2);
+  g->setVerticalSpacing(0);
+  g->setColumnMinimumWidth(0, kCaptionWidth);
+  g->setColumnStretch(1, 1);
+  return g;
+}
+
+// One row of a grid: a caption and a value.
+void AddRow(QGridLayout* g, int row, QLabel* caption, QWidget* value) {
+  g->addWidget(caption, row, 0);
+  g->addWidget(value, row, 1);
+}
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+// Sets a label's text only when it changed, so an unchanged dashboard
+// causes no repaint.
+void SetText(QLabel* l, const QString& text) {
+  if (l && l->text() != text) l->setText(text);
+}
+
+// The background of a box: `colour`, or the window's own when invalid.
+// Its texts take whichever of the palette's black and white reads on it.
+void SetBoxColour(QWidget* box, const QColor& colour, const TWindowColours& colours) {
+  if (!colour.isValid()) {
+    box->setPalette(QPalette());
+    return;
+  }
+  QPalette p = QApplication::palette();
+  p.setColor(QPalette::Window, colour);
+  p.setColor(QPalette::Button, colour);
+  const QColor text = ToQColor(ReadableTextColour(FromQColor(p.color(QPalette::WindowText)), FromQColor(colour),
+                                                  colours.palette[piBlack], colours.palette[piWhite]));
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    p.setColor(role, text);
+  box->setPalette(p);
+}
+
+// TDateTime (days since 1899-12-30, UTC) in the system's date-time form, or
+// in `format`.
+QString DateTimeText(TDateTime t, const QString& format = QString()) {
+  if (!(t > 0) || !std::isfinite(t) || t > 2958465.0) return QString();
+  const qint64 ms = static_cast<qint64>(std::llround((t - kUnixEpochDays) * 86400000.0));
+  const QDateTime dt = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+  return format.isEmpty() ? QLocale::system().toString(dt, QLocale::ShortFormat) : dt.toString(format);
 }
 
 }  // namespace
@@ -108,94 +227,112 @@ void T_Form::BuildDashboard() {
   chartLayout->addWidget(MsgP);
   chartLayout->addWidget(scroll, 1);
 
-  // The dashboard column.
+  // The dashboard column; its boxes are placed by LayoutDashboard.
   DB = new QFrame(body);
   DB->setObjectName(QStringLiteral("_DB"));
-  DB->setFixedWidth(kDashboardWidth);
+  DashboardDesignWidth = ColumnWidthFor(font());
+  const int boxWidth = DashboardDesignWidth - 2 * kDashMargin;
+  DB->setFixedWidth(DashboardDesignWidth);
   DB->setFrameShape(QFrame::NoFrame);
-  auto* dbLayout = new QVBoxLayout(DB);
-  dbLayout->setContentsMargins(kBoxMargin, 0, kBoxMargin, kBoxGap);
-  dbLayout->setSpacing(kBoxGap);
 
   // Menu buttons.
   DB_MAINMENU = MakeBox(DB, "DB_MAINMENU");
-  auto* menuRow = new QHBoxLayout(DB_MAINMENU);
-  menuRow->setContentsMargins(2, 2, 2, 2);
-  menuRow->setSpacing(1);
-  auto* toolbar = new QFrame(DB_MAINMENU);
-  toolbar->setObjectName(QStringLiteral("DB_MAINMENU_X"));
-  auto* toolRow = new QHBoxLayout(toolbar);
-  toolRow->setContentsMargins(0, 0, 0, 0);
-  toolRow->setSpacing(1);
-  auto makeMenuButton = [&](const char* name, const char* text) {
-    auto* b = new QToolButton(toolbar);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setText(QString::fromUtf8(text));
-    b->setAutoRaise(true);
-    toolRow->addWidget(b);
-    return b;
-  };
-  DBC_MENU_1 = makeMenuButton("DBC_MENU_1", "&File");
-  DBC_MENU_2 = makeMenuButton("DBC_MENU_2", "&Tools");
-  toolRow->addStretch(1);
-  DBC_MENU_3 = makeMenuButton("DBC_MENU_3", "<<");
-  DBC_MENU_3->setProperty(kTagProperty, 1);  // its arrow points to the side of the column
-  DBC_MENU_1->setPopupMode(QToolButton::InstantPopup);
-  DBC_MENU_2->setPopupMode(QToolButton::InstantPopup);
-  // The drop-down arrow would sit on the captions in so narrow a column.
-  toolbar->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
-  connect(DBC_MENU_3, &QToolButton::clicked, this, [this] { ShowDashboard(false); });
-  menuRow->addWidget(toolbar);
-  dbLayout->addWidget(DB_MAINMENU);
+  {
+    auto* menuRow = new QHBoxLayout(DB_MAINMENU);
+    menuRow->setContentsMargins(2, 2, 2, 2);
+    menuRow->setSpacing(1);
+    auto* toolbar = new QFrame(DB_MAINMENU);
+    toolbar->setObjectName(QStringLiteral("DB_MAINMENU_X"));
+    auto* toolRow = new QHBoxLayout(toolbar);
+    toolRow->setContentsMargins(0, 0, 0, 0);
+    toolRow->setSpacing(1);
+    auto makeMenuButton = [&](const char* name, const char* text) {
+      auto* b = new QToolButton(toolbar);
+      b->setObjectName(QString::fromLatin1(name));
+      b->setText(QString::fromUtf8(text));
+      b->setAutoRaise(true);
+      toolRow->addWidget(b);
+      return b;
+    };
+    DBC_MENU_1 = makeMenuButton("DBC_MENU_1", "&File");
+    DBC_MENU_2 = makeMenuButton("DBC_MENU_2", "&Tools");
+    toolRow->addStretch(1);
+    DBC_MENU_3 = makeMenuButton("DBC_MENU_3", "<<");
+    DBC_MENU_3->setProperty(kTagProperty, 1);  // its arrow points to the side of the column
+    DBC_MENU_1->setPopupMode(QToolButton::InstantPopup);
+    DBC_MENU_2->setPopupMode(QToolButton::InstantPopup);
+    // The drop-down arrow would sit on the captions in so narrow a column.
+    toolbar->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+    connect(DBC_MENU_3, &QToolButton::clicked, this, [this] { ShowDashboard(false); });
+    menuRow->addWidget(toolbar);
+  }
+  FixBoxSize(DB_MAINMENU, boxWidth);
 
-  // Boat position.
+  // Boat position and motion.
   DB_GPS = MakeBox(DB, "DB_GPS");
   {
-    auto* g = new QGridLayout(DB_GPS);
-    g->setContentsMargins(4, 2, 4, 3);
-    g->setVerticalSpacing(0);
-    auto* lat = MakeLabel(DB_GPS, "DBBLat", "00°00.000 N", true);
-    auto* lon = MakeLabel(DB_GPS, "DBBLong", "000°00.000 E", true);
-    QFont big = lat->font();
-    big.setBold(true);
-    lat->setFont(big);
-    lon->setFont(big);
-    g->addWidget(MakeLabel(DB_GPS, "DBGPSB", "DR", true), 0, 0);
-    g->addWidget(lat, 1, 0);
-    g->addWidget(lon, 2, 0);
+    auto* g = BoxGrid(DB_GPS);
+    DBGPSB = MakeLabel(DB_GPS, "DBGPSB", "DR", true);
+    DBBLat = MakeValue(DB_GPS, "DBBLat", "00°00.000 N", 1);
+    DBBLong = MakeValue(DB_GPS, "DBBLong", "000°00.000 E", 1);
+    DBBhead = MakeValue(DB_GPS, "DBBhead", "---");
+    DBBspeed = MakeValue(DB_GPS, "DBBspeed", "---");
+    DBBMErr = MakeValue(DB_GPS, "DBBMErr", "---");
+    DBBdt = MakeLabel(DB_GPS, "DBBdt", "", true);
+    DBBdt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    g->addWidget(DBGPSB, 0, 0, 1, 2);
+    g->addWidget(DBBLat, 1, 0, 1, 2);
+    g->addWidget(DBBLong, 2, 0, 1, 2);
+    AddRow(g, 3, MakeLabel(DB_GPS, "LabHead", "Hdg"), DBBhead);
+    AddRow(g, 4, MakeLabel(DB_GPS, "LabSpeed", "kt"), DBBspeed);
+    AddRow(g, 5, MakeLabel(DB_GPS, "LabMErr", "Var"), DBBMErr);
+    g->addWidget(DBBdt, 6, 0, 1, 2);
   }
-  dbLayout->addWidget(DB_GPS);
+  FixBoxSize(DB_GPS, boxWidth);
 
-  // Dead reckoning.
+  // Dead reckoning: the same place and size as the GPS box.
   DB_DR = MakeBox(DB, "DB_DR");
   {
-    auto* g = new QGridLayout(DB_DR);
-    g->setContentsMargins(4, 2, 4, 3);
+    auto* g = BoxGrid(DB_DR);
     g->setVerticalSpacing(1);
-    g->setHorizontalSpacing(3);
-    DB_DRLat = MakeField(DB_DR, "DB_DRLat", true);
-    DB_DRLong = MakeField(DB_DR, "DB_DRLong", true);
+    DB_DRLat = new TPosEdit(false, DB_DR);
+    DB_DRLat->setObjectName(QStringLiteral("DB_DRLat"));
+    DB_DRLat->setReadOnly(true);
+    DB_DRLong = new TPosEdit(true, DB_DR);
+    DB_DRLong->setObjectName(QStringLiteral("DB_DRLong"));
+    DB_DRLong->setReadOnly(true);
     DB_DRCrs = MakeField(DB_DR, "DB_DRCrs", false);
+    DB_DRCrs->setValidator(new QIntValidator(-1, 360, DB_DRCrs));
     DB_DRSpd = MakeField(DB_DR, "DB_DRSpd", false);
-    g->addWidget(MakeLabel(DB_DR, "LabDRLat", "Lat"), 0, 0);
-    g->addWidget(DB_DRLat, 0, 1);
-    g->addWidget(MakeLabel(DB_DR, "LabDRLong", "Long"), 1, 0);
-    g->addWidget(DB_DRLong, 1, 1);
-    g->addWidget(MakeLabel(DB_DR, "LabDRCrs", "Crs"), 2, 0);
-    g->addWidget(DB_DRCrs, 2, 1);
-    g->addWidget(MakeLabel(DB_DR, "LabDRSpd", "Spd"), 3, 0);
-    g->addWidget(DB_DRSpd, 3, 1);
+    DB_DRSpd->setValidator(new QIntValidator(0, 999, DB_DRSpd));
+    // Typing past either end of the compass wraps round.
+    connect(DB_DRCrs, &QLineEdit::textEdited, this, [this](const QString& text) {
+      bool ok = false;
+      const int v = text.toInt(&ok);
+      if (ok && WrapCourse(v) != v) DB_DRCrs->setText(QString::number(WrapCourse(v)));
+    });
+    // The positions take the whole width; their letters say which is which.
+    g->addWidget(DB_DRLat, 0, 0, 1, 2);
+    g->addWidget(DB_DRLong, 1, 0, 1, 2);
+    AddRow(g, 2, MakeLabel(DB_DR, "LabDRCrs", "Crs"), DB_DRCrs);
+    AddRow(g, 3, MakeLabel(DB_DR, "LabDRSpd", "Spd"), DB_DRSpd);
+    g->setRowStretch(4, 1);
   }
-  DB_DR->hide();
-  dbLayout->addWidget(DB_DR);
+  FixBoxSize(DB_DR, boxWidth);
+  {
+    const int h = std::max(DB_GPS->height(), DB_DR->height());
+    DB_GPS->setFixedHeight(h);
+    DB_DR->setFixedHeight(h);
+  }
 
   // Log, trip, engine hours and fuel, one row each; the rows are placed by
   // hand so the fuel row can be taken out and the box shortened by it.
   DB_INSTR = MakeBox(DB, "DB_INSTR");
   {
     const int pitch = fontMetrics().height() + 3;
-    const int innerWidth = kDashboardWidth - 2 * kBoxMargin;
-    const int captionWidth = 44;
+    int captionWidth = 0;
+    for (const char* caption : {"Log", "Trip", "Hours", "Fuel"})
+      captionWidth = std::max(captionWidth, fontMetrics().horizontalAdvance(QString::fromLatin1(caption)) + 2);
     struct Row {
       const char* labName;
       const char* caption;
@@ -215,19 +352,14 @@ void T_Form::BuildDashboard() {
     int y = 3;
     for (const Row& row : rows) {
       *row.lab = MakeLabel(DB_INSTR, row.labName, row.caption);
-      (*row.lab)->setGeometry(5, y, captionWidth, pitch - 2);
-      *row.txt = MakeLabel(DB_INSTR, row.txtName, row.value, true);
-      (*row.txt)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      (*row.txt)->setGeometry(5 + captionWidth, y, innerWidth - 10 - captionWidth, pitch - 2);
+      (*row.lab)->setGeometry(4, y, captionWidth, pitch - 2);
+      *row.txt = MakeValue(DB_INSTR, row.txtName, row.value);
+      (*row.txt)->setGeometry(4 + captionWidth, y, boxWidth - 8 - captionWidth, pitch - 2);
       y += pitch;
     }
-    DB_INSTR->setFixedHeight(y + 3);
+    DB_INSTR->setFixedSize(boxWidth, y + 3);
     DB_INSTR->setContextMenuPolicy(Qt::CustomContextMenu);
   }
-  DB_INSTR->hide();
-  dbLayout->addWidget(DB_INSTR);
-
-  dbLayout->addStretch(1);
 
   // Status buttons.
   DB_STATE = MakeBox(DB, "DB_STATE");
@@ -236,10 +368,8 @@ void T_Form::BuildDashboard() {
     v->setContentsMargins(3, 3, 3, 3);
     v->setSpacing(2);
     auto makeState = [&](const char* name) {
-      auto* b = new QPushButton(DB_STATE);
-      b->setObjectName(QString::fromLatin1(name));
+      auto* b = MakeButton(DB_STATE, name, "");
       b->setProperty(kTagProperty, 1);  // the caption shows the state
-      b->setFocusPolicy(Qt::NoFocus);
       v->addWidget(b);
       return b;
     };
@@ -250,7 +380,172 @@ void T_Form::BuildDashboard() {
     connect(DBI_TRACE, &QPushButton::clicked, this, &T_Form::DBI_TRACEClick);
     connect(DBI_PILOT, &QPushButton::clicked, this, &T_Form::DBI_PILOTClick);
   }
-  dbLayout->addWidget(DB_STATE);
+  FixBoxSize(DB_STATE, boxWidth);
+
+  // A position with its bearing and distance (cursor, marker, measuring).
+  DB_MARKER = MakeBox(DB, "DB_MARKER");
+  {
+    auto* g = BoxGrid(DB_MARKER);
+    g->setColumnMinimumWidth(0, 0);
+    DB_LAT = MakeValue(DB_MARKER, "DB_LAT", "00°00.000 N");
+    DB_LONG = MakeValue(DB_MARKER, "DB_LONG", "000°00.000 E");
+    DB_head = MakeValue(DB_MARKER, "DB_head", "0°");
+    DB_head->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    DB_Dist = MakeValue(DB_MARKER, "DB_Dist", "0.000nm");
+    g->addWidget(DB_LAT, 0, 0, 1, 2);
+    g->addWidget(DB_LONG, 1, 0, 1, 2);
+    g->addWidget(DB_head, 2, 0);
+    g->addWidget(DB_Dist, 2, 1);
+  }
+  FixBoxSize(DB_MARKER, boxWidth);
+
+  // Depth, wind and compass.
+  DB_DEPTH = MakeBox(DB, "DB_DEPTH");
+  {
+    auto* g = BoxGrid(DB_DEPTH);
+    DPTLab = MakeValue(DB_DEPTH, "DPTLab", "---", 5);
+    AddRow(g, 0, MakeLabel(DB_DEPTH, "LabDepth", "Depth"), DPTLab);
+  }
+  FixBoxSize(DB_DEPTH, boxWidth);
+
+  DB_WIND = MakeBox(DB, "DB_WIND");
+  {
+    auto* g = BoxGrid(DB_WIND);
+    WindSLab = MakeValue(DB_WIND, "WindSLab", "---", 5);
+    AddRow(g, 0, MakeLabel(DB_WIND, "LabWind", "Wind"), WindSLab);
+    // The angles two to a line: true and apparent, then the direction.
+    auto* angles = new QGridLayout();
+    angles->setContentsMargins(0, 0, 0, 0);
+    angles->setHorizontalSpacing(4);
+    angles->setVerticalSpacing(0);
+    WindTLab = MakeValue(DB_WIND, "WindTLab", "---°");
+    WindRLab = MakeValue(DB_WIND, "WindRLab", "---°R");
+    WindGLab = MakeValue(DB_WIND, "WindGLab", "---°G");
+    angles->addWidget(WindTLab, 0, 0);
+    angles->addWidget(WindRLab, 0, 1);
+    angles->addWidget(WindGLab, 1, 1);
+    angles->setColumnStretch(0, 1);
+    angles->setColumnStretch(1, 1);
+    g->addLayout(angles, 1, 0, 1, 2);
+    VPWSpeed = MakeValue(DB_WIND, "VPWSpeed", "0.0");
+    AddRow(g, 2, MakeLabel(DB_WIND, "LabVMG", "VMG"), VPWSpeed);
+  }
+  FixBoxSize(DB_WIND, boxWidth);
+
+  DB_COMPASS = MakeBox(DB, "DB_COMPASS");
+  {
+    auto* g = BoxGrid(DB_COMPASS);
+    CompassLab = MakeValue(DB_COMPASS, "CompassLab", "---", 3);
+    AddRow(g, 0, MakeLabel(DB_COMPASS, "LabCompass", "Mag"), CompassLab);
+  }
+  FixBoxSize(DB_COMPASS, boxWidth);
+
+  // The route's boxes: guidance while it is active, the editor, its
+  // statistics and quick buttons while it is not.
+  QFrame* routeGo = MakeBox(DB, "DB_ROUTE_GO");
+  {
+    auto* g = BoxGrid(routeGo);
+    g->setColumnMinimumWidth(0, 40);
+    struct Row {
+      const char* name;
+      const char* caption;
+    } rows[] = {{"DBRteWPID", "WP"},    {"DBRteBWR", "BWR"}, {"DBRteBOD", "BOD"},  {"DBRteRNG", "RNG"},
+                {"DBRteTRNG", "TRNG"},  {"DBRteXTE", "XTE"}, {"DBRteTTG", "TTG"},  {"DBRteTTTG", "TTTG"},
+                {"DBRteNEXT", "NEXT"},  {"DBRteTIME", "TIME"}, {"DBRteWCV", "WCV"}};
+    int r = 0;
+    for (const Row& row : rows) {
+      QLabel* caption = MakeLabel(routeGo, row.name == std::string("DBRteXTE") ? "XTELabel" : "", row.caption);
+      AddRow(g, r++, caption, MakeValue(routeGo, row.name, ""));
+    }
+    routeGo->setContextMenuPolicy(Qt::CustomContextMenu);
+  }
+  FixBoxSize(routeGo, boxWidth);
+
+  QFrame* routeGuide = MakeBox(DB, "DB_ROUTEGUIDE");
+  {
+    auto* g = BoxGrid(routeGuide);
+    QLabel* hint = MakeValue(routeGuide, "DBRteHINT", "", 3);
+    hint->setAlignment(Qt::AlignCenter);
+    g->addWidget(hint, 0, 0, 1, 2);
+  }
+  FixBoxSize(routeGuide, boxWidth, fontMetrics().height() * 2);
+
+  QFrame* routeEdit = MakeBox(DB, "DB_RTEEDIT");
+  {
+    auto* g = BoxGrid(routeEdit);
+    g->setVerticalSpacing(1);
+    auto* list = new QComboBox(routeEdit);
+    list->setObjectName(QStringLiteral("DBC_RTList"));
+    auto* lat = new TPosEdit(false, routeEdit);
+    lat->setObjectName(QStringLiteral("DBC_RTLat"));
+    auto* lon = new TPosEdit(true, routeEdit);
+    lon->setObjectName(QStringLiteral("DBC_RTLong"));
+    AddRow(g, 0, MakeLabel(routeEdit, "LabRTList", "WP"), list);
+    g->addWidget(lat, 1, 0, 1, 2);
+    g->addWidget(lon, 2, 0, 1, 2);
+    AddRow(g, 3, MakeLabel(routeEdit, "LabRTText", "Name"), MakeField(routeEdit, "DBC_RTText", false));
+    AddRow(g, 4, MakeLabel(routeEdit, "LabRTSpeed", "kt"), MakeField(routeEdit, "DBC_RTSpeed", false));
+    AddRow(g, 5, MakeLabel(routeEdit, "LabRTXte", "XTE"), MakeField(routeEdit, "DBC_RTXte", false));
+    auto* buttons = new QGridLayout();
+    buttons->setSpacing(1);
+    buttons->addWidget(MakeButton(routeEdit, "RteEdUpdate", "Update"), 0, 0);
+    buttons->addWidget(MakeButton(routeEdit, "RteDelSelBtn", "Delete"), 0, 1);
+    buttons->addWidget(MakeButton(routeEdit, "RteAddWPBtn", "Add Position"), 1, 0, 1, 2);
+    buttons->addWidget(MakeButton(routeEdit, "RteSaveBtn", "Save Route"), 2, 0, 1, 2);
+    buttons->addWidget(MakeButton(routeEdit, "RteEditClose", "Close Editor"), 3, 0, 1, 2);
+    g->addLayout(buttons, 6, 0, 1, 2);
+  }
+  FixBoxSize(routeEdit, boxWidth);
+
+  QFrame* routeStat = MakeBox(DB, "DB_RTSTAT");
+  {
+    auto* g = BoxGrid(routeStat);
+    g->setColumnMinimumWidth(0, 36);
+    AddRow(g, 0, MakeLabel(routeStat, "LabRStart", "From"), MakeValue(routeStat, "DB_R_Start", ""));
+    AddRow(g, 1, MakeLabel(routeStat, "LabREnd", "To"), MakeValue(routeStat, "DB_R_End", ""));
+    AddRow(g, 2, MakeLabel(routeStat, "LabRLen", "nm"), MakeValue(routeStat, "DB_R_Len", ""));
+  }
+  FixBoxSize(routeStat, boxWidth);
+
+  QFrame* quick = MakeBox(DB, "DB_QBUTT");
+  {
+    auto* v = new QVBoxLayout(quick);
+    v->setContentsMargins(3, 3, 3, 3);
+    v->setSpacing(2);
+    v->addWidget(MakeButton(quick, "RteOpenBtn", "Open Route"));
+    v->addWidget(MakeButton(quick, "RteReverseBtn", "Reverse Route"));
+    v->addWidget(MakeButton(quick, "RteActBtn", "Activate Route"));
+  }
+  FixBoxSize(quick, boxWidth);
+
+  QFrame* positions = MakeBox(DB, "DB_WAYPOINT");
+  {
+    auto* v = new QVBoxLayout(positions);
+    v->setContentsMargins(3, 3, 3, 3);
+    v->setSpacing(2);
+    auto* list = new QComboBox(positions);
+    list->setObjectName(QStringLiteral("DBC_RTAddWP"));
+    v->addWidget(list);
+    v->addWidget(MakeButton(positions, "RteGotoBtn", "Find Position"));
+  }
+  FixBoxSize(positions, boxWidth);
+
+  QFrame* ais = MakeBox(DB, "DB_AISP");
+  {
+    auto* v = new QVBoxLayout(ais);
+    v->setContentsMargins(3, 3, 3, 3);
+    v->setSpacing(2);
+    auto* list = new QListWidget(ais);
+    list->setObjectName(QStringLiteral("BC_AIS"));
+    list->setFixedHeight(fontMetrics().height() * 5);
+    v->addWidget(list);
+    auto* row = new QHBoxLayout();
+    row->setSpacing(2);
+    row->addWidget(MakeButton(ais, "AIS_Find", "Find"));
+    row->addWidget(MakeButton(ais, "AIS_Info", "Info"));
+    v->addLayout(row);
+  }
+  FixBoxSize(ais, boxWidth);
 
   // Night shading.
   DB_Shade = MakeBox(DB, "DB_Shade");
@@ -261,10 +556,10 @@ void T_Form::BuildDashboard() {
     auto* group = new QButtonGroup(DB_Shade);
     group->setExclusive(true);
     for (int i = 0; i < 4; ++i) {
-      auto* b = new QPushButton(QString::number(i + 1), DB_Shade);
+      auto* b = MakeButton(DB_Shade, "", "");
+      b->setText(QString::number(i + 1));
       b->setObjectName(QStringLiteral("SBC%1").arg(i));
       b->setCheckable(true);
-      b->setFocusPolicy(Qt::NoFocus);
       b->setMinimumWidth(20);
       group->addButton(b, i);
       h->addWidget(b);
@@ -272,7 +567,38 @@ void T_Form::BuildDashboard() {
       connect(b, &QPushButton::clicked, this, [this, i] { SetShadeLevel(i); });
     }
   }
-  dbLayout->addWidget(DB_Shade);
+  FixBoxSize(DB_Shade, boxWidth);
+
+  // What a double-click on the chart does.
+  DB_DBLCLK = MakeBox(DB, "DB_DBLCLK");
+  {
+    auto* h = new QHBoxLayout(DB_DBLCLK);
+    h->setContentsMargins(2, 2, 2, 2);
+    h->setSpacing(1);
+    auto* group = new QButtonGroup(DB_DBLCLK);
+    group->setExclusive(true);
+    auto make = [&](const char* name, const char* text) {
+      QPushButton* b = MakeButton(DB_DBLCLK, name, text);
+      b->setCheckable(true);
+      b->setMinimumWidth(20);
+      group->addButton(b);
+      h->addWidget(b, 1);
+      return b;
+    };
+    MeasureLab = make("MeasureLab", "Measure");
+    CenterLab = make("CenterLab", "Center");
+    CenterLab->setChecked(true);
+  }
+  FixBoxSize(DB_DBLCLK, boxWidth);
+
+  QFrame* const boxes[kDashBoxCount] = {
+      DB_MAINMENU, DB_GPS,     DB_DR,     DB_INSTR,  DB_STATE, DB_MARKER, DB_DEPTH, DB_WIND,  DB_COMPASS,
+      routeGo,     routeGuide, routeEdit, routeStat, quick,    positions, ais,      DB_Shade, DB_DBLCLK};
+  for (int i = 0; i < kDashBoxCount; ++i) DashBox[i] = boxes[i];
+
+  DBShadow = new QFrame(DB);
+  DBShadow->setObjectName(QStringLiteral("DBShadow"));
+  DBShadow->setAutoFillBackground(true);
 
   auto* bodyLayout = new QHBoxLayout(body);
   bodyLayout->setContentsMargins(0, 0, 0, 0);
@@ -285,9 +611,10 @@ void T_Form::PlaceDashboard() {
   auto* body = qobject_cast<QHBoxLayout*>(centralWidget()->layout());
   if (!body) return;
   const bool left = SysInfo.Dashboard == 0;
-  body->removeWidget(DB);
-  body->insertWidget(left ? 0 : 1, DB);
-  DBC_MENU_3->setText(left ? QStringLiteral("<<") : QStringLiteral(">>"));
+  if (body->indexOf(DB) != (left ? 0 : 1)) {
+    body->removeWidget(DB);
+    body->insertWidget(left ? 0 : 1, DB);
+  }
 }
 
 void T_Form::RemoveFuelRow() {
@@ -297,14 +624,6 @@ void T_Form::RemoveFuelRow() {
   TxtFuel->hide();
   if (QAction* a = MenuItem("ResetFuel1")) a->setVisible(false);
   if (QAction* a = MenuItem("EngineOn1")) a->setVisible(false);
-}
-
-void T_Form::UpdateInstrumentBoxes() {
-  TxtTot->setText(QString::fromStdString(FloatToStrFixedDot(2, SysInfo.TotalDistance)));
-  TxtTrp->setText(QString::fromStdString(FloatToStrFixedDot(2, SysInfo.TrippDistance)));
-  const int64_t minutes = RoundToInt64(SysInfo.TimeCounter * 60.0);
-  TxtTime->setText(QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0')));
-  TxtFuel->setText(QString::fromStdString(FloatToStrFixedDot(1, SysInfo.FuelUsed)));
 }
 
 bool T_Form::ShowProgress(const std::string& text, int position, int max) {
@@ -327,57 +646,187 @@ bool T_Form::ShowProgress(const std::string& text, int position, int max) {
   return !MsgP->isHidden();
 }
 
-void T_Form::ShowDashboard(bool expanded) {
-  dashboardExpanded_ = expanded;
-  if (!expanded)
-    for (QFrame* box : {DB_MAINMENU, DB_GPS, DB_DR, DB_INSTR, DB_STATE, DB_Shade}) box->hide();
-  DB->setFixedWidth(expanded ? DashboardDesignWidth : 3);
-  DB->setFrameShape(expanded ? QFrame::NoFrame : QFrame::Panel);
-  DB->setFrameShadow(QFrame::Raised);
-  // Expanded, the status decides which boxes show.
-  if (expanded) UpdateStatus();
-  RequestRepaint();
+// ---------------------------------------------------------------------------
+// What the boxes show
+
+void T_Form::UpdateInstrumentBoxes() {
+  if (RefreshInstrumentTexts()) UpdateStatus();
+  RefreshLogTexts();
 }
+
+void T_Form::RefreshLogTexts() {
+  SetText(TxtTot, Text(FloatToStrFixedDot(2, SysInfo.TotalDistance)));
+  SetText(TxtTrp, Text(FloatToStrFixedDot(2, SysInfo.TrippDistance)));
+  SetText(TxtTime, Text(EngineHoursText(SysInfo.TimeCounter)));
+  SetText(TxtFuel, Text(FloatToStrFixedDot(1, SysInfo.FuelUsed)));
+}
+
+bool T_Form::RefreshInstrumentTexts() {
+  SetBoxColour(DB_DEPTH, NavFlags.Has(nfDepthAlarm) ? AlarmColour(true) : QColor(), Colours);
+  const TNMEA* p = Parser();
+  if (!p) return false;
+  const TNMEAINFO& n = p->Info;
+  SetText(DPTLab, Text(DepthText(n.Depth, SysInfo.TransducerDepth, SysInfo.DepthShow)));
+  SetText(WindSLab, Text(WindSpeedText(n.TrueWindSpeed, SysInfo.WindShow)));
+  SetText(WindTLab, Text(WholeDegreesText(n.TrueWindAngle, "°")));
+  SetText(WindRLab, Text(WholeDegreesText(n.ApparentWindAngle, "°R")));
+  SetText(WindGLab, Text(WholeDegreesText(n.TrueWindDirection, "°G")));
+  SetText(VPWSpeed, Text(OneDecimalText(n.WindVMG)));
+  SetText(CompassLab, Text(DegreesText(n.MagHeading, 1)));
+  if (PlotterFlags.Has(pfRouteEditor)) return false;
+  // A box whose value came or went must appear or go.
+  const auto differs = [&](TDashBox box, bool on, bool known) { return on && known != dashSet_.Has(box); };
+  return differs(TDashBox::DB_DEPTH, SysInfo.DepthShow > 0, IsKnown(n.Depth)) ||
+         differs(TDashBox::DB_WIND, SysInfo.WindShow > 0, IsKnown(n.TrueWindSpeed)) ||
+         differs(TDashBox::DB_COMPASS, SysInfo.CompassShow, IsKnown(n.MagHeading));
+}
+
+void T_Form::RefreshGpsBox() {
+  if (const TNMEA* p = Parser()) {
+    const TNMEAINFO& n = p->Info;
+    SetText(DBBLat, Text(LatToStr(n.Pos.Y)));
+    SetText(DBBLong, Text(LonToStr(n.Pos.X)));
+    SetText(DBBhead, Text(DegreesText(n.Heading, 1)));
+    SetText(DBBspeed, Text(OneDecimalText(n.SOG)));
+    SetText(DBBMErr, IsKnown(n.Variation) ? Text(DegToStrEW(1, 1, n.Variation * kRadToDeg)) : QStringLiteral("---"));
+    // The system's form when it fits the column, else a shorter one.
+    QString when = DateTimeText(n.GpsDateTime);
+    for (const char* shorter : {"yy-MM-dd HH:mm", "HH:mm:ss"}) {
+      if (DBBdt->fontMetrics().horizontalAdvance(when) <= DBBdt->contentsRect().width()) break;
+      when = DateTimeText(n.GpsDateTime, QString::fromLatin1(shorter));
+    }
+    SetText(DBBdt, when);
+    std::string talker = n.TalkerIn.empty() ? "DR" : n.TalkerIn;
+    if (n.FixQuality >= 2) talker += "-" + Messages[msgDiff];
+    SetText(DBGPSB, Text(talker));
+  }
+  const QColor c = NavFlags.Has(nfGpsLost) ? AlarmColour(true) : QColor();
+  SetBoxColour(DB_GPS, c, Colours);
+  SetBoxColour(DB_DR, c, Colours);
+}
+
+QColor T_Form::AlarmColour(bool on) const {
+  return on ? ToQColor(Colours.red) : QApplication::palette().color(QPalette::Button);
+}
+
+bool T_Form::DoubleClickMeasures() const { return MeasureLab && MeasureLab->isChecked(); }
+
+void T_Form::ToggleDoubleClickAction() {
+  (DoubleClickMeasures() ? CenterLab : MeasureLab)->setChecked(true);
+}
+
+// ---------------------------------------------------------------------------
+// Which boxes show, and where
 
 void T_Form::UpdateStatus() {
   if (!DBI_AUTO) return;
   if (Route) PlotterFlags.Set(pfRouteActive, Route->Following);
   const bool automatic = PlotterFlags.Has(pfAutomatic);
   const bool editor = PlotterFlags.Has(pfRouteEditor);
+  const bool active = PlotterFlags.Has(pfRouteActive);
 
-  const int shadeValue = shadeLevel_ == 1   ? SysInfo.ShadeTwilight
-                         : shadeLevel_ == 2 ? SysInfo.ShadeDusk
-                         : shadeLevel_ == 3 ? SysInfo.ShadeNight
-                                            : 0;
-  const QColor alarmRed = ToQColor(ShadeColor(shadeValue, kPalette16[piRed]));
-  auto state = [&](QPushButton* b, int caption, bool on) {
-    b->setText(QString::fromStdString(Messages[caption] + " " + Messages[on ? msgOn : msgOff]));
-    QPalette pal = b->palette();
-    pal.setColor(QPalette::ButtonText, on ? QApplication::palette().color(QPalette::ButtonText) : alarmRed);
-    b->setPalette(pal);
-  };
-  state(DBI_AUTO, msgAutomatic, automatic);
-  // With tracking off and an old track on display, the button says so.
-  const QAction* openOld = MenuItem("OpenOld1");
-  if (PlotterFlags.Has(pfTracking) || !openOld || !openOld->isChecked())
-    state(DBI_TRACE, msgTrack, PlotterFlags.Has(pfTracking));
-  state(DBI_PILOT, msgNmeaOut, PlotterFlags.Has(pfPilot));
-  DBI_PILOT->setVisible(PlotterFlags.Has(pfRouteActive));
-  if (QMenu* nac = SubMenu("NAC")) nac->menuAction()->setVisible(!automatic);
-  if (QAction* a = MenuItem("ActivateRoute1")) a->setChecked(PlotterFlags.Has(pfRouteActive));
+  if (!editor) {
+    const QAction* unlock = MenuItem("WPUnlock");
+    if (QAction* a = MenuItem("DeleteWP")) a->setVisible(unlock && unlock->isChecked() && !automatic);
+    if (QAction* a = MenuItem("ActivateRoute1")) a->setChecked(active);
 
-  // Which boxes show (the full set of boxes and their placement come with
-  // the dashboard's own work).
-  if (!dashboardExpanded_) return;
-  DB_MAINMENU->setVisible(editor || !automatic);
-  DB_GPS->setVisible(!NavFlags.Has(nfGpsLost));
-  DB_DR->setVisible(NavFlags.Has(nfGpsLost));
-  DB_INSTR->setVisible(!editor && (SysInfo.ShowLogData == 1 || (SysInfo.ShowLogData == 2 && automatic)));
-  DB_STATE->setVisible(!editor);
-  DB_Shade->setVisible(!editor);
+    // The status buttons: the caption in red while the mode is off (a red
+    // that still reads on the button at deep night levels).
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    const QColor red = ToQColor(
+        ReadableTextColour(Colours.red, FromQColor(face), Colours.palette[piBlack], Colours.palette[piWhite]));
+    auto state = [&](QPushButton* b, int caption, bool on) {
+      b->setText(Text(Messages[caption] + " " + Messages[on ? msgOn : msgOff]));
+      QPalette pal = b->palette();
+      pal.setColor(QPalette::ButtonText, on ? QApplication::palette().color(QPalette::ButtonText) : red);
+      b->setPalette(pal);
+    };
+    state(DBI_AUTO, msgAutomatic, automatic);
+    if (QMenu* nac = SubMenu("NAC")) nac->menuAction()->setVisible(!automatic);
+    DBI_PILOT->setVisible(active);
+    // With tracking off and an old track on display, the button keeps the
+    // caption it has.
+    const QAction* openOld = MenuItem("OpenOld1");
+    if (PlotterFlags.Has(pfTracking) || !openOld || !openOld->isChecked())
+      state(DBI_TRACE, msgTrack, PlotterFlags.Has(pfTracking));
+    state(DBI_PILOT, msgNmeaOut, PlotterFlags.Has(pfPilot));
+  }
   DBC_MENU_2->setVisible(!editor);
   DBC_MENU_1->setMenu(editor ? RouteFileMenu : FileMenu);
+
+  TDashState s;
+  s.automatic = automatic;
+  s.routeEditor = editor;
+  s.routeActive = active;
+  s.depthShow = SysInfo.DepthShow;
+  s.windShow = SysInfo.WindShow;
+  s.compassShow = SysInfo.CompassShow;
+  s.showLogData = SysInfo.ShowLogData;
+  s.aisPanel = SysInfo.AISPanel;
+  if (const TNMEA* p = Parser()) {
+    s.depthKnown = IsKnown(p->Info.Depth);
+    s.windKnown = IsKnown(p->Info.TrueWindSpeed);
+    s.compassKnown = IsKnown(p->Info.MagHeading);
+  }
+  dashSet_ = ChooseDashboardSet(s);
+  LayoutDashboard();
 }
+
+void T_Form::LayoutDashboard() {
+  if (!DB) return;
+  const bool left = SysInfo.Dashboard == 0;
+  DBC_MENU_3->setText(left ? QStringLiteral("<<") : QStringLiteral(">>"));
+  if (!dashboardExpanded_) {
+    for (QFrame* box : DashBox) box->hide();
+    DBShadow->hide();
+    return;
+  }
+  TDashLayoutInput in;
+  in.set = dashSet_;
+  for (int i = 0; i < kDashBoxCount; ++i) in.heights[i] = DashBox[i]->height();
+  in.columnHeight = DB->height();
+  in.gpsLost = NavFlags.Has(nfGpsLost);
+  in.routeEditor = PlotterFlags.Has(pfRouteEditor);
+  const TDashLayout l = LayoutDashboardBoxes(in);
+  dashSet_ = l.set;
+  for (int i = 0; i < kDashBoxCount; ++i) {
+    QFrame* box = DashBox[i];
+    if (!l.shown[i]) {
+      box->hide();
+      continue;
+    }
+    box->setGeometry(kDashMargin, l.top[i], DashboardDesignWidth - 2 * kDashMargin, box->height());
+    box->show();
+  }
+  // The shadow line on the chart side of the column.
+  QPalette p = DBShadow->palette();
+  p.setColor(QPalette::Window, QApplication::palette().color(left ? QPalette::Shadow : QPalette::Light));
+  DBShadow->setPalette(p);
+  DBShadow->setGeometry(left ? DB->width() - 1 : 0, 0, 1, DB->height() + 10);
+  DBShadow->show();
+  DBShadow->raise();
+}
+
+void T_Form::ShowDashboard(bool expanded) {
+  dashboardExpanded_ = expanded;
+  if (expanded) {
+    DB->setFixedWidth(std::max(DB->width(), DashboardDesignWidth));
+    DB->setFrameShape(QFrame::NoFrame);
+  } else {
+    DB->setFixedWidth(3);
+    DB->setFrameShape(QFrame::Panel);
+    DB->setFrameShadow(QFrame::Raised);
+  }
+  // Expanded, the status decides which boxes show.
+  if (expanded)
+    UpdateStatus();
+  else
+    LayoutDashboard();
+  RequestRepaint();
+}
+
+// ---------------------------------------------------------------------------
+// Status buttons and the instrument menu
 
 void T_Form::DBI_AUTOClick() {
   if (PlotterFlags.Has(pfRouteEditor)) return;
@@ -401,16 +850,69 @@ void T_Form::DBI_PILOTClick() {
   UpdateStatus();
 }
 
+void T_Form::ResetCounterClick(TCounter which) {
+  struct Counter {
+    int question;
+    const char* entry;
+    double* value;
+  };
+  const Counter c = which == TCounter::Trip   ? Counter{msgResetTrip, "Reset Trip from ", &SysInfo.TrippDistance}
+                    : which == TCounter::Time ? Counter{msgResetTime, "Reset Time from ", &SysInfo.TimeCounter}
+                                              : Counter{msgResetFuel, "Reset Fuel from ", &SysInfo.FuelUsed};
+  if (!AskYesNo(Messages[c.question])) return;
+  // The old value goes to the log book first: a reset is never silent.
+  if (LogBook) LogBook->Log(c.entry + FloatToStrDot(*c.value), 7);
+  *c.value = 0;
+  RefreshLogTexts();
+}
+
+void T_Form::LogBookEntryClick() {
+  std::optional<std::string> line;
+  if (InputQuery) {
+    line = InputQuery("Brismare ", "Log");
+  } else {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(this, QStringLiteral("Brismare "), QStringLiteral("Log"), QLineEdit::Normal, {}, &ok);
+    if (ok) line = text.toStdString();
+  }
+  if (line && !line->empty() && LogBook) LogBook->Log(*line, 7);
+}
+
+// ---------------------------------------------------------------------------
+// Night shading
+
+void T_Form::RecomputeColours() {
+  Colours = ComputeWindowColours(ShadeValueForLevel(shadeLevel_, SysInfo), SysInfo);
+  // The chart background: black while shaded, the workspace colour by day.
+  if (Colours.blackBackground) {
+    QPalette p = QApplication::palette();
+    p.setColor(QPalette::Dark, Qt::black);
+    MapCanvas->setPalette(p);
+  } else {
+    MapCanvas->setPalette(QPalette());
+  }
+  if (BoatShape) BoatShape->Color = Colours.boat;
+  if (SpeedShape) SpeedShape->Color = Colours.boat;
+  if (RingShape) RingShape->Color = Colours.black;
+  // Boxes that carry a colour of their own take it again from the palette.
+  RefreshGpsBox();
+  RefreshInstrumentTexts();
+}
+
 void T_Form::SetShadeLevel(int level) {
   if (level < 0 || level > 3) return;
   // The window icon: the dark one at night, the day one at level 0.
   if (!shadeLevelSet_ || (level == 0) != (shadeLevel_ == 0)) setWindowIcon(level == 0 ? BoatIcon() : DarkIcon());
   shadeLevelSet_ = true;
   shadeLevel_ = level;
-  const int value = level == 1 ? SysInfo.ShadeTwilight : level == 2 ? SysInfo.ShadeDusk : level == 3 ? SysInfo.ShadeNight : 0;
+  const int value = ShadeValueForLevel(level, SysInfo);
+  // The chart is drawn again with the new brightness.
   if (KAPDecoder) KAPDecoder->Brightness = value;
   if (WCIDecoder) WCIDecoder->Brightness = value;
   if (ChartFile) ChartFile->Brightness = value;
+  // The window colours: shaded with the desktop colours only when asked to,
+  // otherwise the program's palette stays as it was.
   if (SysColor) {
     if (value != 0 && SysInfo.ShadeDesktop) {
       SysColor->SetShade(value);
@@ -419,6 +921,7 @@ void T_Form::SetShadeLevel(int level) {
       SysColor->Restore();
     }
   }
+  RecomputeColours();
   UpdateStatus();
   if (SBC[level]) SBC[level]->setChecked(true);
   RequestRepaint();

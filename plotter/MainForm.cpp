@@ -41,6 +41,7 @@
 #include "platform/Paths.h"
 #include "platform/Questions.h"
 #include "plotter/AuxDialogs.h"
+#include "plotter/PosEdit.h"
 #include "plotter/PrintDialogs.h"
 #include "plotter/QtTickTimer.h"
 #include "plotter/Setup1.h"
@@ -109,6 +110,10 @@ void T_Form::BuildWindow() {
   auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", 1000);
   timer->SetOnTick([this] { ComTimerTimer(); });
   comTimer_ = std::move(timer);
+  // The program state is written every minute while it changes.
+  auto stateTimer = std::make_unique<TQtTickTimer>(this, "StateTimer", 60000);
+  stateTimer->SetOnTick([this] { SaveStateIfChanged(); });
+  stateTimer_ = std::move(stateTimer);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("Body"));
@@ -233,7 +238,10 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TChartFile");
   });
 
-  r.Step(13, "read settings", [&] { LoadSettings(SysInfo); });
+  r.Step(13, "read settings", [&] {
+    LoadSettings(SysInfo);
+    savedStateText_ = ProgramStateText(SysInfo);
+  });
 
   r.Step(14, "parser and pager settings", [&] {
     if (TNMEA* p = Parser()) {
@@ -342,11 +350,12 @@ void T_Form::FormCreate() {
   r.Step(27, "timer", [&] {
     comTimer_->SetEnabled(true);
     NoteLifecycle("enable ComTimer");
+    stateTimer_->SetEnabled(true);
   });
 
   r.Step(28, "dead-reckoning fields", [&] {
-    DB_DRLat->setText(QString::fromStdString(PosToMaskText(false, SysInfo.LastLat)));
-    DB_DRLong->setText(QString::fromStdString(PosToMaskText(true, SysInfo.LastLong)));
+    DB_DRLat->SetMaskText(PosToMaskText(false, SysInfo.LastLat));
+    DB_DRLong->SetMaskText(PosToMaskText(true, SysInfo.LastLong));
   });
 
   r.Step(29, "dashboard", [&] { ShowDashboard(!SysInfo.NoStartupDash); });
@@ -543,21 +552,6 @@ void T_Form::LanguageCommand() {
 // ---------------------------------------------------------------------------
 // Settings and ports
 
-void T_Form::ApplySettings(bool starting) {
-  PlaceDashboard();
-  if (Speaker) Speaker->Enabled = SysInfo.WarningSound;
-  if (!starting) {
-    ClosePorts();
-    OpenPorts();
-  }
-  if (LogBook) {
-    LogBook->AutoMask = static_cast<uint32_t>(SysInfo.AutoLogBook);
-    LogBook->SetLogFile(SysInfo.LogBookFile, SysInfo.ProgramDir);
-  }
-  UpdateStatus();
-  RequestRepaint();
-}
-
 void T_Form::OpenPorts() {
   TAfComPort* ports[3] = {GPSCom, NMEAPort1, NMEAPort2};
   for (int i = 0; i < 3; ++i) {
@@ -688,6 +682,7 @@ void T_Form::FormDestroy() {
     comTimer_->SetEnabled(false);
     NoteLifecycle("stop ComTimer");
   }
+  if (stateTimer_) stateTimer_->SetEnabled(false);
   SetProgressCallback({});
 
   auto guarded = [](auto&& f) {

@@ -5,7 +5,9 @@
 //
 // The work is spread over several source files: MainForm.cpp (start, show,
 // close, destroy), MainMenus.cpp (menus), MainKeys.cpp (keyboard map),
-// MainDashboard.cpp (the dashboard column and the message panel).
+// MainDashboard.cpp (the dashboard column, night shading and the message
+// panel), MainSettings.cpp (settings applied to the objects, the setup
+// dialog, the periodic save of the program state).
 #pragma once
 
 #include <QMainWindow>
@@ -13,11 +15,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/Types.h"
 #include "plotter/Artwork.h"
+#include "plotter/core/Dashboard.h"
 #include "plotter/core/KeyMap.h"
 #include "plotter/core/Messages.h"
 #include "plotter/core/PlotterFlags.h"
@@ -35,6 +39,7 @@ class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QWidget;
+class TPosEdit;
 
 class TAfComPort;
 class TBitmapPager;
@@ -156,14 +161,24 @@ class T_Form : public QMainWindow {
   QProgressBar* MsgB = nullptr;
   QPlainTextEdit* TX_MESSAGES = nullptr;
   QFrame* DB = nullptr;  // the dashboard column "_DB"
+  QFrame* DBShadow = nullptr;  // the shadow line at the chart side of the column
+  // Every box of the column, by TDashBox; the named ones below are the same.
+  QFrame* DashBox[kDashBoxCount] = {};
   QFrame* DB_MAINMENU = nullptr;
   QToolButton* DBC_MENU_1 = nullptr;  // "&File"
   QToolButton* DBC_MENU_2 = nullptr;  // "&Tools"
   QToolButton* DBC_MENU_3 = nullptr;  // "<<": collapse
   QFrame* DB_GPS = nullptr;
+  QLabel* DBBLat = nullptr;
+  QLabel* DBBLong = nullptr;
+  QLabel* DBBhead = nullptr;
+  QLabel* DBBspeed = nullptr;
+  QLabel* DBBMErr = nullptr;
+  QLabel* DBBdt = nullptr;
+  QLabel* DBGPSB = nullptr;
   QFrame* DB_DR = nullptr;
-  QLineEdit* DB_DRLat = nullptr;
-  QLineEdit* DB_DRLong = nullptr;
+  TPosEdit* DB_DRLat = nullptr;
+  TPosEdit* DB_DRLong = nullptr;
   QLineEdit* DB_DRCrs = nullptr;
   QLineEdit* DB_DRSpd = nullptr;
   QFrame* DB_INSTR = nullptr;
@@ -177,8 +192,26 @@ class T_Form : public QMainWindow {
   QPushButton* DBI_AUTO = nullptr;
   QPushButton* DBI_TRACE = nullptr;
   QPushButton* DBI_PILOT = nullptr;
+  QFrame* DB_MARKER = nullptr;
+  QLabel* DB_LAT = nullptr;
+  QLabel* DB_LONG = nullptr;
+  QLabel* DB_head = nullptr;
+  QLabel* DB_Dist = nullptr;
+  QFrame* DB_DEPTH = nullptr;
+  QLabel* DPTLab = nullptr;
+  QFrame* DB_WIND = nullptr;
+  QLabel* WindSLab = nullptr;
+  QLabel* WindTLab = nullptr;
+  QLabel* WindRLab = nullptr;
+  QLabel* WindGLab = nullptr;
+  QLabel* VPWSpeed = nullptr;
+  QFrame* DB_COMPASS = nullptr;
+  QLabel* CompassLab = nullptr;
   QFrame* DB_Shade = nullptr;
   QPushButton* SBC[4] = {};
+  QFrame* DB_DBLCLK = nullptr;
+  QPushButton* MeasureLab = nullptr;
+  QPushButton* CenterLab = nullptr;
 
   // Menus (no menu bar: drop-downs of DB_MAINMENU and context menus).
   QMenu* FileMenu = nullptr;
@@ -217,12 +250,48 @@ class T_Form : public QMainWindow {
   // then queued output to port A (MainPorts.cpp; the ports' data events
   // and the tick run it).
   void PumpPorts();
+  // The setup dialog ("&Properties"): on Save the setup group is written
+  // and the settings applied; Cancel changes nothing.
+  void MParametersClick();
+  // Writes the program state group (log, trip, fuel, engine hours, last
+  // position, ...) when it changed since it was last written; runs every
+  // minute, so a power cut loses at most a minute of it.
+  void SaveStateIfChanged();
+
+  // The dashboard: which boxes show (UpdateStatus), where (LayoutDashboard).
   void UpdateStatus();
+  void LayoutDashboard();
+  TDashSet DashboardSet() const { return dashSet_; }
   void ShowDashboard(bool expanded);
   bool DashboardExpanded() const { return dashboardExpanded_; }
+  // The palette red when `on`, else the button face colour.
+  QColor AlarmColour(bool on) const;
+  // Refreshes the GPS box (position, heading, speed, variation, fix time,
+  // talker) with its alarm colour.
+  void RefreshGpsBox();
+  // Refreshes the depth, wind and compass texts; true when a box should
+  // appear or go because its value became known or unknown.
+  bool RefreshInstrumentTexts();
+  // Refreshes the log, trip, engine hours and fuel texts.
+  void RefreshLogTexts();
+  // Both of the above, and the box set when a value came or went.
+  void UpdateInstrumentBoxes();
+  // What a double-click on the chart does: measure (true) or centre.
+  bool DoubleClickMeasures() const;
+  void ToggleDoubleClickAction();
   // Night shading, levels 0 (day) to 3 (night).
   void SetShadeLevel(int level);
   int ShadeLevel() const { return shadeLevel_; }
+  // The colours everything is drawn with at the current shade level.
+  TWindowColours Colours;
+  // Instrument menu: "Reset Trip", "Reset Time", "Reset Fuel" (after a
+  // question), "Log Book Entry".
+  enum class TCounter { Trip, Time, Fuel };
+  void ResetCounterClick(TCounter which);
+  void LogBookEntryClick();
+  // Asks for a line of text (title, prompt); nullopt when cancelled. Tests
+  // replace it.
+  std::function<std::optional<std::string>(const std::string&, const std::string&)> InputQuery;
 
   // Closes the window without any question (termination signal, logout):
   // FormClose runs, and FormDestroy when the window object goes.
@@ -301,7 +370,7 @@ class T_Form : public QMainWindow {
   void BuildMessagePanel();
   void RemoveFuelRow();
   void PlaceDashboard();
-  void UpdateInstrumentBoxes();
+  void RecomputeColours();
   void LoadStartFiles();
   void SaveStartFiles();
   void SetBoundsFromSettings();
@@ -317,6 +386,11 @@ class T_Form : public QMainWindow {
 
   TFormSet forms_;
   std::unique_ptr<ITickTimer> comTimer_;
+  std::unique_ptr<ITickTimer> stateTimer_;
+  // The program state as last written (or read), see SaveStateIfChanged.
+  std::string savedStateText_;
+  bool stateSaveFailureShown_ = false;
+  TDashSet dashSet_ = kNormalDashSet;
   TKeyRepeatGate keyGate_;
   bool repaintRequested_ = false;
   bool dashboardExpanded_ = true;

@@ -53,9 +53,13 @@ bool T_Form::eventFilter(QObject* watched, QEvent* e) {
           return true;
         }
       }
-    } else if (e->type() == QEvent::Enter && watched == DB && !dashboardExpanded_) {
+    } else if (e->type() == QEvent::Enter && DB && DB->width() < DashboardDesignWidth &&
+               (watched == DB || watched == DB_MARKER ||
+                watched->objectName() == QLatin1String("DB_MAINMENU_X"))) {
       // The mouse over the collapsed column brings it back.
       ShowDashboard(true);
+    } else if (e->type() == QEvent::Resize && watched == DB) {
+      LayoutDashboard();
     }
   }
   return QMainWindow::eventFilter(watched, e);
@@ -116,6 +120,12 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
       break;
     case TKeyAction::ToggleDashboard:
       ShowDashboard(!dashboardExpanded_);
+      break;
+    case TKeyAction::LogBookEntry:
+      LogBookEntryClick();
+      break;
+    case TKeyAction::ToggleDoubleClickAction:
+      ToggleDoubleClickAction();
       break;
     default:
       // The chart, route and log book commands come with their own work.

@@ -26,7 +26,7 @@ struct TMenuDef {
 };
 
 TMenuDef Item(const char* name, const char* caption, bool ready = false) { return {name, caption, ready}; }
-TMenuDef Check(const char* name, const char* caption) { return {name, caption, false, true}; }
+TMenuDef Check(const char* name, const char* caption, bool ready = false) { return {name, caption, ready, true}; }
 TMenuDef Sub(const char* name, const char* caption, std::vector<TMenuDef> items) {
   return {name, caption, true, false, std::move(items)};
 }
@@ -92,7 +92,7 @@ void T_Form::BuildMenus() {
                               {Item("Clr0", "Normal (1)", true), Item("Clr1", "Shade (2)", true),
                                Item("Clr2", "Dusk (3)", true), Item("Clr3", "Night (4)", true)}),
                           Item("RouteEditor1", "&Route Editor"),
-                          Item("MParameters", "&Properties"),
+                          Item("MParameters", "&Properties", true),
                           Item("ChartGroups1", "Chart Groups"),
                           Sub("System1", "System",
                               {Item("NMEAInputMonitor1", "NMEA Input Monitor"),
@@ -119,9 +119,9 @@ void T_Form::BuildMenus() {
               {Item("MZ12", "12.5%"), Item("MZ25", "25%"), Item("MZ50", "50%"), Item("MZ100", "&100%"),
                Item("MZ200", "200%"), Item("MZ400", "400%")}),
           Sub("NATools", "&Tools",
-              {Item("LogBookEntry1", "Log Book Entry"), Item("SetDRPos1", "Set &DR Pos"),
+              {Item("LogBookEntry1", "Log Book Entry", true), Item("SetDRPos1", "Set &DR Pos"),
                Item("AISInfo1", "AIS Info"), Item("RefreshScreen1", "&Refresh Screen", true),
-               Item("NAProperties", "&Properties"), Item("NAExit", "E&xit", true)}),
+               Item("NAProperties", "&Properties", true), Item("NAExit", "E&xit", true)}),
           Item("MarkMOB1", "&MARK MOB"),
       });
 
@@ -153,8 +153,8 @@ void T_Form::BuildMenus() {
       });
 
   InstrPopup = MakeMenu(this, "InstrPopup",
-                        {Item("ResetTrip1", "Reset Trip"), Item("ResetTime1", "Reset Time"),
-                         Item("ResetFuel1", "Reset Fuel"), Check("EngineOn1", "Engine On")});
+                        {Item("ResetTrip1", "Reset Trip", true), Item("ResetTime1", "Reset Time", true),
+                         Item("ResetFuel1", "Reset Fuel", true), Check("EngineOn1", "Engine On", true)});
   DelRtePopup = MakeMenu(this, "DelRtePopup", {Item("DelRteWaypoint", "Delete Waypoint")});
   DelWPPopup = MakeMenu(this, "DelWPPopup", {Item("DelWPWaypoint", "Delete Waypoint")});
   RteGoPopup = MakeMenu(this, "RteGoPopup",
@@ -168,6 +168,14 @@ void T_Form::BuildMenus() {
   connect(MenuItem("Exit1"), &QAction::triggered, this, &QWidget::close);
   connect(MenuItem("NAExit"), &QAction::triggered, this, &QWidget::close);
   connect(MenuItem("RefreshScreen1"), &QAction::triggered, this, [this] { RequestRepaint(); });
+  connect(MenuItem("MParameters"), &QAction::triggered, this, &T_Form::MParametersClick);
+  connect(MenuItem("NAProperties"), &QAction::triggered, this, &T_Form::MParametersClick);
+  connect(MenuItem("LogBookEntry1"), &QAction::triggered, this, &T_Form::LogBookEntryClick);
+  connect(MenuItem("ResetTrip1"), &QAction::triggered, this, [this] { ResetCounterClick(TCounter::Trip); });
+  connect(MenuItem("ResetTime1"), &QAction::triggered, this, [this] { ResetCounterClick(TCounter::Time); });
+  connect(MenuItem("ResetFuel1"), &QAction::triggered, this, [this] { ResetCounterClick(TCounter::Fuel); });
+  // Fuel is counted only while the engine runs.
+  connect(MenuItem("EngineOn1"), &QAction::toggled, this, [this](bool on) { SysInfo.EngineOn = on; });
   for (int i = 0; i < 4; ++i)
     connect(MenuItem(QStringLiteral("Clr%1").arg(i).toLatin1().constData()), &QAction::triggered, this,
             [this, i] { SetShadeLevel(i); });

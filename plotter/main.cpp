@@ -1,19 +1,26 @@
 // brismare, the chart plotter.
 //
-//   brismare [-I<settings file>] [--screenshot <file.png>]
+//   brismare [-I<settings file>] [--screenshot <file.png>] [--shade <1-4>]
+//            [--feed <file>]
 //
 // --screenshot writes a picture of the main window once it is on screen and
-// then ends the program the orderly way (for checking the layout).
+// then ends the program the orderly way (for checking the layout); --shade
+// sets the night shading level first, and --feed hands the NMEA sentences
+// of a file to the parser, so the dashboard shows values.
 #include <QApplication>
+#include <QFile>
 #include <QPixmap>
+#include <QStyleFactory>
 #include <QSessionManager>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "foundation/Switches.h"
+#include "instruments/NMEA.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 #include "platform/qt/QtFileDialogs.h"
@@ -24,16 +31,26 @@
 int main(int argc, char** argv) {
   // Our own options are taken out before the settings switch is looked for.
   std::string screenshot;
+  std::string feed;
+  int shade = 1;
   std::vector<const char*> params{argv[0]};
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--screenshot" && i + 1 < argc)
+    const std::string a = argv[i];
+    if (a == "--screenshot" && i + 1 < argc)
       screenshot = argv[++i];
+    else if (a == "--feed" && i + 1 < argc)
+      feed = argv[++i];
+    else if (a == "--shade" && i + 1 < argc)
+      shade = std::atoi(argv[++i]);
     else
       params.push_back(argv[i]);
   }
   SetProgramArguments(static_cast<int>(params.size()), params.data());
 
   QApplication app(argc, argv);
+  // A style that draws with the application palette, so that night shading
+  // reaches every control.
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
   // The main window ends the run, whatever other windows are open.
   app.setQuitOnLastWindowClosed(false);
 
@@ -68,7 +85,15 @@ int main(int argc, char** argv) {
 
     form.show();
     if (!screenshot.empty()) {
-      QTimer::singleShot(500, &form, [&form, &screenshot, endRun] {
+      QTimer::singleShot(500, &form, [&form, &screenshot, &feed, shade, endRun] {
+        if (!feed.empty() && form.SimBuffer) {
+          QFile f(QString::fromStdString(feed));
+          if (f.open(QIODevice::ReadOnly)) form.SimBuffer->FeedText(f.readAll().toStdString());
+          form.RefreshGpsBox();
+          form.UpdateInstrumentBoxes();
+        }
+        if (shade >= 1 && shade <= 4) form.SetShadeLevel(shade - 1);
+        form.UpdateStatus();
         if (!form.grab().save(QString::fromStdString(screenshot), "PNG"))
           std::fprintf(stderr, "brismare: cannot write %s\n", screenshot.c_str());
         endRun();

@@ -38,15 +38,15 @@ const char* DashBoxName(TDashBox box) {
 TDashSet ChooseDashboardSet(const TDashState& s) {
   if (s.routeEditor) return kRouteEditorDashSet;
   TDashSet set = s.automatic ? kAutomaticDashSet : kNormalDashSet;
-  set.Set(DB_ROUTE_GO, s.routeActive);
-  set.Set(DB_ROUTEGUIDE, s.routeActive);
-  set.Set(DB_QBUTT, !s.routeActive);
-  set.Set(DB_RTSTAT, !s.routeActive);
-  set.Set(DB_DEPTH, s.depthShow > 0 && s.depthKnown);
-  set.Set(DB_WIND, s.windShow > 0 && s.windKnown);
-  set.Set(DB_COMPASS, s.compassShow && s.compassKnown);
-  set.Set(DB_INSTR, s.showLogData == 1 || (s.showLogData == 2 && s.automatic));
-  set.Set(DB_AISP, !s.automatic && s.aisPanel);
+  set.Set(TDashBox::DB_ROUTE_GO, s.routeActive);
+  set.Set(TDashBox::DB_ROUTEGUIDE, s.routeActive);
+  set.Set(TDashBox::DB_QBUTT, !s.routeActive);
+  set.Set(TDashBox::DB_RTSTAT, !s.routeActive);
+  set.Set(TDashBox::DB_DEPTH, s.depthShow > 0 && s.depthKnown);
+  set.Set(TDashBox::DB_WIND, s.windShow > 0 && s.windKnown);
+  set.Set(TDashBox::DB_COMPASS, s.compassShow && s.compassKnown);
+  set.Set(TDashBox::DB_INSTR, s.showLogData == 1 || (s.showLogData == 2 && s.automatic));
+  set.Set(TDashBox::DB_AISP, !s.automatic && s.aisPanel);
   return set;
 }
 
@@ -54,7 +54,7 @@ TDashLayout LayoutDashboardBoxes(const TDashLayoutInput& in) {
   TDashLayout out;
   out.set = in.set;
   const auto height = [&](TDashBox b) { return std::max(0, in.heights[b]); };
-  int top = in.set.Has(DB_MAINMENU) ? 0 : 2;
+  int top = in.set.Has(TDashBox::DB_MAINMENU) ? 0 : 2;
   int bottom = in.columnHeight;
 
   const auto place = [&](TDashBox box, bool fromBottom, int requiredSpace = 0) {
@@ -74,39 +74,39 @@ TDashLayout LayoutDashboardBoxes(const TDashLayoutInput& in) {
     }
   };
 
-  place(DB_MAINMENU, false);
+  place(TDashBox::DB_MAINMENU, false);
   // The GPS box, or the dead-reckoning box in its place while the GPS is
   // lost. In the route editor the GPS box leaves room for the editor's own
   // boxes first.
   if (!in.gpsLost) {
-    out.set.Exclude(DB_DR);
+    out.set.Exclude(TDashBox::DB_DR);
   } else if (!in.routeEditor) {
-    out.set.Include(DB_DR);
+    out.set.Include(TDashBox::DB_DR);
   }
   if (in.gpsLost && !in.routeEditor) {
-    out.shown[DB_GPS] = false;
+    out.shown[TDashBox::DB_GPS] = false;
   } else {
-    const int required = in.routeEditor ? height(DB_MARKER) + height(DB_WAYPOINT) + height(DB_RTEEDIT) +
-                                              height(DB_GPS) + height(DB_RTSTAT) + 4 * kDashGap + 1
+    const int required = in.routeEditor ? height(TDashBox::DB_MARKER) + height(TDashBox::DB_WAYPOINT) + height(TDashBox::DB_RTEEDIT) +
+                                              height(TDashBox::DB_GPS) + height(TDashBox::DB_RTSTAT) + 4 * kDashGap + 1
                                         : 0;
-    place(DB_GPS, false, required);
+    place(TDashBox::DB_GPS, false, required);
   }
-  place(DB_DR, false);
-  place(DB_RTEEDIT, false);
-  place(DB_INSTR, false);
-  place(DB_ROUTE_GO, false);
-  place(DB_ROUTEGUIDE, false);
-  place(DB_WAYPOINT, false);
-  place(DB_MARKER, true);
-  place(DB_STATE, true);
-  place(DB_QBUTT, false);
-  place(DB_RTSTAT, false);
-  place(DB_DEPTH, false);
-  place(DB_WIND, false);
-  place(DB_COMPASS, false);
-  place(DB_AISP, false);
-  place(DB_Shade, true);
-  place(DB_DBLCLK, true);
+  place(TDashBox::DB_DR, false);
+  place(TDashBox::DB_RTEEDIT, false);
+  place(TDashBox::DB_INSTR, false);
+  place(TDashBox::DB_ROUTE_GO, false);
+  place(TDashBox::DB_ROUTEGUIDE, false);
+  place(TDashBox::DB_WAYPOINT, false);
+  place(TDashBox::DB_MARKER, true);
+  place(TDashBox::DB_STATE, true);
+  place(TDashBox::DB_QBUTT, false);
+  place(TDashBox::DB_RTSTAT, false);
+  place(TDashBox::DB_DEPTH, false);
+  place(TDashBox::DB_WIND, false);
+  place(TDashBox::DB_COMPASS, false);
+  place(TDashBox::DB_AISP, false);
+  place(TDashBox::DB_Shade, true);
+  place(TDashBox::DB_DBLCLK, true);
   return out;
 }
 
@@ -194,4 +194,40 @@ TWindowColours ComputeWindowColours(int shadeValue, const RSysInfo& sys) {
   c.aisCpa = pick(sys.AISCPAColor, piRed);
   c.blackBackground = shadeValue != 0;
   return c;
+}
+
+namespace {
+
+double Linear(uint8_t c) {
+  const double v = c / 255.0;
+  return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(TColor c) {
+  return 0.2126 * Linear(ColorRed(c)) + 0.7152 * Linear(ColorGreen(c)) + 0.0722 * Linear(ColorBlue(c));
+}
+
+uint8_t Mix(uint8_t a, uint8_t b, int step, int steps) {
+  return static_cast<uint8_t>((a * (steps - step) + b * step + steps / 2) / steps);
+}
+
+}  // namespace
+
+double ContrastRatio(TColor a, TColor b) {
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TColor ReadableTextColour(TColor text, TColor background, TColor dark, TColor light, double minRatio) {
+  if (ContrastRatio(text, background) >= minRatio) return text;
+  const TColor target = ContrastRatio(dark, background) >= ContrastRatio(light, background) ? dark : light;
+  constexpr int kSteps = 10;
+  for (int step = 1; step < kSteps; ++step) {
+    const TColor c = MakeColor(Mix(ColorRed(text), ColorRed(target), step, kSteps),
+                               Mix(ColorGreen(text), ColorGreen(target), step, kSteps),
+                               Mix(ColorBlue(text), ColorBlue(target), step, kSteps));
+    if (ContrastRatio(c, background) >= minRatio) return c;
+  }
+  return target;
 }

@@ -17,7 +17,7 @@
 struct RSysInfo;
 
 // The boxes of the column.
-enum TDashBox : uint8_t {
+enum class TDashBox : uint8_t {
   DB_MAINMENU,
   DB_GPS,
   DB_DR,
@@ -37,17 +37,27 @@ enum TDashBox : uint8_t {
   DB_Shade,
   DB_DBLCLK,
 };
-inline constexpr int kDashBoxCount = DB_DBLCLK + 1;
+inline constexpr int kDashBoxCount = static_cast<int>(TDashBox::DB_DBLCLK) + 1;
 using TDashSet = TFlagSet<TDashBox>;
+
+// One value per box, indexed by the box (or by its number).
+template <class T>
+struct TPerBox {
+  std::array<T, kDashBoxCount> values{};
+  T& operator[](TDashBox b) { return values[static_cast<size_t>(b)]; }
+  const T& operator[](TDashBox b) const { return values[static_cast<size_t>(b)]; }
+  T& operator[](int i) { return values[static_cast<size_t>(i)]; }
+  const T& operator[](int i) const { return values[static_cast<size_t>(i)]; }
+};
 
 // The object name of a box ("DB_GPS", ...).
 const char* DashBoxName(TDashBox box);
 
-inline constexpr TDashSet kNormalDashSet = {DB_MAINMENU, DB_GPS,  DB_Shade,  DB_STATE,
-                                            DB_MARKER,   DB_AISP, DB_DBLCLK, DB_WAYPOINT};
-inline constexpr TDashSet kAutomaticDashSet = {DB_GPS, DB_INSTR, DB_Shade, DB_STATE, DB_MARKER};
-inline constexpr TDashSet kRouteEditorDashSet = {DB_MAINMENU, DB_GPS,    DB_RTEEDIT,
-                                                 DB_RTSTAT,   DB_MARKER, DB_WAYPOINT};
+inline constexpr TDashSet kNormalDashSet = {TDashBox::DB_MAINMENU, TDashBox::DB_GPS,  TDashBox::DB_Shade,  TDashBox::DB_STATE,
+                                            TDashBox::DB_MARKER,   TDashBox::DB_AISP, TDashBox::DB_DBLCLK, TDashBox::DB_WAYPOINT};
+inline constexpr TDashSet kAutomaticDashSet = {TDashBox::DB_GPS, TDashBox::DB_INSTR, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER};
+inline constexpr TDashSet kRouteEditorDashSet = {TDashBox::DB_MAINMENU, TDashBox::DB_GPS,    TDashBox::DB_RTEEDIT,
+                                                 TDashBox::DB_RTSTAT,   TDashBox::DB_MARKER, TDashBox::DB_WAYPOINT};
 
 // What the choice of boxes depends on.
 struct TDashState {
@@ -74,7 +84,7 @@ inline constexpr int kDashMargin = 3;  // left of the boxes
 
 struct TDashLayoutInput {
   TDashSet set;
-  std::array<int, kDashBoxCount> heights{};
+  TPerBox<int> heights;
   int columnHeight = 0;
   bool gpsLost = false;
   bool routeEditor = false;
@@ -84,8 +94,8 @@ struct TDashLayout {
   // The set after the GPS rule: the dead-reckoning box joins it while the
   // GPS is lost (outside the route editor) and leaves it otherwise.
   TDashSet set;
-  std::array<bool, kDashBoxCount> shown{};
-  std::array<int, kDashBoxCount> top{};  // of shown boxes
+  TPerBox<bool> shown;
+  TPerBox<int> top;  // of shown boxes
 };
 
 // Places the boxes of the set in the column (heights and tops in pixels).
@@ -143,3 +153,17 @@ struct TWindowColours {
   bool blackBackground = false;
 };
 TWindowColours ComputeWindowColours(int shadeValue, const RSysInfo& sys);
+
+// Contrast of two colours as the ratio of their relative luminances (1 to
+// 21; 3 is the least at which bold text reads well).
+double ContrastRatio(TColor a, TColor b);
+inline constexpr double kMinTextContrast = 3.0;
+
+// A text colour that reads on `background`: `text` itself when it stands
+// out by at least `minRatio`, else `text` blended step by step toward
+// `dark` or `light` (whichever stands out more on the background) until it
+// does, or wholly that colour when even it falls short. Deep night shading
+// leaves a red too close to the grey it is drawn on; this keeps it legible
+// with as much of its colour as possible.
+TColor ReadableTextColour(TColor text, TColor background, TColor dark, TColor light,
+                          double minRatio = kMinTextContrast);

@@ -28,7 +28,10 @@ enum TMessageId : int {
   msgLoadingChart = 24,
   msgDoYouWantToQuit = 28,
   msgIsNotSaved = 31,
+  msgResetTrip = 46,
+  msgResetFuel = 48,
   msgCouldNotOpenPort = 51,
+  msgResetTime = 82,
 };
 
 // The current texts. Built from the lines of TX_MESSAGES; a number outside

@@ -16,6 +16,7 @@
 #include "instruments/NMEA.h"
 #include "navobjects/LogBook.h"
 #include "navobjects/Routes.h"
+#include "plotter/PosEdit.h"
 #include "plotter/core/StartSteps.h"
 
 namespace {
@@ -130,8 +131,8 @@ TEST_F(PlotterStart, CreatesFormsAndObjectsInOrderAndFreesThemInOrder) {
   // A fresh file has no bounds: the smallest window, at the origin.
   EXPECT_EQ(f.geometry(), QRect(0, 0, 480, 480));
   EXPECT_EQ(f.minimumSize(), QSize(480, 480));
-  EXPECT_EQ(f.DB_DRLat->text().toStdString(), PosToMaskText(false, 0.5));
-  EXPECT_EQ(f.DB_DRLong->text().toStdString(), PosToMaskText(true, -0.25));
+  EXPECT_EQ(f.DB_DRLat->MaskText(), PosToMaskText(false, 0.5));
+  EXPECT_EQ(f.DB_DRLong->MaskText(), PosToMaskText(true, -0.25));
   EXPECT_EQ(f.CurrentChart, -2);
 
   events_.clear();

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ class PlotterTest : public ::testing::Test {
   T_Form& Start(const std::string& settings = kQuietSettings) {
     WriteTestFile(iniFile_, settings);
     program_ = std::make_unique<TPlotterProgram>();
+    // No input box may wait for a user: a test that wants one answers it.
+    program_->MainForm().InputQuery = [](const std::string&, const std::string&) {
+      return std::optional<std::string>();
+    };
     return program_->MainForm();
   }
   // Shows the main window and lets the posted events run.

@@ -26,25 +26,25 @@ TEST(Dashboard, TheBoxSetFollowsTheModeTheRouteAndTheInstruments) {
     TDashState state;
     TDashSet expected;
   } cases[] = {
-      {"normal", {}, {DB_MAINMENU, DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_DBLCLK, DB_WAYPOINT, DB_QBUTT, DB_RTSTAT}},
+      {"normal", {}, {TDashBox::DB_MAINMENU, TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_DBLCLK, TDashBox::DB_WAYPOINT, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"normal with the AIS panel", {.aisPanel = true},
-       {DB_MAINMENU, DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_AISP, DB_DBLCLK, DB_WAYPOINT, DB_QBUTT, DB_RTSTAT}},
+       {TDashBox::DB_MAINMENU, TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_AISP, TDashBox::DB_DBLCLK, TDashBox::DB_WAYPOINT, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"AUTOMATIC without the log box", {.automatic = true, .aisPanel = true},
-       {DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_QBUTT, DB_RTSTAT}},
+       {TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"AUTOMATIC, log box only in AUTOMATIC", {.automatic = true, .showLogData = 2},
-       {DB_GPS, DB_INSTR, DB_Shade, DB_STATE, DB_MARKER, DB_QBUTT, DB_RTSTAT}},
+       {TDashBox::DB_GPS, TDashBox::DB_INSTR, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"normal, log box only in AUTOMATIC", {.showLogData = 2},
-       {DB_MAINMENU, DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_DBLCLK, DB_WAYPOINT, DB_QBUTT, DB_RTSTAT}},
+       {TDashBox::DB_MAINMENU, TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_DBLCLK, TDashBox::DB_WAYPOINT, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"normal, log box on", {.showLogData = 1},
-       {DB_MAINMENU, DB_GPS, DB_INSTR, DB_Shade, DB_STATE, DB_MARKER, DB_DBLCLK, DB_WAYPOINT, DB_QBUTT, DB_RTSTAT}},
+       {TDashBox::DB_MAINMENU, TDashBox::DB_GPS, TDashBox::DB_INSTR, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_DBLCLK, TDashBox::DB_WAYPOINT, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"route active", {.automatic = true, .routeActive = true},
-       {DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_ROUTE_GO, DB_ROUTEGUIDE}},
+       {TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_ROUTE_GO, TDashBox::DB_ROUTEGUIDE}},
       {"instruments known", {.automatic = true, .depthKnown = true, .windKnown = true, .compassKnown = true},
-       {DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_QBUTT, DB_RTSTAT, DB_DEPTH, DB_WIND, DB_COMPASS}},
+       {TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT, TDashBox::DB_DEPTH, TDashBox::DB_WIND, TDashBox::DB_COMPASS}},
       {"instruments known but switched off",
        {.automatic = true, .depthShow = 0, .depthKnown = true, .windShow = 0, .windKnown = true,
         .compassShow = false, .compassKnown = true},
-       {DB_GPS, DB_Shade, DB_STATE, DB_MARKER, DB_QBUTT, DB_RTSTAT}},
+       {TDashBox::DB_GPS, TDashBox::DB_Shade, TDashBox::DB_STATE, TDashBox::DB_MARKER, TDashBox::DB_QBUTT, TDashBox::DB_RTSTAT}},
       {"route editor, whatever else",
        {.automatic = true, .routeEditor = true, .routeActive = true, .depthKnown = true, .showLogData = 1,
         .aisPanel = true},
@@ -57,26 +57,26 @@ TEST(Dashboard, TheBoxSetFollowsTheModeTheRouteAndTheInstruments) {
 }
 
 // Box heights of a synthetic dashboard.
-std::array<int, kDashBoxCount> Heights() {
-  std::array<int, kDashBoxCount> h{};
-  h[DB_MAINMENU] = 24;
-  h[DB_GPS] = 80;
-  h[DB_DR] = 80;
-  h[DB_INSTR] = 70;
-  h[DB_STATE] = 76;
-  h[DB_MARKER] = 60;
-  h[DB_DEPTH] = 30;
-  h[DB_WIND] = 60;
-  h[DB_COMPASS] = 30;
-  h[DB_ROUTE_GO] = 150;
-  h[DB_ROUTEGUIDE] = 40;
-  h[DB_RTEEDIT] = 150;
-  h[DB_RTSTAT] = 50;
-  h[DB_QBUTT] = 60;
-  h[DB_WAYPOINT] = 50;
-  h[DB_AISP] = 100;
-  h[DB_Shade] = 28;
-  h[DB_DBLCLK] = 24;
+TPerBox<int> Heights() {
+  TPerBox<int> h;
+  h[TDashBox::DB_MAINMENU] = 24;
+  h[TDashBox::DB_GPS] = 80;
+  h[TDashBox::DB_DR] = 80;
+  h[TDashBox::DB_INSTR] = 70;
+  h[TDashBox::DB_STATE] = 76;
+  h[TDashBox::DB_MARKER] = 60;
+  h[TDashBox::DB_DEPTH] = 30;
+  h[TDashBox::DB_WIND] = 60;
+  h[TDashBox::DB_COMPASS] = 30;
+  h[TDashBox::DB_ROUTE_GO] = 150;
+  h[TDashBox::DB_ROUTEGUIDE] = 40;
+  h[TDashBox::DB_RTEEDIT] = 150;
+  h[TDashBox::DB_RTSTAT] = 50;
+  h[TDashBox::DB_QBUTT] = 60;
+  h[TDashBox::DB_WAYPOINT] = 50;
+  h[TDashBox::DB_AISP] = 100;
+  h[TDashBox::DB_Shade] = 28;
+  h[TDashBox::DB_DBLCLK] = 24;
   return h;
 }
 
@@ -131,7 +131,7 @@ TEST(Dashboard, LayoutFillsFromBothEndsAndDropsLateBoxesFirst) {
     TDashLayoutInput in{c.set, Heights(), c.height, c.gpsLost, c.editor};
     const TDashLayout l = LayoutDashboardBoxes(in);
     EXPECT_EQ(Shown(l), c.shown);
-    EXPECT_EQ(l.set.Has(DB_DR), c.gpsLost && !c.editor);
+    EXPECT_EQ(l.set.Has(TDashBox::DB_DR), c.gpsLost && !c.editor);
     // Shown boxes lie inside the column and never overlap.
     for (int a = 0; a < kDashBoxCount; ++a) {
       if (!l.shown[a]) continue;
@@ -150,17 +150,17 @@ TEST(Dashboard, LayoutFillsFromBothEndsAndDropsLateBoxesFirst) {
 TEST(Dashboard, LayoutPositions) {
   TDashLayoutInput in{ChooseDashboardSet({}), Heights(), 1000, false, false};
   const TDashLayout l = LayoutDashboardBoxes(in);
-  EXPECT_EQ(l.top[DB_MAINMENU], 0);
-  EXPECT_EQ(l.top[DB_GPS], 26);
-  EXPECT_EQ(l.top[DB_WAYPOINT], 108);
-  EXPECT_EQ(l.top[DB_QBUTT], 160);
-  EXPECT_EQ(l.top[DB_MARKER], 1000 - 62);
-  EXPECT_EQ(l.top[DB_STATE], 1000 - 62 - 78);
-  EXPECT_EQ(l.top[DB_Shade], 1000 - 62 - 78 - 30);
-  EXPECT_EQ(l.top[DB_DBLCLK], 1000 - 62 - 78 - 30 - 26);
+  EXPECT_EQ(l.top[TDashBox::DB_MAINMENU], 0);
+  EXPECT_EQ(l.top[TDashBox::DB_GPS], 26);
+  EXPECT_EQ(l.top[TDashBox::DB_WAYPOINT], 108);
+  EXPECT_EQ(l.top[TDashBox::DB_QBUTT], 160);
+  EXPECT_EQ(l.top[TDashBox::DB_MARKER], 1000 - 62);
+  EXPECT_EQ(l.top[TDashBox::DB_STATE], 1000 - 62 - 78);
+  EXPECT_EQ(l.top[TDashBox::DB_Shade], 1000 - 62 - 78 - 30);
+  EXPECT_EQ(l.top[TDashBox::DB_DBLCLK], 1000 - 62 - 78 - 30 - 26);
   // Without the menu the column starts 2 pixels down.
-  in.set.Exclude(DB_MAINMENU);
-  EXPECT_EQ(LayoutDashboardBoxes(in).top[DB_GPS], 2);
+  in.set.Exclude(TDashBox::DB_MAINMENU);
+  EXPECT_EQ(LayoutDashboardBoxes(in).top[TDashBox::DB_GPS], 2);
 }
 
 TEST(Dashboard, FieldTexts) {
@@ -226,6 +226,41 @@ TEST(Dashboard, ShadeLevelsMapEveryColour) {
   // back to the setting's default colour.
   sys.TrackColor = 99;
   EXPECT_EQ(ComputeWindowColours(0, sys).track, kPalette16[piRed]);
+}
+
+}  // namespace
+
+namespace {
+
+// Red captions on the grey of a button stay legible at every shade value:
+// unchanged while they read, darker (still red) where deep shading brings
+// the red too close to the grey.
+TEST(Dashboard, AlarmTextStaysReadableWhenShaded) {
+  const TColor black = kPalette16[piBlack];
+  const TColor white = kPalette16[piWhite];
+  const TColor red = kPalette16[piRed];
+  const TColor face = MakeColor(0xEF, 0xEF, 0xEF);
+  EXPECT_NEAR(ContrastRatio(black, white), 21, 1e-9);
+  EXPECT_NEAR(ContrastRatio(red, red), 1, 1e-9);
+  EXPECT_EQ(ReadableTextColour(red, face, black, white), red);
+  for (int value : {0, 20, 40, 60, 80, -50}) {
+    SCOPED_TRACE(value);
+    const TColor bg = ShadeColor(value, face);
+    const TColor dark = ShadeColor(value, black);
+    const TColor light = ShadeColor(value, white);
+    const TColor text = ReadableTextColour(ShadeColor(value, red), bg, dark, light);
+    const double best = std::max(ContrastRatio(dark, bg), ContrastRatio(light, bg));
+    if (best >= kMinTextContrast) {
+      EXPECT_GE(ContrastRatio(text, bg), kMinTextContrast);
+    } else {
+      EXPECT_TRUE(text == dark || text == light);
+    }
+  }
+  // At the default night value the caption is still red, only darker.
+  const TColor night = ReadableTextColour(ShadeColor(60, red), ShadeColor(60, face), black, ShadeColor(60, white));
+  EXPECT_GT(ColorRed(night), 0);
+  EXPECT_LT(ColorRed(night), ColorRed(ShadeColor(60, red)));
+  EXPECT_EQ(ColorGreen(night), 0);
 }
 
 }  // namespace

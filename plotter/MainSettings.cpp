@@ -1,0 +1,117 @@
+// The main window and its settings: pushing them into the objects that use
+// them, the setup dialog, and the periodic save of the program state.
+#include <QAction>
+#include <QDate>
+#include <QMenu>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "charts/BMPager.h"
+#include "foundation/Types.h"
+#include "geodesy/Datum.h"
+#include "geodesy/MagError.h"
+#include "instruments/NMEA.h"
+#include "instruments/qt/SerialDevices.h"
+#include "navobjects/LogBook.h"
+#include "navobjects/NavCtrls.h"
+#include "platform/Questions.h"
+#include "plotter/MainForm.h"
+#include "plotter/Setup1.h"
+
+namespace {
+
+// The year with its fraction as the magnetic model takes it.
+double DecimalYearNow() {
+  const QDate d = QDate::currentDate();
+  return d.year() + d.dayOfYear() / 365.0;
+}
+
+}  // namespace
+
+void T_Form::ApplySettings(bool starting) {
+  // 1. Colours and the side of the dashboard.
+  PlaceDashboard();
+  RecomputeColours();
+  // 2. Drawing quality and cursors.
+  if (Pager) Pager->StretchMode = SysInfo.HighQualityZoom ? 1 : 3;
+  FatCursors = SysInfo.FatCursors;
+  ShowChartCursor();
+  // 3. Symbol sizes: the boat, and the speed mark at half its size.
+  const int boat = kBoatSizes[static_cast<size_t>(std::clamp(SysInfo.BoatSize, 0, 3))];
+  if (BoatShape) BoatShape->SetSize(boat);
+  if (SpeedShape) {
+    SpeedShape->SetSize(boat / 2);
+    SpeedShape->PenWidth = 2;
+  }
+  // 4, 6, 7, 10. The parser and the navigation state.
+  if (TNMEA* p = Parser()) {
+    p->PassFilter = SysInfo.GPSPassThrough;
+    p->Info.AisCogHeadLimit = SysInfo.AISCogHeadLimit;
+    p->Info.TalkerOut = TalkerFromUnitId(SysInfo.UnitId);
+    p->Info.RouteIdKeep = SysInfo.RouteIdKeep;
+    p->Info.WindCalc = SysInfo.WindCalc;
+    p->Info.XteFactor = SysInfo.AutoPXTEAmp / 100.0;
+    p->Capability = SysInfo.APCapability;
+    p->AisEnabled = SysInfo.AISShow;
+    if (!SysInfo.AISShow) SysInfo.AISPanel = false;
+    // 9. The magnetic variation at the boat, now.
+    if (SysInfo.MagErrCalc && MagError) {
+      // Before the first fix the boat is where the last run left it.
+      const TFPoint pos =
+          p->Info.FixStatus == kFixNone ? TFPoint{SysInfo.LastLong, SysInfo.LastLat} : p->Info.Pos;
+      if (const std::optional<double> v = MagError->Declination(DecimalYearNow(), pos.X, pos.Y, 100))
+        p->Info.ModelVariation = *v;
+    }
+  }
+  if (Speaker) Speaker->Enabled = SysInfo.WarningSound;
+  // 11. The ports, except during the start (they open at the first show).
+  if (!starting) {
+    ClosePorts();
+    OpenPorts();
+  }
+  // 12. The log book.
+  if (LogBook) {
+    LogBook->AutoMask = static_cast<uint32_t>(SysInfo.AutoLogBook);
+    LogBook->SetLogFile(SysInfo.LogBookFile, SysInfo.ProgramDir);
+  }
+  // 13.
+  UpdateInstrumentBoxes();
+  UpdateStatus();
+  RequestRepaint();
+}
+
+void T_Form::MParametersClick() {
+  TSetupFrm* dialog = forms_.SetupFrm;
+  if (!dialog) return;
+  const std::string language = SysInfo.LanguageFile;
+  if (Datum) dialog->SetDatumNames(Datum->DatumNames());
+  std::vector<std::string> devices;
+  for (const TSerialDevice& d : ListSerialDevices()) devices.push_back(d.Path);
+  dialog->SetSerialDevices(devices);
+  if (!dialog->Execute(SysInfo)) return;
+  if (SysInfo.LanguageFile != language) LanguageCommand();
+  std::string error;
+  if (!SaveSetup(SysInfo, &error)) ShowFailureNotice(error);
+  ApplySettings(false);
+  LayoutDashboard();
+  RequestRepaint();
+}
+
+void T_Form::SaveStateIfChanged() {
+  const std::string text = ProgramStateText(SysInfo);
+  if (text == savedStateText_) return;
+  std::string error;
+  if (SaveProgramState(SysInfo, &error)) {
+    savedStateText_ = text;
+    stateSaveFailureShown_ = false;
+    return;
+  }
+  // Tried again next time; the user hears of it once, not every minute.
+  std::fprintf(stderr, "brismare: %s\n", error.c_str());
+  if (!stateSaveFailureShown_) {
+    stateSaveFailureShown_ = true;
+    ShowFailureNotice(error);
+  }
+}
