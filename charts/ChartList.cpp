@@ -410,7 +410,10 @@ int64_t TChartList::FileSizeOfEntry(int index) const {
   return size;
 }
 
-int TChartList::AddEntry(const RChartLayout& layout, bool ask) {
+int TChartList::AddEntry(const RChartLayout& chart, bool ask) {
+  // A priority of 0 counts as 1 (and is stored so, as a reloaded catalog has it).
+  RChartLayout layout = chart;
+  if (layout.Priority == 0) layout.Priority = 1;
   if (layout.Scale <= 0 || layout.Border.size() > 0xFFFF || CatalogTextToFile(layout.FileName).size() > 0xFFFF)
     return 0;
   auto fits = [](const std::string& name) { return CatalogTextToFile(name).size() <= 0xFFFF; };
