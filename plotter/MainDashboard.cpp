@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "charts/BMPager.h"
 #include "charts/ChartFile.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
@@ -907,10 +908,17 @@ void T_Form::SetShadeLevel(int level) {
   shadeLevelSet_ = true;
   shadeLevel_ = level;
   const int value = ShadeValueForLevel(level, SysInfo);
-  // The chart is drawn again with the new brightness.
+  // The chart is drawn again with the new brightness: the pager takes the
+  // shaded colours of the decoder it draws from.
   if (KAPDecoder) KAPDecoder->Brightness = value;
   if (WCIDecoder) WCIDecoder->Brightness = value;
   if (ChartFile) ChartFile->Brightness = value;
+  if (Pager) {
+    if (KAPDecoder && Pager->Decoder == KAPDecoder.get() && KAPDecoder->IsOpen())
+      KAPDecoder->FillColourTable(Pager->Colours);
+    else if (WCIDecoder && Pager->Decoder == WCIDecoder.get() && WCIDecoder->IsOpen())
+      WCIDecoder->FillColourTable(Pager->Colours);
+  }
   // The window colours: shaded with the desktop colours only when asked to,
   // otherwise the program's palette stays as it was.
   if (SysColor) {
