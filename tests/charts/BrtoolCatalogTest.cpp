@@ -1,0 +1,72 @@
+// brtool catalog, run as a user would, on a data directory whose catalog
+// was written on Windows.
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "CatalogTestUtil.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct TRun {
+  int status = -1;
+  std::string out;
+};
+
+TRun Brtool(const std::string& args) {
+  TRun r;
+  const std::string cmd = "\"" + std::string(BRISMARE_BIN_DIR) + "/brtool\" " + args + " 2>/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[256];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+TEST(BrtoolCatalog, ListAndBestChartOfAWindowsCatalog) {
+  if (!TestFileExists(std::string(BRISMARE_BIN_DIR) + "/brtool")) GTEST_SKIP() << "brtool is not built";
+  TTempDir data;
+  ::mkdir((data / "Sjokort").c_str(), 0755);
+  WriteTestFile(data / "Sjokort/coast.kap", "c");
+  WriteTestFile(data / "Sjokort/hamn.kap", "h");
+  WriteTestFile(data / "BRISMARE_2.INI", "[Program Setup]\r\nChart Dir=.\\Sjokort\r\n");
+  const RChartLayout coast = BoxEntry("x", 200000, 10, 50, 20, 60);
+  const RChartLayout hamn = BoxEntry("x", 10000, 14.9, 54.9, 15.1, 55.1);
+  TBytes f;
+  f.raw(std::string_view("BRA\x01", 4)).i32(3);
+  PutCatalogEntry(f, 0, 1, 0, 200000, coast.Bounds, "Kust", "C:\\Charts\\COAST.KAP", coast.Border);
+  PutCatalogEntry(f, 0, 1, 0, 10000, hamn.Bounds, "G\xF6teborg", "C:\\Charts\\HAMN.KAP", hamn.Border);
+  PutCatalogEntry(f, 0, 1, 0, 5000, hamn.Bounds, "Gone", "C:\\Charts\\GONE.KAP", hamn.Border);
+  WriteTestFile(data / "BRAINDEX.BIN", f.b);
+  const std::string dir = " --dir \"" + data.path() + "\"";
+
+  TRun r = Brtool("catalog list" + dir);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Kust\t200000\t" + data / "Sjokort/coast.kap" +
+                       "\t10.000000 50.000000 20.000000 60.000000\n"
+                       "Göteborg\t10000\t" +
+                       data / "Sjokort/hamn.kap" + "\t14.900000 54.900000 15.100000 55.100000\n");
+  r = Brtool("catalog best 15.0 55.0" + dir);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, data / "Sjokort/hamn.kap\n");
+  r = Brtool("catalog best 12 51" + dir);
+  EXPECT_EQ(r.out, data / "Sjokort/coast.kap\n");
+  r = Brtool("catalog best -25.5 55" + dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Brtool("catalog best x 55" + dir).status, 2);
+  EXPECT_EQ(Brtool("catalog" + dir).status, 2);
+
+  WriteTestFile(data / "BRAINDEX.BIN", f.b.substr(0, 40));
+  r = Brtool("catalog list" + dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
