@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <exception>
 
 #include "charts/HeaderText.h"
 #include "foundation/GenUtil.h"
@@ -82,8 +83,17 @@ std::span<const uint8_t> TKAPDecoder::Bytes(uint64_t offset, size_t n) {
 
 int64_t TKAPDecoder::Open(const std::string& fileName) { return OpenFile(fileName, false); }
 
+void TKAPDecoder::ResetHeader() {
+  header_.clear();
+  width_ = height_ = 0;
+  depth_ = 0;
+  hasPalette_.fill(false);
+  for (auto& t : tables_) t.fill(MakeRgb(0, 0, 0));
+}
+
 int64_t TKAPDecoder::OpenFile(const std::string& fileName, bool headerOnly) {
   Close();
+  ResetHeader();
   geo_.clear();
   nos_ = false;
   geoName_.clear();
@@ -122,6 +132,7 @@ int64_t TKAPDecoder::OpenFile(const std::string& fileName, bool headerOnly) {
 
 int64_t TKAPDecoder::OpenMemory(std::span<const uint8_t> raster, std::string_view geoText) {
   Close();
+  ResetHeader();
   geo_.clear();
   geoName_.clear();
   rasterName_.clear();
@@ -154,11 +165,7 @@ int64_t TKAPDecoder::OpenSource(bool headerOnly) {
 }
 
 bool TKAPDecoder::ReadHeader() {
-  header_.clear();
-  width_ = height_ = 0;
-  depth_ = 0;
-  hasPalette_.fill(false);
-  for (auto& t : tables_) t.fill(MakeRgb(0, 0, 0));
+  ResetHeader();
 
   // The text up to the 0x1A.
   std::string raw;
@@ -459,7 +466,11 @@ int TKAPDecoder::DecodeWindow(const TPoint& origin, const TPoint& size, std::vec
   const size_t stride = (static_cast<size_t>(w) + 3) & ~size_t(3);
   const int64_t lines = WindowLines(h, step);
   const size_t need = static_cast<size_t>(lines) * stride;
-  if (stream.size() < need) stream.resize(need);
+  try {
+    if (stream.size() < need) stream.resize(need);
+  } catch (const std::exception&) {  // no memory for a window that large
+    return 0;
+  }
   DecodeRows(x0, y0, w, h, step, stream.data(), stride);
   if (stride > static_cast<size_t>(w))
     for (int64_t k = 0; k < lines; ++k)
@@ -480,7 +491,7 @@ int32_t TKAPDecoder::DecodeLines(int32_t x0, int32_t y0, int32_t w, int32_t line
 // ---------------------------------------------------------------------------
 // Colours
 
-bool TKAPDecoder::PlainColours(std::array<TRgb, 256>& colours) const {
+bool TKAPDecoder::PlainColours(TColourTable& colours) const {
   colours.fill(MakeRgb(0, 0, 0));
   for (int n = 1; n <= 127; ++n) colours[static_cast<size_t>(n - 1)] = SlotColour(n);
   return true;
@@ -500,15 +511,15 @@ TRgb TKAPDecoder::SlotColour(int n) const {
   return tables_[static_cast<size_t>(palette_)][static_cast<size_t>(n)];
 }
 
-void TKAPDecoder::FillBitmapHeader(TBitmapInfoHeader& header) const {
-  header = TBitmapInfoHeader();
+void TKAPDecoder::FillBitmapHeader(TBitmapHeader& header) const {
+  header = TBitmapHeader();
   header.Width = width_;
   header.Height = -height_;
   header.SizeImage = static_cast<uint32_t>(std::min<int64_t>(ImageSize(), UINT32_MAX));
   header.ClrUsed = 128;
 }
 
-void TKAPDecoder::FillColourTable(std::array<TRgb, 256>& table) const {
+void TKAPDecoder::FillColourTable(TColourTable& table) const {
   table.fill(MakeRgb(0, 0, 0));
   for (int n = 1; n <= 127; ++n) table[static_cast<size_t>(n - 1)] = ShadeRgb(Brightness, SlotColour(n));
 }

@@ -22,8 +22,8 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/BMPager.h"
 #include "charts/ImageChart.h"
+#include "charts/PagerSource.h"
 #include "foundation/Types.h"
 #include "platform/FileView.h"
 
@@ -33,26 +33,10 @@ struct RChartInfo;
 // "DAY/", "DSK/" (dusk) and "NGT/" (night).
 enum class TKAPPalette : uint8_t { Rgb, Day, Dusk, Night };
 
-// The 40-byte header of an 8-bit top-down device-independent bitmap, as the
-// pager keeps it.
-struct TBitmapInfoHeader {
-  uint32_t Size = 40;
-  int32_t Width = 0;
-  int32_t Height = 0;  // negative: rows top-down
-  uint16_t Planes = 1;
-  uint16_t BitCount = 8;
-  uint32_t Compression = 0;
-  uint32_t SizeImage = 0;
-  int32_t XPelsPerMeter = 0;
-  int32_t YPelsPerMeter = 0;
-  uint32_t ClrUsed = 0;
-  uint32_t ClrImportant = 0;
-};
-
 class TKAPDecoder : public TPagerSource {
  public:
   TKAPDecoder();
-  ~TKAPDecoder();
+  ~TKAPDecoder() override;
   TKAPDecoder(const TKAPDecoder&) = delete;
   TKAPDecoder& operator=(const TKAPDecoder&) = delete;
 
@@ -91,10 +75,12 @@ class TKAPDecoder : public TPagerSource {
   TKAPPalette Palette() const { return palette_; }
   bool HasPalette(TKAPPalette palette) const { return hasPalette_[static_cast<int>(palette)]; }
 
-  void FillBitmapHeader(TBitmapInfoHeader& header) const;
+  // The header of an 8-bit top-down bitmap of the whole chart (128 colours
+  // used).
+  void FillBitmapHeader(TBitmapHeader& header) const;
   // The colour table for decoded pixels: entry n - 1 is KAP colour n
   // (n = 1..127), shaded by Brightness; the other entries are black.
-  void FillColourTable(std::array<TRgb, 256>& table) const;
+  void FillColourTable(TColourTable& table) const;
   // Entry k is KAP colour k (k = 0..127; colour 0 is black), shaded.
   std::array<TRgb, 128> CreatePalette() const;
   // The unshaded colour of KAP colour index n (0..127) in the current table.
@@ -118,17 +104,16 @@ class TKAPDecoder : public TPagerSource {
   // row is damaged or missing: what could be decoded is there, the rest is 0.
   bool DecodeRow(int32_t y, int32_t x0, int32_t w, uint8_t* dst);
 
-  // The pager's view of a source (these match the source interface the
-  // pager calls; they override it where it declares them).
-  int32_t SourceWidth() const { return open_ ? width_ : 0; }
-  int32_t SourceHeight() const { return open_ ? height_ : 0; }
+  // The pager's view of the chart.
+  int32_t SourceWidth() const override { return open_ ? width_ : 0; }
+  int32_t SourceHeight() const override { return open_ ? height_ : 0; }
   // `lines` rows y0, y0 + step, ... of columns x0 .. x0 + w into dst (line k
   // at dst + k * dstStride). The window must lie inside the chart. Returns
   // the lines delivered, -1 when nothing can be decoded.
   int32_t DecodeLines(int32_t x0, int32_t y0, int32_t w, int32_t lines, int32_t step, uint8_t* dst,
-                      size_t dstStride);
+                      size_t dstStride) override;
   // The colour table without shading (entry n - 1 = KAP colour n).
-  bool PlainColours(std::array<TRgb, 256>& colours) const;
+  bool PlainColours(TColourTable& colours) const override;
 
   // Rows that failed to decode since the chart was opened.
   int64_t RowErrors() const { return rowErrors_; }
@@ -165,6 +150,7 @@ class TKAPDecoder : public TPagerSource {
  private:
   int64_t OpenFile(const std::string& fileName, bool headerOnly);
   int64_t OpenSource(bool headerOnly);
+  void ResetHeader();
   bool ReadHeader();
   void ReadRowIndex();
   void ScanRows(uint64_t limit);

@@ -430,7 +430,7 @@ TEST(KapDecoder, ColourTablesAndBrightness) {
   ASSERT_TRUE(d.PlainColours(plain));
   EXPECT_EQ(plain[0], MakeRgb(200, 100, 0));
 
-  TBitmapInfoHeader h;
+  TBitmapHeader h;
   d.FillBitmapHeader(h);
   EXPECT_EQ(h.Width, 4);
   EXPECT_EQ(h.Height, -1);
