@@ -93,4 +93,11 @@ TEST(WciBrtool, KapChart) {
   EXPECT_TRUE(codec.ReadInfo(second));
   EXPECT_EQ(second.RefCount, 30);
   EXPECT_EQ(second.Layout.FileName, "AGAIN.WCI");
+
+  // brtool chart reads WCI files too.
+  EXPECT_EQ(Brtool("chart info \"" + again + "\""), 0);
+  const std::string raw = dir / "AGAIN.RAW";
+  ASSERT_EQ(Brtool("chart decode \"" + again + "\" \"" + raw + "\""), 0);
+  const std::vector<uint8_t> pixels = wcitest::DecodeAll(e);
+  EXPECT_EQ(ReadTestFile(raw), std::string(pixels.begin(), pixels.end()));
 }

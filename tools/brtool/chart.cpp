@@ -20,6 +20,7 @@
 #include "charts/ForeignHeaders.h"
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
+#include "charts/WCIctrl.h"
 #include "foundation/NumText.h"
 #include "foundation/Types.h"
 #include "geodesy/CTrans.h"
@@ -35,11 +36,12 @@ void Usage() {
                "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png]\n"
                "       brtool chart pix2geo FILE X Y\n"
                "       brtool chart geo2pix FILE LON LAT\n"
-               "  FILE: a KAP chart, a NOS chart's .GEO file, an OziExplorer .MAP file, or a PNG,\n"
-               "        BMP or GIF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
+               "  FILE: a KAP chart, a NOS chart's .GEO file, a WCI file, an OziExplorer .MAP file,\n"
+               "        or a PNG, BMP or GIF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
                "  info: the chart record as JSON, with the four corners in WGS 84\n"
                "  decode: KAP/NOS charts: one byte per pixel, top row first, KAP colour index\n"
-               "        minus 1 (GDAL's convention); --png: a PNG in the chart's colours instead.\n"
+               "        minus 1 (GDAL's convention); WCI files: the file's own colour index;\n"
+               "        --png: a PNG in the chart's colours instead.\n"
                "        Exit code 3: written, but some rows could not be decoded\n"
                "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n");
 }
@@ -87,6 +89,22 @@ bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
     out.indexRebuilt = d.IndexRebuilt();
     return true;
   }
+  if (ext == ".WCI") {
+    TWCIDecoder d;
+    if (d.Open(file) <= 0) {
+      error = "cannot open the WCI file";
+      return false;
+    }
+    TChartHeadBaseCodec codec;
+    codec.LoadFromText(d.HeaderText());
+    codec.ReadInfo(out.info);
+    if (out.info.Width == 0 || out.info.Height == 0) {
+      out.info.Width = d.Width();
+      out.info.Height = d.Height();
+    }
+    out.kind = "WCI";
+    return true;
+  }
   if (ext == ".MAP") {
     TChartHeadMAPCodec map;
     if (!map.LoadFromFile(file)) {
@@ -107,7 +125,7 @@ bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
   cf.AlwaysBuildInfo = true;
   cf.ReadHeader(file, out.info);
   if (!cf.FileFound() || cf.RasterChart()) {
-    error = cf.RasterChart() ? "WCI charts are not read by this command" : cf.LastError();
+    error = cf.RasterChart() ? "a KAP, NOS or WCI chart is read from its own file" : cf.LastError();
     return false;
   }
   if (!cf.HeaderLoaded()) {
@@ -230,7 +248,51 @@ int RunInfo(const std::string& file) {
   return 0;
 }
 
+int RunDecodeWci(const std::string& file, const std::string& out, bool png) {
+  TWCIDecoder d;
+  if (d.Open(file) <= 0) {
+    std::fprintf(stderr, "brtool chart decode: cannot open the WCI file\n");
+    return 1;
+  }
+  const size_t w = static_cast<size_t>(d.Width()), h = static_cast<size_t>(d.Height());
+  std::string pixels(w * h, '\0');
+  d.DecodeLines(0, 0, d.Width(), d.Height(), 1, reinterpret_cast<uint8_t*>(pixels.data()), w);
+  std::string error;
+  bool written;
+  if (png) {
+    TChartImage image;
+    image.Allocate(TImageFormat::Indexed8, d.Width(), d.Height(), INT64_MAX);
+    std::memcpy(image.Pixels.data(), pixels.data(), pixels.size());
+    pixels.clear();
+    pixels.shrink_to_fit();
+    std::array<TRgb, 256> table;
+    d.FillColourTable(table);
+    image.Palette.assign(table.begin(), table.begin() + d.ColourCount());
+    std::string bytes;
+    written = EncodePNG(image, bytes, &error) && AtomicWriteFile(out, bytes, &error);
+  } else {
+    written = AtomicWriteFile(out, pixels, &error);
+  }
+  if (!written) {
+    std::fprintf(stderr, "brtool chart decode: %s\n", error.c_str());
+    return 1;
+  }
+  if (d.ErrorCount() > 0) {
+    std::fprintf(stderr, "brtool chart decode: %lld of %d rows could not be decoded (left as index 0)\n",
+                 static_cast<long long>(d.ErrorCount()), d.Height());
+    return 3;
+  }
+  return 0;
+}
+
 int RunDecode(const std::string& file, const std::string& out, const std::string* palette, bool png) {
+  if (UpperExt(file) == ".WCI") {
+    if (palette) {
+      std::fprintf(stderr, "brtool chart decode: a WCI file has one colour table; --palette is for KAP charts\n");
+      return 2;
+    }
+    return RunDecodeWci(file, out, png);
+  }
   TKAPDecoder d;
   if (d.Open(file) < 0) {
     std::fprintf(stderr, "brtool chart decode: cannot open the chart: %s\n", d.LastError().c_str());
