@@ -177,8 +177,6 @@ constexpr std::string_view kIndexMagic{"BRA\x01", 4};
 constexpr std::string_view kGroupsMagic{"BRG\x01", 4};
 // The fixed part of a catalog entry: 48 bytes of layout and two lengths.
 constexpr size_t kMinEntryBytes = 48 + 2 + 2;
-// A group record: mask, used flag, name length.
-constexpr size_t kGroupRecordBytes = 4 + 1 + 2;
 // A member record: index, mask, name length.
 constexpr size_t kMinMemberBytes = 4 + 4 + 2;
 
