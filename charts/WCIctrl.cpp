@@ -188,16 +188,13 @@ int TWCIDecoder::LoadHeader(bool* notWCI) {
   *notWCI = false;
   const uint64_t size = file_.Size();
   uint8_t h[20];
-  if (!file_.ReadExact(0, h, sizeof h)) {
-    // Too short even for a header: not a WCI file, or one cut short.
-    *notWCI = true;
-    return -1;
-  }
-  const bool magicOK = h[0] == 'W' && h[1] == 'C' && h[2] == 'I';
+  const size_t got = file_.ReadAt(0, h, sizeof h);
+  const bool magicOK = got >= 4 && h[0] == 'W' && h[1] == 'C' && h[2] == 'I';
   if (!magicOK || h[3] != 1) {
     *notWCI = true;
     return WrongFormatCode(h, magicOK);
   }
+  if (got < sizeof h) return 0;  // a WCI file cut short
   depth_ = h[4];
   colours_ = h[5] == 0 ? 256 : h[5];
   std::copy(h + 8, h + 12, attributes_);
