@@ -111,7 +111,9 @@ TWCIRunCoding WCIRunCoding(int depth) {
   return c;
 }
 
-bool ReadWCIRun(const uint8_t* p, size_t available, const TWCIRunCoding& c, TWCIRun& run) {
+namespace {
+
+inline bool ReadRun(const uint8_t* p, size_t available, const TWCIRunCoding& c, TWCIRun& run) {
   if (available < 1 || !c.Valid) return false;
   const uint8_t b = p[0];
   run.Colour = static_cast<uint8_t>((b & 0x7F) >> c.Shift);
@@ -130,6 +132,12 @@ bool ReadWCIRun(const uint8_t* p, size_t available, const TWCIRunCoding& c, TWCI
   }
   run.Pixels = count + 1;
   return true;
+}
+
+}  // namespace
+
+bool ReadWCIRun(const uint8_t* p, size_t available, const TWCIRunCoding& c, TWCIRun& run) {
+  return ReadRun(p, available, c, run);
 }
 
 // ---------------------------------------------------------------------------
@@ -344,9 +352,9 @@ bool TWCIDecoder::DecodeRunRow(uint64_t offset, int32_t x0, int32_t w, uint8_t* 
         chunk = file_.View(offset, kReadChunk);
         i = 0;
       }
-      if (!ReadWCIRun(chunk.data() + i, chunk.size() - i, coding_, run)) break;
+      if (!ReadRun(chunk.data() + i, chunk.size() - i, coding_, run)) break;
     } else {
-      ReadWCIRun(chunk.data() + i, chunk.size() - i, coding_, run);
+      ReadRun(chunk.data() + i, chunk.size() - i, coding_, run);
     }
     i += run.Bytes;
     const uint64_t end = pos + run.Pixels;
