@@ -235,20 +235,31 @@ TChartList::~TChartList() = default;
 void TChartList::Clear() {
   entries_.clear();
   hot_.clear();
+  filter_.clear();
   resolved_.clear();
   byName_.clear();
   byFile_.clear();
   Current = -1;
 }
 
-TChartList::THot TChartList::MakeHot(const RChartLayout& e) const {
+TChartList::THot TChartList::MakeHot(const RChartLayout& e) {
   THot h;
   h.Bounds = e.Bounds;
   h.Mask = e.GroupMask;
   h.Scale = e.Scale;
-  h.Priority = e.Priority;
+  h.PriorityTerm = EffectiveScale(e.Scale, e.Priority, 0) - e.Scale;
   h.Wrap = h.Bounds.X2 < -kPi ? 1 : (h.Bounds.X1 > kPi ? -1 : 0);
   return h;
+}
+
+TFRect TChartList::FilterBox(const THot& h) {
+  if (h.Wrap == 0) return h.Bounds;
+  return {INFINITY, h.Bounds.Y1, -INFINITY, h.Bounds.Y2};
+}
+
+int64_t TChartList::Effective(const THot& h, int32_t reference) {
+  const int64_t s = h.Scale;
+  return (reference == 0 ? s : std::llabs(int64_t(reference) - s)) + h.PriorityTerm;
 }
 
 void TChartList::Append(RChartLayout layout, std::string resolved) {
@@ -259,6 +270,7 @@ void TChartList::Append(RChartLayout layout, std::string resolved) {
   byName_.try_emplace(layout.Name, index);
   byFile_.try_emplace(CatalogUpper(layout.FileName), index);
   hot_.push_back(MakeHot(layout));
+  filter_.push_back(FilterBox(hot_.back()));
   resolved_.push_back(std::move(resolved));
   entries_.push_back(std::move(layout));
 }
@@ -267,10 +279,12 @@ void TChartList::RebuildIndexes() {
   byName_.clear();
   byFile_.clear();
   hot_.clear();
+  filter_.clear();
   for (int i = 0; i < Count(); ++i) {
     byName_.try_emplace(entries_[i].Name, i);
     byFile_.try_emplace(CatalogUpper(entries_[i].FileName), i);
     hot_.push_back(MakeHot(entries_[i]));
+    filter_.push_back(FilterBox(hot_.back()));
   }
 }
 
@@ -520,6 +534,16 @@ int TChartList::ListNames(int32_t mask, std::vector<std::string>& members, const
 // ---------------------------------------------------------------------------
 // Selection
 
+namespace {
+
+// Whether the position lies in the box; without branches, since almost
+// every entry of a search fails.
+inline bool InBox(const TFRect& b, const TFPoint& p) {
+  return (b.X2 <= p.X) & (p.X <= b.X1) & (b.Y2 <= p.Y) & (p.Y <= b.Y1);
+}
+
+}  // namespace
+
 bool TChartList::PassesMask(int32_t entryMask, int32_t mask) {
   return (entryMask & (mask == 0 ? kCatalogEntryBit : mask)) != 0;
 }
@@ -575,10 +599,12 @@ int TChartList::BestChartPass(const TFPoint& pos, int current, int32_t mask, int
   int best = -1;
   int64_t bestScore = INT32_MAX;
   const int n = Count();
+  const TFRect* filter = filter_.data();
   for (int i = 0; i < n; ++i) {
+    if (!InBox(filter[i], pos)) continue;
     const THot& h = hot_[i];
     if (!PassesMask(h.Mask, mask)) continue;
-    int64_t e = EffectiveScale(h.Scale, h.Priority, reference);
+    int64_t e = Effective(h, reference);
     if (i == current) --e;
     if (e / 2 > bestScore) continue;
     TFPoint used;
@@ -605,11 +631,12 @@ int TChartList::NextChartPass(const TFPoint& pos, int current, int32_t mask, int
   int64_t bestScale = INT32_MAX;
   double bestDistance = 1000;
   const int n = Count();
+  const TFRect* filter = filter_.data();
   for (int i = 0; i < n; ++i) {
-    if (i == current) continue;
+    if (i == current || !InBox(filter[i], pos)) continue;
     const THot& h = hot_[i];
     if (!PassesMask(h.Mask, mask)) continue;
-    const int64_t e = EffectiveScale(h.Scale, h.Priority, reference);
+    const int64_t e = Effective(h, reference);
     if (e > bestScale) continue;
     TFPoint used;
     if (!Contains(pos, i, &used)) continue;
@@ -639,10 +666,12 @@ int TChartList::SmallerScaleChart(const TFPoint& pos, int current, int32_t mask,
   int64_t bestScale = INT32_MAX;
   double bestDistance = 1000;
   const int n = Count();
+  const TFRect* filter = filter_.data();
   for (int i = 0; i < n; ++i) {
+    if (!InBox(filter[i], pos)) continue;
     const THot& h = hot_[i];
     if (h.Scale <= scale || !PassesMask(h.Mask, mask)) continue;
-    int64_t e = EffectiveScale(h.Scale, h.Priority, 0);
+    int64_t e = Effective(h, 0);
     if (i == current) --e;
     if (e / 2 > bestScale) continue;
     TFPoint used;
@@ -662,10 +691,12 @@ int TChartList::BestForTwoPass(const TFPoint& ahead, const TFPoint& pos, int32_t
   int best = -1;
   int64_t bestScore = INT32_MAX;
   const int n = Count();
+  const TFRect* filter = filter_.data();
   for (int i = 0; i < n; ++i) {
+    if (!InBox(filter[i], pos) || !InBox(filter[i], ahead)) continue;
     const THot& h = hot_[i];
     if (!PassesMask(h.Mask, mask)) continue;
-    int64_t e = EffectiveScale(h.Scale, h.Priority, reference);
+    int64_t e = Effective(h, reference);
     if (i == Current) --e;
     if (e / 2 > bestScore) continue;
     TFPoint usedAhead;

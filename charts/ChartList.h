@@ -262,13 +262,12 @@ class TChartList {
   static constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
 
  private:
-  // What the selections read of every entry, kept together so that a
-  // search over a large catalog stays in the cache.
+  // What the selections read of every entry.
   struct THot {
-    TFRect Bounds;
+    TFRect Bounds;             // the entry's bounds
+    int64_t PriorityTerm = 0;  // what the priority adds to the effective scale
     int32_t Mask = 0;
     int32_t Scale = 0;
-    int32_t Priority = 1;
     // The Bounds reach past -pi (+1) or +pi (-1): positions are also tried
     // one turn of the earth further.
     int8_t Wrap = 0;
@@ -284,11 +283,17 @@ class TChartList {
   int BestForTwoPass(const TFPoint& ahead, const TFPoint& pos, int32_t mask, int32_t reference) const;
   void Append(RChartLayout layout, std::string resolved);
   void RebuildIndexes();
-  THot MakeHot(const RChartLayout& e) const;
+  static THot MakeHot(const RChartLayout& e);
+  static TFRect FilterBox(const THot& h);
+  static int64_t Effective(const THot& h, int32_t reference);
   int64_t FileSizeOfEntry(int index) const;
 
   std::vector<RChartLayout> entries_;
   std::vector<THot> hot_;
+  // A box per entry that holds every position the entry can contain (its
+  // bounds; for a chart across the 180th meridian only its latitudes),
+  // kept apart so that a search over a large catalog reads little memory.
+  std::vector<TFRect> filter_;
   std::vector<std::string> resolved_;
   // Name -> first index, upper-cased file name -> first index.
   std::unordered_map<std::string, int> byName_;
