@@ -196,6 +196,43 @@ TEST_F(TScan, EveryKindOfChartFileAndTheProblemLines) {
   EXPECT_EQ(list.Count(), 4);
 }
 
+TEST_F(TScan, NosChartsAndBmpImages) {
+  TKapSpec spec;
+  spec.Width = 40;
+  spec.Height = 6;
+  spec.Depth = 3;
+  spec.Rows.assign(6, std::vector<uint8_t>(40, 1));
+  spec.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/1,10,20,30"};
+  WriteTestFile(dir + "harbour.nos", WriteKap(spec));
+  WriteTestFile(dir + "HARBOUR.GEO",
+                "[BSB]\r\nBitmap = C:\\CHARTS\\Harbour.NOS\r\nNAME=Harbour\r\nSCALE=20000\r\n"
+                "PROJECTION=Mercator\r\nDATUM=WGS84\r\nVERTEX1=54.5 10.0\r\nVERTEX2=54.5 10.5\r\n"
+                "VERTEX3=54.2 10.5\r\nVERTEX4=54.2 10.0\r\nPOINT1=10.0 54.5 0 0\r\nPOINT2=10.5 54.2 6 40\r\n");
+  // An 8-bit BMP of 30 x 20 pixels, calibrated without its size.
+  TBytes bmp;
+  const int stride = 32;
+  bmp.raw("BM").i32(54 + 4 + stride * 20).i32(0).i32(54 + 4);
+  bmp.i32(40).i32(30).i32(20).u16(1).u16(8).i32(0).i32(stride * 20).i32(0).i32(0).i32(1).i32(0);
+  bmp.i32(0x00FFFFFF).raw(std::string(stride * 20, '\0'));
+  WriteTestFile(dir + "m.bmp", bmp.b);
+  WriteCal(dir + "m.CAL", ImageInfo("Mooring", 5000, 10.2, 54.3, 10.3, 54.4, 30, 20, false), "m.bmp");
+
+  EXPECT_EQ(scanner->ScanDirectory(dir, false), 2);
+  EXPECT_EQ(scanner->Counters.KapGeo, 1);
+  EXPECT_EQ(scanner->Counters.Other, 1);
+  EXPECT_TRUE(scanner->Problems.empty());
+  const RChartLayout* nos = Named("Harbour");
+  ASSERT_TRUE(nos);
+  EXPECT_EQ(nos->FileName, dir + "HARBOUR.GEO");
+  EXPECT_EQ(nos->Scale, 20000);
+  EXPECT_EQ(list.BestChart(Deg(10.45, 54.25), -1, 0, 0), list.FindByName("Harbour"));
+  const RChartLayout* m = Named("Mooring");
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->FileName, dir + "m.bmp");
+  EXPECT_NEAR(m->Bounds.X1, 10.3 * kDegToRad, 1e-12);
+  EXPECT_NEAR(m->Bounds.Y2, 54.3 * kDegToRad, 1e-12);
+}
+
 TEST_F(TScan, DuplicateNamesAndProblemLinesDoNotDependOnTheOrderFilesWereMade) {
   // Made in an order that differs from the name order.
   for (const char* d : {"c", "A", "d", "b"}) MakeDir(dir + d);
