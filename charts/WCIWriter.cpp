@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -86,17 +87,43 @@ bool TBMPImageSource::ReadRow(int32_t y, uint8_t* dst) {
 // ---------------------------------------------------------------------------
 // Row coding
 
-void EncodeWCIRuns(const uint8_t* row, int32_t width, int depth, std::vector<uint8_t>& out) {
-  const int shift = 7 - depth;
-  const uint32_t m1 = (1u << (7 - depth)) - 1;
-  const uint32_t m2 = m1 * 128 + 127;
-  const uint8_t longFlag = static_cast<uint8_t>(1u << (6 - depth));
-  int32_t x = 0;
-  while (x < width) {
-    const uint8_t k = row[x];
-    int32_t end = x + 1;
-    while (end < width && row[end] == k) ++end;
-    const uint32_t c = static_cast<uint32_t>(end - x - 1);
+namespace {
+
+// The end of the run of equal pixels that starts at x: rows of charts are
+// long runs, so they are compared eight pixels at a time.
+inline int32_t RunEnd(const uint8_t* row, int32_t x, int32_t width) {
+  const uint8_t v = row[x];
+  const uint64_t pattern = 0x0101010101010101ull * v;
+  int32_t e = x + 1;
+  while (e + 8 <= width) {
+    uint64_t word;
+    std::memcpy(&word, row + e, 8);
+    const uint64_t diff = word ^ pattern;
+    if (diff) {
+      if constexpr (std::endian::native == std::endian::little)
+        return e + std::countr_zero(diff) / 8;
+      else
+        return e + std::countl_zero(diff) / 8;
+    }
+    e += 8;
+  }
+  while (e < width && row[e] == v) ++e;
+  return e;
+}
+
+// The run coding of one depth.
+struct TRunWriter {
+  int shift;
+  uint32_t m1;
+  uint32_t m2;
+  uint8_t longFlag;
+  explicit TRunWriter(int depth)
+      : shift(7 - depth),
+        m1((1u << (7 - depth)) - 1),
+        m2(m1 * 128 + 127),
+        longFlag(static_cast<uint8_t>(1u << (6 - depth))) {}
+  // A run of colour k covering c + 1 pixels.
+  void Append(uint8_t k, uint32_t c, std::vector<uint8_t>& out) const {
     const uint8_t head = static_cast<uint8_t>(k << shift);
     if (c <= m1) {
       out.push_back(static_cast<uint8_t>(head | c));
@@ -108,6 +135,16 @@ void EncodeWCIRuns(const uint8_t* row, int32_t width, int depth, std::vector<uin
       out.push_back(static_cast<uint8_t>(head | (c >> 8) | 0x80));
       out.push_back(static_cast<uint8_t>(c & 0xFF));
     }
+  }
+};
+
+}  // namespace
+
+void EncodeWCIRuns(const uint8_t* row, int32_t width, int depth, std::vector<uint8_t>& out) {
+  const TRunWriter runs(depth);
+  for (int32_t x = 0; x < width;) {
+    const int32_t end = RunEnd(row, x, width);
+    runs.Append(row[x], static_cast<uint32_t>(end - x - 1), out);
     x = end;
   }
 }
@@ -201,7 +238,7 @@ int64_t TWCIWriter::Convert(TWCIImageSource& image, const std::string& wciFile,
     Report("Sorting", i, 2 * h);
     const int32_t y = image.BottomUp() ? h - 1 - i : i;
     if (!image.ReadRow(y, row.data())) throw EWCIConvertError(kCannotConvert);
-    for (int32_t x = 0; x < w; ++x) {
+    for (int32_t x = 0; x < w; x = RunEnd(row.data(), x, w)) {
       const uint8_t p = row[x];
       if (colourMap_[p] < 0) {
         if (p >= paletteSize) throw EWCIConvertError(kCannotConvert);
@@ -232,41 +269,49 @@ int64_t TWCIWriter::Convert(TWCIImageSource& image, const std::string& wciFile,
   header.resize(24 + 4 * static_cast<size_t>(h), '\0');
   write(header.data(), header.size());
 
-  // Pass 2: the rows, top first.
+  // Pass 2: the rows, top first. Up to 64 colours, a row is taken as runs
+  // and renumbered run by run; the pixels are renumbered one by one only for
+  // deflate.
   const double ratio = std::isfinite(CompressionRatio) && CompressionRatio > 0 ? CompressionRatio : 1.5;
   if (!deflater_) deflater_ = std::make_unique<TDeflater>();
+  const TRunWriter runWriter(std::min(depth, 6));
   std::vector<uint32_t> index(static_cast<size_t>(h) + 1);
   std::vector<uint8_t> coded(static_cast<size_t>(w));
   std::vector<uint8_t> runs;
   runs.reserve(static_cast<size_t>(w) * 3);
-  for (int32_t y = 0; y < h; ++y) {
-    Report("Saving", h + y, 2 * h);
-    if (!image.ReadRow(y, row.data())) throw EWCIConvertError(kCannotConvert);
+  auto renumber = [&] {
     uint8_t ok = 1;
     for (int32_t x = 0; x < w; ++x) {
       coded[x] = remap[row[x]];
       ok &= known[row[x]];
     }
     if (!ok) throw EWCIConvertError(kCannotConvert);
-
+  };
+  for (int32_t y = 0; y < h; ++y) {
+    Report("Saving", h + y, 2 * h);
+    if (!image.ReadRow(y, row.data())) throw EWCIConvertError(kCannotConvert);
     const uint64_t at = out.Position();
     if (at > kMaxOffset) throw EWCIConvertError("The WCI file would be larger than 1 GiB");
     bool deflate = n > 64;
     size_t deflated = 0;
     if (!deflate) {
-      const uint8_t first = coded[0];
-      bool single = true;
-      for (int32_t x = 1; x < w && single; ++x) single = coded[x] == first;
-      if (single) {
-        index[y] = 0xC0000000u | first;
+      runs.clear();
+      int32_t count = 0;
+      for (int32_t x = 0; x < w; ++count) {
+        const int32_t end = RunEnd(row.data(), x, w);
+        if (!known[row[x]]) throw EWCIConvertError(kCannotConvert);
+        runWriter.Append(remap[row[x]], static_cast<uint32_t>(end - x - 1), runs);
+        x = end;
+      }
+      if (count == 1) {
+        index[y] = 0xC0000000u | remap[row[0]];
         ++counts_.OneColour;
         continue;
       }
-      runs.clear();
-      EncodeWCIRuns(coded.data(), w, depth, runs);
       // Deflate is tried only when the runs do worse than 8:1, and taken
       // only when it beats them by the compression ratio.
       if (static_cast<double>(w) / 8 < static_cast<double>(runs.size())) {
+        renumber();
         deflated = deflater_->Deflate(coded.data(), coded.size());
         deflate = deflated > 0 && static_cast<double>(deflated) < static_cast<double>(runs.size()) / ratio;
       }
@@ -277,6 +322,7 @@ int64_t TWCIWriter::Convert(TWCIImageSource& image, const std::string& wciFile,
         continue;
       }
     } else {
+      renumber();
       deflated = deflater_->Deflate(coded.data(), coded.size());
       if (deflated == 0) throw EWCIConvertError(kCannotConvert);
     }
