@@ -41,6 +41,8 @@
 #include "platform/Paths.h"
 #include "platform/Questions.h"
 #include "plotter/AuxDialogs.h"
+#include "plotter/MainTick.h"
+#include "plotter/core/UpdateCycle.h"
 #include "plotter/PosEdit.h"
 #include "plotter/PrintDialogs.h"
 #include "plotter/QtTickTimer.h"
@@ -107,7 +109,7 @@ void T_Form::BuildWindow() {
   NMEAPort2->setObjectName(QStringLiteral("NMEAPort2"));
   SetUpPorts();
 
-  auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", 1000);
+  auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", TickIntervalMs());
   timer->SetOnTick([this] { ComTimerTimer(); });
   comTimer_ = std::move(timer);
   // The program state is written every minute while it changes.
@@ -347,6 +349,7 @@ void T_Form::FormCreate() {
     }
   });
 
+  r.Step(27, "update cycle", [&] { SetUpTick(); });
   r.Step(27, "timer", [&] {
     comTimer_->SetEnabled(true);
     NoteLifecycle("enable ComTimer");
@@ -579,10 +582,6 @@ void T_Form::ClosePorts() {
 // ---------------------------------------------------------------------------
 // Timer and port data
 
-void T_Form::ComTimerTimer() {
-  // The update cycle comes with its own work; the timer runs from start.
-}
-
 bool T_Form::TakeRepaintRequest() {
   const bool r = repaintRequested_;
   repaintRequested_ = false;
@@ -682,6 +681,7 @@ void T_Form::FormDestroy() {
     comTimer_->SetEnabled(false);
     NoteLifecycle("stop ComTimer");
   }
+  if (tick_ && !tick_->Cycle().Busy()) tick_.reset();
   if (stateTimer_) stateTimer_->SetEnabled(false);
   SetProgressCallback({});
 

@@ -7,7 +7,8 @@
 // close, destroy), MainMenus.cpp (menus), MainKeys.cpp (keyboard map),
 // MainDashboard.cpp (the dashboard column, night shading and the message
 // panel), MainSettings.cpp (settings applied to the objects, the setup
-// dialog, the periodic save of the program state).
+// dialog, the periodic save of the program state), MainTick.cpp (the
+// one-second update cycle, man overboard, "Set DR Pos").
 #pragma once
 
 #include <QMainWindow>
@@ -59,6 +60,8 @@ class TSYSCOLOR;
 class TSpeaker;
 class TTelnetSend;
 class TTrace;
+class TFormTick;
+class TUpdateCycle;
 class TWCIDecoder;
 class TWorldConvert;
 
@@ -234,6 +237,7 @@ class T_Form : public QMainWindow {
   // when max is at least 1, lets the window repaint, and returns true.
   bool ShowProgress(const std::string& text, int position, int max);
   void RequestRepaint() { repaintRequested_ = true; }
+  bool RepaintRequested() const { return repaintRequested_; }
   // Reads and clears the repaint request.
   bool TakeRepaintRequest();
   // Applies (save false) or writes (save true) the window texts of the
@@ -344,6 +348,20 @@ class T_Form : public QMainWindow {
   // tests and the input monitor.
   std::function<void(const TKeyDecision&)> KeyObserver;
 
+  // The update cycle that ComTimer runs (null when it could not be set up).
+  TUpdateCycle* UpdateCycle() const;
+  // The marker: while it is shown the tick keeps the marker box showing its
+  // position with bearing and distance from the boat.
+  bool MarkerShown = false;
+  TFPoint MarkerPos{};
+  void SetMarker(const TFPoint& pos);
+  void ClearMarker();
+  void RefreshMarkerBox();
+  // "&MARK MOB" (Ctrl+Space): the marker at the boat.
+  void MANOVERBOARD1Click();
+  // "Set &DR Pos": the dead-reckoned boat to the position under the mouse.
+  void DRUpdateClick();
+
  public slots:
   // The one-second tick.
   void ComTimerTimer();
@@ -383,9 +401,11 @@ class T_Form : public QMainWindow {
   void SetUpPorts();
   void PumpOutput();
   void ShowPortNotice();
+  void SetUpTick();
 
   TFormSet forms_;
   std::unique_ptr<ITickTimer> comTimer_;
+  std::unique_ptr<TFormTick> tick_;
   std::unique_ptr<ITickTimer> stateTimer_;
   // The program state as last written (or read), see SaveStateIfChanged.
   std::string savedStateText_;

@@ -1,0 +1,337 @@
+// The main window and the one-second update cycle: the window's timer runs
+// the cycle, and the parts below hand the cycle's calls to the window, its
+// dashboard, its ports and the objects it owns. Parts whose work is not in
+// this build yet (chart choice and drawing, route following, autopilot
+// sentences, AIS targets, the track, the shared data line) answer "nothing
+// to do".
+#include "plotter/MainTick.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "foundation/GenUtil.h"
+#include "foundation/NumText.h"
+#include "foundation/Colors.h"
+#include "geodesy/MagError.h"
+#include "instruments/NMEA.h"
+#include "instruments/qt/TelnetSend.h"
+#include "navobjects/LogBook.h"
+#include "navobjects/Routes.h"
+#include "plotter/MainForm.h"
+#include "plotter/PosEdit.h"
+#include "plotter/core/UpdateCycle.h"
+
+int TickIntervalMs() {
+  const char* env = std::getenv("BRISMARE_TICK_MS");
+  if (!env || !*env) return 1000;
+  char* end = nullptr;
+  const long ms = std::strtol(env, &end, 10);
+  if (*end != '\0' || ms < 10 || ms > 1000) return 1000;
+  return static_cast<int>(ms);
+}
+
+namespace {
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+QColor ToQColor(TColor c) { return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
+
+void SetFieldText(QLineEdit* field, const QString& text) {
+  // What the user is typing is not overwritten under their hands.
+  if (field && !field->hasFocus() && field->text() != text) field->setText(text);
+}
+
+std::optional<int> FieldNumber(const QLineEdit* field) {
+  if (!field) return std::nullopt;
+  bool ok = false;
+  const int v = field->text().trimmed().toInt(&ok);
+  return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+// Hides the message panel when it is clicked: a notice of the tick waits for
+// the user without stopping anything.
+class TClickToHide final : public QObject {
+ public:
+  explicit TClickToHide(QWidget* panel) : QObject(panel), panel_(panel) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonPress) panel_->hide();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  QWidget* panel_;
+};
+
+}  // namespace
+
+struct TFormTick::Parts final : ITickPorts,
+                                ITickDashboard,
+                                ITickChartView,
+                                ITickMagnetic,
+                                ITickLog,
+                                ITickSound,
+                                ITickLogBook,
+                                ITickMessages {
+  explicit Parts(T_Form& form) : f(form) {}
+  T_Form& f;
+
+  // Sources and parts with a name clash among the interfaces.
+  struct Network final : ITickNetwork {
+    T_Form& f;
+    explicit Network(T_Form& form) : f(form) {}
+    bool Active() const override { return f.NetworkMode && f.TelnetSend; }
+    std::string Receive() override { return f.TelnetSend ? f.TelnetSend->ReadString() : std::string(); }
+    // The connection is made without waiting; only an address that cannot
+    // work fails here.
+    bool Reconnect() override { return f.TelnetSend && f.TelnetSend->Connect(); }
+    void End() override {
+      f.NetworkMode = false;
+      f.NetworkOutput = false;
+    }
+  } network{f};
+
+  struct Route final : ITickRoute {
+    T_Form& f;
+    explicit Route(T_Form& form) : f(form) {}
+    bool Active() const override { return f.Route && f.Route->Following; }
+    void UpdateCycle() override {}
+    bool WasLegChanged() override { return false; }
+    void RecolourSymbols() override {}
+    void ShowRouteValues() override {}
+  } route{f};
+
+  struct Output final : ITickOutput {
+    bool SendSteering() override { return false; }
+    void PublishDataLine() override {}
+  } output;
+
+  struct Ais final : ITickAis {
+    T_Form& f;
+    explicit Ais(T_Form& form) : f(form) {}
+    void FreeHiddenInfoWindow() override {}
+    void Reproject() override {}
+    bool TakeChanged() override {
+      TNMEA* p = f.Parser();
+      return p && std::exchange(p->AisChanged, false);
+    }
+    void RefreshInfoWindow() override {}
+    void Purge(int, int) override {}
+  } ais{f};
+
+  // ---- ports ----
+  void PumpPorts() override { f.PumpPorts(); }
+
+  // ---- dashboard ----
+  void UpdateStatus() override { f.UpdateStatus(); }
+  bool RefreshInstrumentTexts() override { return f.RefreshInstrumentTexts(); }
+  void RefreshLogTexts() override { f.RefreshLogTexts(); }
+  void RefreshGpsBox() override { f.RefreshGpsBox(); }
+  void RefreshMarker() override { f.RefreshMarkerBox(); }
+  void CloseHiddenMonitor() override {}
+  std::optional<int> DRCourse() const override { return FieldNumber(f.DB_DRCrs); }
+  std::optional<int> DRSpeed() const override { return FieldNumber(f.DB_DRSpd); }
+  void SetDRCourse(int degrees) override { SetFieldText(f.DB_DRCrs, QString::number(degrees)); }
+  void SetDRSpeed(int knots) override { SetFieldText(f.DB_DRSpd, QString::number(knots)); }
+  void ShowDeadReckoning(const TFPoint& pos, bool drMode) override {
+    if (f.DB_DRLat) f.DB_DRLat->SetMaskText(PosToMaskText(false, pos.Y));
+    if (f.DB_DRLong) f.DB_DRLong->SetMaskText(PosToMaskText(true, pos.X));
+    if (QAction* a = f.MenuItem("SetDRPos1")) a->setVisible(drMode);
+  }
+
+  // ---- chart view ----
+  bool Shown() const override { return !f.PlotterFlags.Has(pfStarting) && f.isVisible(); }
+  bool Measuring() const override { return false; }
+  bool InsideCurrentChart(const TFPoint&) const override { return false; }
+  void OpenBestChart(const TFPoint&, const TFPoint&) override {}
+  void CentreOn(const TFPoint&, int, int) override {}
+  bool UpdateBoatPoints() override { return false; }
+  void UpdateView() override {}
+  void Repaint() override {
+    if (f.MapCanvas) f.MapCanvas->update();
+  }
+  bool RepaintRequested() const override { return f.RepaintRequested(); }
+  void RequestRepaint() override { f.RequestRepaint(); }
+  bool TakeRepaintRequest() override { return f.TakeRepaintRequest(); }
+  TPoint ViewSize() const override {
+    return f.Scroll ? TPoint{f.Scroll->width(), f.Scroll->height()} : TPoint{};
+  }
+
+  // ---- magnetic model ----
+  std::optional<double> Declination(double year, double lon, double lat, double altitude) override {
+    return f.MagError ? f.MagError->Declination(year, lon, lat, altitude) : std::nullopt;
+  }
+
+  // ---- log counter: the average of the speeds sampled since the last
+  // reading over the time since then ----
+  void AddSpeed(double knots) override {
+    if (!f.LogDist) return;
+    f.LogDist->SpeedSum += knots;
+    ++f.LogDist->Samples;
+  }
+  TLogReading Read(double seconds) override {
+    TLogReading r;
+    TLogDist* log = f.LogDist.get();
+    if (!log) return r;
+    log->AvgSpeed = 0;
+    if (log->Samples <= 0) return r;
+    const double avg = log->SpeedSum / log->Samples;
+    log->SpeedSum = 0;
+    log->Samples = 0;
+    if (!std::isfinite(avg) || !(avg > log->Cutoff)) return r;
+    log->AvgSpeed = avg;
+    r.moving = true;
+    r.distanceNM = avg * seconds / 3600.0;
+    // Fuel from the table's rate at this speed (tenths of a unit per hour);
+    // speeds between the table's entries come with the log counter's own
+    // work.
+    if (log->FuelTableHigh >= 1) {
+      const int tenths = RoundToInt(avg * 10);
+      const int last = std::min(log->FuelTableHigh, TLogDist::kFuelTableSize - 1);
+      for (int i = 0; i <= last; ++i)
+        if (log->FuelTable[static_cast<size_t>(i)].Speed == tenths)
+          r.fuel = log->FuelTable[static_cast<size_t>(i)].Rate / 10.0 * seconds / 3600.0;
+    }
+    return r;
+  }
+
+  // ---- alarm speaker ----
+  void Play(const std::string& soundFile) override {
+    if (!f.Speaker) return;
+    f.Speaker->SoundFile = soundFile;
+    // Until the speaker plays sound files, the system bell.
+    if (f.Speaker->Enabled) QApplication::beep();
+  }
+
+  // ---- log book ----
+  void Log(const std::string& text, int category) override {
+    if (f.LogBook) f.LogBook->Log(text, category);
+  }
+
+  // ---- message panel: shown without running the event loop ----
+  void Show(const std::string& text) override {
+    if (!f.MsgP || !f.MsgT) return;
+    f.MsgT->setText(Text(text));
+    if (f.MsgB) f.MsgB->hide();
+    f.MsgP->show();
+    f.MsgP->raise();
+  }
+};
+
+TFormTick::TFormTick(T_Form& form) : parts_(std::make_unique<Parts>(form)) {
+  TNMEA* parser = form.Parser();
+  if (!parser) throw std::runtime_error("no NMEA parser");
+  Parts& p = *parts_;
+  TTickParts parts;
+  parts.ports = &p;
+  parts.network = &p.network;
+  parts.dashboard = &p;
+  parts.chart = &p;
+  parts.route = &p.route;
+  parts.output = &p.output;
+  parts.ais = &p.ais;
+  parts.magnetic = &p;
+  parts.log = &p;
+  parts.sound = &p;
+  parts.logBook = &p;
+  parts.messages = &p;
+  cycle_ = std::make_unique<TUpdateCycle>(*parser, form.SimBuffer.get(), form.SysInfo, form.PlotterFlags,
+                                          form.NavFlags, parser->GetClock(), parts);
+}
+
+TFormTick::~TFormTick() = default;
+
+// ---------------------------------------------------------------------------
+// The window's side
+
+void T_Form::SetUpTick() {
+  tick_ = std::make_unique<TFormTick>(*this);
+  // Dead reckoning starts where the boat was at the end of the last run.
+  tick_->Cycle().SeedPosition({SysInfo.LastLong, SysInfo.LastLat});
+  if (MsgP) MsgP->installEventFilter(new TClickToHide(MsgP));
+  if (QAction* a = MenuItem("SetDRPos1")) {
+    a->setEnabled(true);
+    a->setVisible(false);
+    connect(a, &QAction::triggered, this, &T_Form::DRUpdateClick);
+  }
+  if (QAction* a = MenuItem("MarkMOB1")) {
+    a->setEnabled(true);
+    connect(a, &QAction::triggered, this, &T_Form::MANOVERBOARD1Click);
+  }
+  if (QAction* a = MenuItem("NAClearMarker")) {
+    a->setEnabled(true);
+    connect(a, &QAction::triggered, this, &T_Form::ClearMarker);
+  }
+}
+
+TUpdateCycle* T_Form::UpdateCycle() const { return tick_ ? &tick_->Cycle() : nullptr; }
+
+void T_Form::ComTimerTimer() {
+  // The cycle catches its own failures; nothing may reach the event loop.
+  try {
+    if (tick_) tick_->Cycle().Tick();
+  } catch (...) {
+  }
+}
+
+void T_Form::MANOVERBOARD1Click() {
+  const TNMEA* p = Parser();
+  if (!p) return;
+  SetMarker(p->Info.Pos);
+}
+
+void T_Form::DRUpdateClick() {
+  TNMEA* p = Parser();
+  if (!p || !MenuPosValid) return;
+  p->Info.Pos = MenuPos;
+  if (DB_DRLat) DB_DRLat->SetMaskText(PosToMaskText(false, MenuPos.Y));
+  if (DB_DRLong) DB_DRLong->SetMaskText(PosToMaskText(true, MenuPos.X));
+  RequestRepaint();
+}
+
+void T_Form::SetMarker(const TFPoint& pos) {
+  MarkerPos = pos;
+  MarkerShown = true;
+  RefreshMarkerBox();
+  RequestRepaint();
+}
+
+void T_Form::ClearMarker() {
+  MarkerShown = false;
+  if (DB_MARKER) DB_MARKER->setPalette(QPalette());
+  RequestRepaint();
+}
+
+void T_Form::RefreshMarkerBox() {
+  const TNMEA* p = Parser();
+  if (!MarkerShown || !p || !DB_MARKER) return;
+  QPalette pal = QApplication::palette();
+  pal.setColor(QPalette::Window, ToQColor(Colours.aqua));
+  DB_MARKER->setPalette(pal);
+  DB_MARKER->setAutoFillBackground(true);
+  // The marker's position, and its bearing and distance from the boat.
+  const TFPoint db = GeoDistBearing(p->Info.Pos, MarkerPos);
+  const double nm = db.X * kRadToNM;
+  const int decimals = nm < 1 ? 3 : nm < 10 ? 2 : nm < 100 ? 1 : 0;
+  int bearing = RoundToInt(db.Y * kRadToDeg) % 360;
+  if (bearing < 0) bearing += 360;
+  if (DB_LAT) DB_LAT->setText(Text(LatToStr(MarkerPos.Y)));
+  if (DB_LONG) DB_LONG->setText(Text(LonToStr(MarkerPos.X)));
+  if (DB_head) DB_head->setText(QString::number(bearing) + QStringLiteral("°"));
+  if (DB_Dist) DB_Dist->setText(Text(FloatToStrFixedDot(decimals, nm) + "nm"));
+}

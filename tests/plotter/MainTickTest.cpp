@@ -1,0 +1,273 @@
+// The update tick in the main window: a replay file through the timer into
+// the dashboard, man overboard, notices without message boxes, and the
+// program itself keeping the last position of a replay.
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PlotterFixture.h"
+#include "foundation/GenUtil.h"
+#include "foundation/IniFile.h"
+#include "instruments/NMEA.h"
+#include "platform/Clock.h"
+#include "plotter/MainForm.h"
+#include "plotter/PosEdit.h"
+#include "plotter/core/Dashboard.h"
+#include "plotter/core/UpdateCycle.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// 120 fixes one second apart (RMC, then DPT) from 57°40.0000'N
+// 011°40.0000'E at 6 knots on 045°.
+const std::string kReplay = std::string(BRISMARE_SOURCE_DIR) + "/tests/plotter/data/replay_vinga.nmea";
+
+std::vector<std::string> ReplayLines() {
+  std::ifstream in(kReplay);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+// Position (radians) of an RMC line of the replay file.
+TFPoint RmcPosition(const std::string& line) {
+  std::vector<std::string> f;
+  std::stringstream in(line);
+  for (std::string field; std::getline(in, field, ',');) f.push_back(field);
+  const double lat = std::stod(f[3].substr(0, 2)) + std::stod(f[3].substr(2)) / 60;
+  const double lon = std::stod(f[5].substr(0, 3)) + std::stod(f[5].substr(3)) / 60;
+  return {lon * kDegToRad, lat * kDegToRad};
+}
+
+std::string ReplaySettings(const std::string& extra = "") {
+  return "[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\nNMEA_SIMUL=" + kReplay + "\r\n" + extra;
+}
+
+class PlotterTick : public PlotterTest {
+ protected:
+  void SetUp() override {
+    PlotterTest::SetUp();
+    previousClock_ = SetClock(&clock_);
+  }
+  void TearDown() override {
+    PlotterTest::TearDown();
+    SetClock(previousClock_);
+  }
+  // Starts and shows the window with its timer stopped: the test ticks.
+  T_Form& Run(const std::string& settings) {
+    T_Form& f = Start(settings);
+    f.ComTimer().SetEnabled(false);
+    Show();
+    return f;
+  }
+  void Tick(T_Form& f, int n) {
+    for (int i = 0; i < n; ++i) {
+      clock_.Advance(1s);
+      f.ComTimer().Fire();
+    }
+  }
+  static std::string Str(const QString& s) { return s.toStdString(); }
+
+  TManualClock clock_;
+  IClock* previousClock_ = nullptr;
+};
+
+TEST_F(PlotterTick, ReplayFileFillsTheDashboardAndKeepsTheLastPosition) {
+  const std::vector<std::string> lines = ReplayLines();
+  T_Form& f = Run(ReplaySettings());
+  ASSERT_NE(f.UpdateCycle(), nullptr);
+  ASSERT_TRUE(f.SimBuffer && f.SimBuffer->ReplayOpen());
+  // "Set DR Pos" belongs to dead reckoning only.
+  EXPECT_FALSE(f.MenuItem("SetDRPos1")->isVisible());
+
+  // Ten ticks or eleven, to end on a display update (the first tick
+  // already had one: the start asked for a repaint).
+  Tick(f, 10);
+  int ticks = 10;
+  if (f.UpdateCycle()->DisplayCounter() != 0) {
+    Tick(f, 1);
+    ++ticks;
+  }
+  ASSERT_EQ(f.UpdateCycle()->DisplayCounter(), 0);
+  // Two replay lines a tick: the fix of the last tick is shown.
+  const TFPoint fix = RmcPosition(lines[static_cast<size_t>(2 * (ticks - 1))]);
+  EXPECT_EQ(Str(f.DBBLat->text()), LatToStr(fix.Y));
+  EXPECT_EQ(Str(f.DBBLong->text()), LonToStr(fix.X));
+  EXPECT_EQ(Str(f.DBBspeed->text()), "6.0");
+  const TNMEAINFO& info = f.Parser()->Info;
+  EXPECT_EQ(Str(f.DPTLab->text()), DepthText(info.Depth, f.SysInfo.TransducerDepth, f.SysInfo.DepthShow));
+  EXPECT_EQ(Str(f.DB_DRCrs->text()), "45");
+  EXPECT_EQ(Str(f.DB_DRSpd->text()), "6");
+  EXPECT_EQ(f.DB_DRLat->MaskText(), PosToMaskText(false, fix.Y));
+  EXPECT_EQ(f.DB_DRLong->MaskText(), PosToMaskText(true, fix.X));
+  EXPECT_FALSE(f.NavFlags.Has(nfGpsLost));
+  EXPECT_FALSE(f.DashboardSet().Has(TDashBox::DB_DR));
+
+  // The file plays out; after "GPS Timeout" the dead-reckoning box takes the
+  // GPS box's place and "Set DR Pos" is offered.
+  Tick(f, 120 - ticks + f.SysInfo.GpsTimeout + 3);
+  EXPECT_TRUE(f.NavFlags.Has(nfGpsLost));
+  EXPECT_TRUE(f.DashboardSet().Has(TDashBox::DB_DR));
+  EXPECT_TRUE(f.MenuItem("SetDRPos1")->isVisible());
+  const TFPoint kept = info.Pos;
+  const TFPoint last = RmcPosition(lines[238]);
+  EXPECT_GT(kept.Y, last.Y) << "dead reckoning goes on north-east";
+
+  Stop();
+  TIniFile ini(iniFile_);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("Program State", "Last Lat", 0), kept.Y);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("Program State", "Last Long", 0), kept.X);
+}
+
+TEST_F(PlotterTick, TheWindowsTimerRunsTheCycle) {
+  T_Form& f = Run(ReplaySettings());
+  QTimer* timer = f.findChild<QTimer*>(QStringLiteral("ComTimer"));
+  ASSERT_NE(timer, nullptr);
+  ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
+  EXPECT_EQ(f.SimBuffer->LineCount(), 2);
+  EXPECT_EQ(Str(f.DBBLat->text()), LatToStr(RmcPosition(ReplayLines()[0]).Y));
+}
+
+TEST_F(PlotterTick, DeadReckoningStartsAtTheLastPositionOfThePreviousRun) {
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\n"
+                  "[Program State]\r\nLast Lat=1.0\r\nLast Long=0.2\r\n");
+  f.DB_DRCrs->setText("90");
+  f.DB_DRSpd->setText("6");
+  Tick(f, 2);
+  // No fix: dead reckoning from the stored position, without a first jump.
+  EXPECT_EQ(f.Parser()->Info.Pos, (TFPoint{0.2, 1.0}));
+  Tick(f, 2);
+  const TFPoint expected = GeoOffset({0.2, 1.0}, {6 * (2.0 / 3600) / kRadToNM, kPi / 2});
+  EXPECT_DOUBLE_EQ(f.Parser()->Info.Pos.X, expected.X);
+  EXPECT_DOUBLE_EQ(f.Parser()->Info.Pos.Y, expected.Y);
+  EXPECT_EQ(f.DB_DRLong->MaskText(), PosToMaskText(true, expected.X));
+}
+
+TEST_F(PlotterTick, ManOverboardMarksTheBoatAndTheTickFollowsIt) {
+  T_Form& f = Run(ReplaySettings());
+  Tick(f, 10);
+  QAction* mob = f.MenuItem("MarkMOB1");
+  ASSERT_NE(mob, nullptr);
+  ASSERT_TRUE(mob->isEnabled());
+  mob->trigger();
+  const TFPoint marked = f.Parser()->Info.Pos;
+  EXPECT_TRUE(f.MarkerShown);
+  EXPECT_EQ(f.MarkerPos, marked);
+  EXPECT_EQ(Str(f.DB_LAT->text()), LatToStr(marked.Y));
+  EXPECT_EQ(Str(f.DB_Dist->text()), "0.000nm");
+  // Ten seconds on at 6 knots: the marker lies a sixtieth of a mile astern.
+  Tick(f, 10);
+  EXPECT_EQ(Str(f.DB_LONG->text()), LonToStr(marked.X));
+  EXPECT_EQ(Str(f.DB_Dist->text()), "0.017nm");
+  EXPECT_EQ(Str(f.DB_head->text()), "225°");
+  // "&Clear Marker": the box follows the mouse again.
+  f.MenuItem("NAClearMarker")->trigger();
+  EXPECT_FALSE(f.MarkerShown);
+  Tick(f, 2);
+  EXPECT_EQ(Str(f.DB_Dist->text()), "0.017nm") << "no longer refreshed";
+}
+
+TEST_F(PlotterTick, NoticesOfTheTickGoToTheMessagePanel) {
+  // The clock may not be set: the user is told without a box that would
+  // stop the tick.
+  clock_.AllowSet(false);
+  T_Form& f = Run(ReplaySettings("Use GPS Clock=1\r\n"));
+  Tick(f, 4);
+  EXPECT_EQ(clock_.SetCount(), 1);
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_TRUE(f.MsgP->isVisible());
+  EXPECT_EQ(Str(f.MsgT->text()).rfind("The system clock could not be set", 0), 0u) << Str(f.MsgT->text());
+  Tick(f, 4);
+  EXPECT_EQ(clock_.SetCount(), 1) << "one attempt a run";
+}
+
+// ---- the program itself ----
+
+bool HandlesSigterm(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigCgt:", 0) != 0) continue;
+    std::istringstream hex(line.substr(7));
+    unsigned long long mask = 0;
+    hex >> std::hex >> mask;
+    return (mask >> (SIGTERM - 1)) & 1;
+  }
+  return false;
+}
+
+TEST(PlotterProgramTick, AReplayedPositionIsKeptWhenTheProgramIsEnded) {
+  const std::string program = std::string(BRISMARE_BIN_DIR) + "/brismare";
+  TTempDir dataDir;
+  const std::string settings = dataDir / "brismare.ini";
+  // The fixes the program parses are captured as they come.
+  const std::string capture = dataDir / "capture.nmea";
+  WriteTestFile(settings, ReplaySettings("NMEA_CAPTFILE=" + capture + "\r\nNMEA_CAPTMSG=RMC\r\n"));
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("BRISMARE_DIR", dataDir.path().c_str(), 1);
+    // Twenty ticks a second: a display update every tenth of a second.
+    ::setenv("BRISMARE_TICK_MS", "50", 1);
+    const std::string arg = "-I" + settings;
+    ::execl(program.c_str(), program.c_str(), arg.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  using SteadyClock = std::chrono::steady_clock;
+  const auto started = SteadyClock::now();
+  while (!HandlesSigterm(pid) && SteadyClock::now() - started < 60s) std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(HandlesSigterm(pid)) << "the program did not come up";
+  // Ten fixes of the replay parsed: a few display updates have run.
+  auto capturedLines = [&] {
+    const std::string text = TestFileExists(capture) ? ReadTestFile(capture) : std::string();
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  while (capturedLines() < 10 && SteadyClock::now() - started < 90s) std::this_thread::sleep_for(50ms);
+  EXPECT_GE(capturedLines(), 10) << "the replay did not run";
+  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  pid_t done = 0;
+  const auto sent = SteadyClock::now();
+  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && SteadyClock::now() - sent < 10s)
+    std::this_thread::sleep_for(20ms);
+  if (done == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "still running 10 s after SIGTERM";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::vector<std::string> lines = ReplayLines();
+  EXPECT_EQ(ReadTestFile(capture).rfind(lines[0], 0), 0u);
+
+  // A position of the replay's track (or a few seconds of dead reckoning
+  // beyond its end, north-east of it).
+  TIniFile ini(settings);
+  const double lat = ini.ReadFloat("Program State", "Last Lat", 0) * kRadToDeg;
+  const double lon = ini.ReadFloat("Program State", "Last Long", 0) * kRadToDeg;
+  EXPECT_GE(lat, 57 + 40.0 / 60);
+  EXPECT_LE(lat, 57 + 40.2 / 60);
+  EXPECT_GE(lon, 11 + 40.0 / 60);
+  EXPECT_LE(lon, 11 + 40.4 / 60);
+}
+
+}  // namespace
