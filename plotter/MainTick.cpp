@@ -220,7 +220,11 @@ struct TFormTick::Parts final : ITickPorts,
 
   // ---- log book ----
   void Log(const std::string& text, int category) override {
-    if (f.LogBook) f.LogBook->Log(text, category);
+    if (!f.LogBook) return;
+    // "NMEA Error" comes with every update in dead reckoning; the log book
+    // takes it once until an entry of another category comes between.
+    if (category == kNmeaErrorCategory && f.LogBook->LastCategory == category) return;
+    f.LogBook->Log(text, category);
   }
 
   // ---- message panel: shown without running the event loop ----

@@ -23,6 +23,7 @@
 #include "foundation/GenUtil.h"
 #include "foundation/IniFile.h"
 #include "instruments/NMEA.h"
+#include "navobjects/LogBook.h"
 #include "platform/Clock.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
@@ -147,7 +148,7 @@ TEST_F(PlotterTick, TheWindowsTimerRunsTheCycle) {
 }
 
 TEST_F(PlotterTick, DeadReckoningStartsAtTheLastPositionOfThePreviousRun) {
-  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\n"
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\nAuto Loggbook=16\r\n"
                   "[Program State]\r\nLast Lat=1.0\r\nLast Long=0.2\r\n");
   f.DB_DRCrs->setText("90");
   f.DB_DRSpd->setText("6");
@@ -159,6 +160,11 @@ TEST_F(PlotterTick, DeadReckoningStartsAtTheLastPositionOfThePreviousRun) {
   EXPECT_DOUBLE_EQ(f.Parser()->Info.Pos.X, expected.X);
   EXPECT_DOUBLE_EQ(f.Parser()->Info.Pos.Y, expected.Y);
   EXPECT_EQ(f.DB_DRLong->MaskText(), PosToMaskText(true, expected.X));
+  // The log book hears of the lost input once, not at every update.
+  ASSERT_TRUE(f.LogBook);
+  EXPECT_EQ(std::count_if(f.LogBook->Entries.begin(), f.LogBook->Entries.end(),
+                          [](const TLOGGBOOK::Entry& e) { return e.message == "NMEA Error" && e.category == 4; }),
+            1);
 }
 
 TEST_F(PlotterTick, ManOverboardMarksTheBoatAndTheTickFollowsIt) {
