@@ -127,6 +127,12 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
     case TKeyAction::ToggleDoubleClickAction:
       ToggleDoubleClickAction();
       break;
+    case TKeyAction::ManOverboard:
+      MANOVERBOARD1Click();
+      break;
+    case TKeyAction::ClearMarker:
+      ClearMarker();
+      break;
     default:
       // The chart, route and log book commands come with their own work.
       break;
