@@ -261,10 +261,19 @@ void T_Form::FormCreate() {
   r.Step(15, "window bounds", [&] { SetBoundsFromSettings(); });
 
   r.Step(16, "open catalog", [&] {
-    if (ChartFile) ChartFile->SearchPath = SysInfo.ChartDir;
+    // The chart directories without the "*" marks of recursive scanning.
+    if (ChartFile) ChartFile->SearchPath = ChartSearchPath(SysInfo.ChartDir);
     if (ChartList) {
-      ChartList->LoadFromFile(SysInfo.IndexFile, SysInfo.ChartDir);
-      ChartList->LoadGroups(SysInfo.GroupsFile);
+      // A damaged catalog or groups file loads as empty and is left on disk
+      // as it is; the user hears of it once the window is up.
+      std::string problems;
+      for (const TCatalogLoadResult& result :
+           {ChartList->LoadFromFile(SysInfo.IndexFile, SysInfo.ChartDir), ChartList->LoadGroups(SysInfo.GroupsFile)})
+        if (!result.Ok() && !result.Message.empty()) problems += (problems.empty() ? "" : "\n") + result.Message;
+      if (!problems.empty())
+        QTimer::singleShot(0, this, [this, problems] {
+          if (!destroyed_) ShowFailureNotice(problems);
+        });
     }
   });
 

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "PlotterFixture.h"
+#include "charts/ChartList.h"
 #include "foundation/GenUtil.h"
 #include "foundation/IniFile.h"
 #include "instruments/NMEA.h"
@@ -294,3 +295,19 @@ TEST_F(PlotterStart, FirstShowOpensTheRunAndClearsStarting) {
 }
 
 }  // namespace
+
+TEST_F(PlotterStart, ADamagedCatalogIsReportedAfterShowAndLeftOnDisk) {
+  // A catalog whose counts do not fit the file: the plotter starts with an
+  // empty catalog, says so once the window is up, and keeps the file.
+  const std::string damaged = "BRAINDEX" + std::string(64, '\xFF');
+  WriteTestFile(dir_ / "BRAINDEX.BIN", damaged);
+  T_Form& f = Start();
+  EXPECT_FALSE(f.StartErrors.Failed());
+  EXPECT_TRUE(questions_.asked().empty());
+  EXPECT_EQ(f.ChartList->Count(), 0);
+  Show();
+  ASSERT_EQ(questions_.asked().size(), 1u);
+  EXPECT_NE(questions_.asked()[0].text.find("BRAINDEX.BIN"), std::string::npos) << questions_.asked()[0].text;
+  Stop();
+  EXPECT_EQ(ReadTestFile(dir_ / "BRAINDEX.BIN"), damaged);
+}
