@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "charts/AtomicStream.h"
+#include "platform/AtomicFile.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
 #include "foundation/TextCodec.h"
@@ -255,7 +255,7 @@ int64_t TWCIWriter::Convert(TWCIImageSource& image, const std::string& wciFile,
     known[i] = colourMap_[i] >= 0;
   }
 
-  TAtomicStreamFile out;
+  TAtomicFileWriter out;
   if (!out.Create(wciFile)) throw EWCIConvertError(out.Error());
   auto write = [&](const void* data, size_t size) {
     if (!out.Write(data, size)) throw EWCIConvertError(out.Error());

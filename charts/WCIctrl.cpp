@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "charts/AtomicStream.h"
+#include "platform/AtomicFile.h"
 #include "foundation/Colors.h"
 #include "foundation/TextCodec.h"
 #include "platform/Questions.h"
@@ -496,7 +496,7 @@ int64_t TWCIDecoder::ExportBMP(const std::string& wciFile, const std::string& bm
     Close();
     return 0;
   }
-  TAtomicStreamFile out;
+  TAtomicFileWriter out;
   if (!out.Create(bmpFile)) {
     Close();
     return 0;

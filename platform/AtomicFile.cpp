@@ -7,15 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace {
 
 constexpr std::string_view kTempInfix = ".tmp-";
 constexpr size_t kTempRandom = 6;  // the XXXXXX of mkstemp
+constexpr size_t kBufferSize = 1 << 20;
 
 std::string ErrnoText(const std::string& what, const std::string& path, int err) {
   return what + " " + path + ": " + std::strerror(err);
@@ -33,22 +32,20 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Writes everything; on failure errno tells why.
-bool WriteAll(int fd, std::string_view bytes) {
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
+bool PWriteAll(int fd, const char* p, size_t n, uint64_t offset) {
+  while (n > 0) {
+    ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
+    if (w < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (n == 0) {
+    if (w == 0) {
       errno = EIO;
       return false;
     }
-    p += n;
-    left -= static_cast<size_t>(n);
+    p += w;
+    n -= static_cast<size_t>(w);
+    offset += static_cast<uint64_t>(w);
   }
   return true;
 }
@@ -88,44 +85,6 @@ void RemoveStaleTemps(const std::string& target) {
   }
 }
 
-enum class TAttempt { Done, Failed, Retry };
-
-TAttempt WriteOnce(const std::string& target, std::string_view bytes, mode_t mode, const struct stat* old,
-                   std::string& errorText) {
-  std::string tmpl = target + std::string(kTempInfix) + std::string(kTempRandom, 'X');
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    errorText = ErrnoText("cannot create a temporary file beside", target, errno);
-    return TAttempt::Failed;
-  }
-  std::string tmp(name.data());
-  // Held until the rename: marks the file as being written (see RemoveStaleTemps).
-  ::flock(fd, LOCK_EX);
-
-  int err = 0;
-  if (!WriteAll(fd, bytes)) err = errno;
-  if (!err && old && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-    // Only a privileged process may hand the file to another owner; others keep theirs.
-    (void)!::fchown(fd, old->st_uid, old->st_gid);
-  }
-  if (!err && ::fchmod(fd, mode) != 0) err = errno;
-  if (!err && ::fsync(fd) != 0) err = errno;
-  if (!err && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
-  bool renamed = !err;
-  if (::close(fd) != 0 && !err) err = errno;
-  if (err && !renamed) {
-    // ENOENT: another writer took our fresh file for a stale one in the moment
-    // before we locked it; nothing was replaced, so try again.
-    if (err == ENOENT && ::access(DirectoryOf(target).c_str(), F_OK) == 0) return TAttempt::Retry;
-    ::unlink(tmp.c_str());
-    errorText = ErrnoText("cannot write", target, err);
-    return TAttempt::Failed;
-  }
-  return TAttempt::Done;
-}
-
 }  // namespace
 
 bool IsAtomicTempName(std::string_view name, std::string_view target) {
@@ -133,38 +92,133 @@ bool IsAtomicTempName(std::string_view name, std::string_view target) {
          name.substr(target.size(), kTempInfix.size()) == kTempInfix;
 }
 
-bool AtomicWriteFile(const std::string& path, std::string_view bytes, std::string* error) {
-  auto fail = [&](const std::string& text) {
-    if (error) *error = text;
-    return false;
-  };
-  if (path.empty()) return fail("empty file name");
-  if (path.find('\0') != std::string::npos) return fail("invalid file name");
-  const std::string target = FollowLinks(path);
+TAtomicFileWriter::~TAtomicFileWriter() { Discard(); }
 
+bool TAtomicFileWriter::Fail(const std::string& what, int err) {
+  failed_ = true;
+  if (error_.empty()) error_ = what + ": " + std::strerror(err);
+  return false;
+}
+
+bool TAtomicFileWriter::Create(const std::string& target) {
+  Discard();
+  failed_ = false;
+  error_.clear();
+  position_ = flushedTo_ = 0;
+  if (target.empty()) return Fail("empty file name", EINVAL);
+  if (target.find('\0') != std::string::npos) return Fail("invalid file name", EINVAL);
+  target_ = FollowLinks(target);
+  struct stat old{};
   mode_t mode = 0644;
-  struct stat st{};
-  const struct stat* old = nullptr;
-  if (::stat(target.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return fail(path + " is a directory");
-    mode = st.st_mode & 07777;
-    old = &st;
+  bool hadOld = false;
+  if (::stat(target_.c_str(), &old) == 0) {
+    if (S_ISDIR(old.st_mode)) return Fail(target + " is a directory", EISDIR);
+    mode = old.st_mode & 07777;
+    hadOld = true;
   }
+  RemoveStaleTemps(target_);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::string tmpl = target_ + std::string(kTempInfix) + std::string(kTempRandom, 'X');
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return Fail("cannot create a temporary file beside " + target, errno);
+    // The lock marks the file as being written until the rename; stale-file
+    // removal takes unlocked files only.
+    ::flock(fd, LOCK_EX);
+    struct stat held{}, now{};
+    if (::fstat(fd, &held) == 0 && ::lstat(name.data(), &now) == 0 && held.st_ino == now.st_ino &&
+        held.st_dev == now.st_dev) {
+      fd_ = fd;
+      temp_ = name.data();
+      if (hadOld && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Only a privileged process may hand the file to another owner; others keep theirs.
+        (void)!::fchown(fd_, old.st_uid, old.st_gid);
+      }
+      if (::fchmod(fd_, mode) != 0) return Fail("cannot write " + target, errno);
+      buffer_.reserve(kBufferSize);
+      return true;
+    }
+    // Another writer took it for a stale file and removed it in the moment
+    // before the lock: try again.
+    ::close(fd);
+  }
+  return Fail("cannot create a temporary file beside " + target, EAGAIN);
+}
 
-  RemoveStaleTemps(target);
-  std::string text;
-  TAttempt result = TAttempt::Retry;
-  for (int attempt = 0; attempt < 3 && result == TAttempt::Retry; ++attempt)
-    result = WriteOnce(target, bytes, mode, old, text);
-  if (result != TAttempt::Done) return fail(text.empty() ? ErrnoText("cannot write", path, ENOENT) : text);
+bool TAtomicFileWriter::Flush() {
+  if (fd_ < 0 || failed_) return false;
+  if (!buffer_.empty()) {
+    if (!PWriteAll(fd_, buffer_.data(), buffer_.size(), flushedTo_)) return Fail("cannot write " + target_, errno);
+    flushedTo_ += buffer_.size();
+    buffer_.clear();
+  }
+  return true;
+}
 
+bool TAtomicFileWriter::Write(std::string_view bytes) {
+  if (fd_ < 0 || failed_) return false;
+  if (buffer_.size() + bytes.size() > kBufferSize && !Flush()) return false;
+  if (bytes.size() >= kBufferSize) {
+    if (!PWriteAll(fd_, bytes.data(), bytes.size(), flushedTo_)) return Fail("cannot write " + target_, errno);
+    flushedTo_ += bytes.size();
+  } else {
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+  }
+  position_ += bytes.size();
+  return true;
+}
+
+bool TAtomicFileWriter::WriteAt(uint64_t offset, std::string_view bytes) {
+  if (!Flush()) return false;
+  if (!PWriteAll(fd_, bytes.data(), bytes.size(), offset)) return Fail("cannot write " + target_, errno);
+  if (offset + bytes.size() > position_) position_ = flushedTo_ = offset + bytes.size();
+  return true;
+}
+
+bool TAtomicFileWriter::Commit() {
+  if (!Flush()) {
+    Discard();
+    return false;
+  }
+  if (::fsync(fd_) != 0) {
+    Fail("cannot write " + target_, errno);
+    Discard();
+    return false;
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    Fail("cannot write " + target_, errno);
+    Discard();
+    return false;
+  }
+  int closeErr = ::close(fd_) != 0 ? errno : 0;
+  fd_ = -1;
+  temp_.clear();
   // Make the rename itself durable.
-  int dfd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dfd = ::open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     ::fsync(dfd);
     ::close(dfd);
   }
+  if (closeErr) return Fail("cannot write " + target_, closeErr);
   return true;
+}
+
+void TAtomicFileWriter::Discard() {
+  if (fd_ >= 0) {
+    ::unlink(temp_.c_str());
+    ::close(fd_);
+  }
+  fd_ = -1;
+  temp_.clear();
+  buffer_.clear();
+}
+
+bool AtomicWriteFile(const std::string& path, std::string_view bytes, std::string* error) {
+  TAtomicFileWriter writer;
+  if (writer.Create(path) && writer.Write(bytes) && writer.Commit()) return true;
+  if (error) *error = writer.Error();
+  return false;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error) {

@@ -11,8 +11,54 @@
 // at any time, and it never replaces the target.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// A file written as a whole, piece by piece, without holding it in memory
+// (large chart files). The bytes go to the temporary file; Commit flushes it
+// to the disk and renames it over the target, exactly as AtomicWriteFile
+// does. Until Commit the old file stays as it was; a writer destroyed
+// without Commit removes its temporary file.
+class TAtomicFileWriter {
+ public:
+  TAtomicFileWriter() = default;
+  ~TAtomicFileWriter();
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+  // Creates the temporary file for `target` (after removing stale ones of
+  // dead writers). False (and Error()) on failure.
+  bool Create(const std::string& target);
+  // Appends bytes (buffered).
+  bool Write(std::string_view bytes);
+  bool Write(const void* data, size_t n) { return Write(std::string_view(static_cast<const char*>(data), n)); }
+  // Overwrites bytes already written (or leaves a hole of zeros before them).
+  bool WriteAt(uint64_t offset, std::string_view bytes);
+  // Bytes appended so far.
+  uint64_t Position() const { return position_; }
+  // Flushes, syncs and renames over the target. False on failure, when the
+  // target is left as it was and the temporary file is gone.
+  bool Commit();
+  // Gives up: removes the temporary file.
+  void Discard();
+
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Flush();
+  bool Fail(const std::string& what, int err);
+
+  int fd_ = -1;
+  std::string target_;
+  std::string temp_;
+  std::vector<char> buffer_;
+  uint64_t position_ = 0;   // logical end (appends)
+  uint64_t flushedTo_ = 0;  // bytes of the buffer already on the file
+  bool failed_ = false;
+  std::string error_;
+};
 
 // Writes `bytes` to `path` atomically. An existing file keeps its permission
 // bits (and, where the process may set it, its owner); a new file gets 0644.
