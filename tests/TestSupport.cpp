@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,4 +48,21 @@ std::string TestDataFile(std::string_view relative) {
   std::string dir = env && *env ? env : BRISMARE_TESTDATA_DIR;
   std::string path = dir + "/" + std::string(relative);
   return TestFileExists(path) ? path : std::string();
+}
+
+bool ProgramBuilt(const std::string& program) {
+  return TestFileExists(std::string(BRISMARE_BIN_DIR) + "/" + program);
+}
+
+TProgramRun RunBuiltProgram(const std::string& program, const std::string& args) {
+  TProgramRun r;
+  const std::string cmd = "\"" + std::string(BRISMARE_BIN_DIR) + "/" + program + "\" " + args + " 2>/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = ::pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
 }

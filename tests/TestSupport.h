@@ -25,6 +25,21 @@ void WriteTestFile(const std::string& path, std::string_view bytes);
 std::string ReadTestFile(const std::string& path);
 bool TestFileExists(const std::string& path);
 
+// Runs a program of the build (bin directory) with the arguments, as a shell
+// command line: its exit status (-1 when it did not exit normally) and
+// standard output; standard error is dropped.
+struct TProgramRun {
+  int status = -1;
+  std::string out;
+};
+TProgramRun RunBuiltProgram(const std::string& program, const std::string& args);
+bool ProgramBuilt(const std::string& program);
+inline TProgramRun Brtool(const std::string& args) { return RunBuiltProgram("brtool", args); }
+
+// Skips the current test when a program of the build is missing.
+#define REQUIRE_PROGRAM(name) \
+  if (!ProgramBuilt(name)) GTEST_SKIP() << (name) << " is not built in " << BRISMARE_BIN_DIR;
+
 // Path of a file of the third-party test data, or "" when it is absent.
 std::string TestDataFile(std::string_view relative);
 

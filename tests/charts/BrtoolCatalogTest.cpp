@@ -1,7 +1,6 @@
 // brtool catalog, run as a user would, on a data directory whose catalog
 // was written on Windows.
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
@@ -11,26 +10,8 @@
 
 namespace {
 
-struct TRun {
-  int status = -1;
-  std::string out;
-};
-
-TRun Brtool(const std::string& args) {
-  TRun r;
-  const std::string cmd = "\"" + std::string(BRISMARE_BIN_DIR) + "/brtool\" " + args + " 2>/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[256];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
 TEST(BrtoolCatalog, ListAndBestChartOfAWindowsCatalog) {
-  if (!TestFileExists(std::string(BRISMARE_BIN_DIR) + "/brtool")) GTEST_SKIP() << "brtool is not built";
+  REQUIRE_PROGRAM("brtool");
   TTempDir data;
   ::mkdir((data / "Sjokort").c_str(), 0755);
   WriteTestFile(data / "Sjokort/coast.kap", "c");
@@ -46,7 +27,7 @@ TEST(BrtoolCatalog, ListAndBestChartOfAWindowsCatalog) {
   WriteTestFile(data / "BRAINDEX.BIN", f.b);
   const std::string dir = " --dir \"" + data.path() + "\"";
 
-  TRun r = Brtool("catalog list" + dir);
+  TProgramRun r = Brtool("catalog list" + dir);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Kust\t200000\t" + data / "Sjokort/coast.kap" +
                        "\t10.000000 50.000000 20.000000 60.000000\n"

@@ -1,5 +1,4 @@
 // brtool chart, run as a user would.
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,24 +13,6 @@
 
 namespace {
 
-struct TRun {
-  int status = -1;
-  std::string out;
-};
-
-TRun Brtool(const std::string& args) {
-  TRun r;
-  const std::string cmd = "\"" + std::string(BRISMARE_BIN_DIR) + "/brtool\" " + args + " 2>/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
 std::vector<double> Pair(const std::string& out) {
   std::vector<double> v;
   for (const std::string& item : SplitListItems(out)) v.push_back(TryStrToFloatDot(item).value_or(NAN));
@@ -41,7 +22,7 @@ std::vector<double> Pair(const std::string& out) {
 class BrtoolChart : public testing::Test {
  protected:
   void SetUp() override {
-    if (!TestFileExists(std::string(BRISMARE_BIN_DIR) + "/brtool")) GTEST_SKIP() << "brtool is not built";
+    REQUIRE_PROGRAM("brtool");
     setenv("BRISMARE_DIR", dir_.path().c_str(), 1);
     spec_.Width = 50;
     spec_.Height = 40;
@@ -58,7 +39,7 @@ class BrtoolChart : public testing::Test {
 };
 
 TEST_F(BrtoolChart, Info) {
-  const TRun r = Brtool("chart info " + kap_);
+  const TProgramRun r = Brtool("chart info " + kap_);
   ASSERT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("\"name\": \"TEST CHART\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"scale\": 50000"), std::string::npos);
@@ -100,7 +81,7 @@ TEST_F(BrtoolChart, Decode) {
 
 TEST_F(BrtoolChart, PixelsAndPositions) {
   // The header's reference points span the chart exactly (Mercator).
-  TRun r = Brtool("chart pix2geo " + kap_ + " 50 0");
+  TProgramRun r = Brtool("chart pix2geo " + kap_ + " 50 0");
   ASSERT_EQ(r.status, 0);
   std::vector<double> v = Pair(r.out);
   ASSERT_EQ(v.size(), 2u);

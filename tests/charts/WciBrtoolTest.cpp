@@ -9,20 +9,8 @@
 #include "charts/ChartInfo.h"
 #include "charts/WCIctrl.h"
 
-namespace {
-
-int Brtool(const std::string& args) {
-  const std::string exe = std::string(BRISMARE_BIN_DIR) + "/brtool";
-  const int st = std::system(("\"" + exe + "\" " + args + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
-bool BrtoolBuilt() { return TestFileExists(std::string(BRISMARE_BIN_DIR) + "/brtool"); }
-
-}  // namespace
-
 TEST(WciBrtool, ImageWithItsCalibration) {
-  if (!BrtoolBuilt()) GTEST_SKIP() << "brtool is not built";
+  REQUIRE_PROGRAM("brtool");
   TTempDir dir;
   const int32_t w = 30, h = 20;
   std::vector<uint8_t> pixels(w * h);
@@ -34,10 +22,10 @@ TEST(WciBrtool, ImageWithItsCalibration) {
                 "CC=2\r\nC1=0,0,57.200000000000,11.500000000000\r\nC2=30,20,57.100000000000,11.600000000000\r\n"
                 "PR=1\r\n");
   const std::string out = dir / "HARBOUR.WCI";
-  ASSERT_EQ(Brtool("wci write \"" + (dir / "HARBOUR.BMP") + "\" \"" + out + "\""), 0);
+  ASSERT_EQ(Brtool("wci write \"" + (dir / "HARBOUR.BMP") + "\" \"" + out + "\"").status, 0);
   // An existing target stays unless --force.
-  EXPECT_EQ(Brtool("wci write \"" + (dir / "HARBOUR.BMP") + "\" \"" + out + "\""), 1);
-  EXPECT_EQ(Brtool("wci write \"" + (dir / "HARBOUR.BMP") + "\" \"" + out + "\" --force"), 0);
+  EXPECT_EQ(Brtool("wci write \"" + (dir / "HARBOUR.BMP") + "\" \"" + out + "\"").status, 1);
+  EXPECT_EQ(Brtool("wci write \"" + (dir / "HARBOUR.BMP") + "\" \"" + out + "\" --force").status, 0);
 
   TWCIDecoder d;
   ASSERT_GT(d.Open(out), 0);
@@ -61,15 +49,15 @@ TEST(WciBrtool, ImageWithItsCalibration) {
   EXPECT_EQ(info.RefCount, 2);
   EXPECT_EQ(info.Width, 30);
   EXPECT_EQ(info.Height, 20);
-  EXPECT_EQ(Brtool("wci info \"" + out + "\""), 0);
+  EXPECT_EQ(Brtool("wci info \"" + out + "\"").status, 0);
 }
 
 TEST(WciBrtool, KapChart) {
-  if (!BrtoolBuilt()) GTEST_SKIP() << "brtool is not built";
+  REQUIRE_PROGRAM("brtool");
   REQUIRE_TESTDATA(kap, "charts/14988_2.KAP");
   TTempDir dir;
   const std::string out = dir / "BASSWOOD.WCI";
-  ASSERT_EQ(Brtool("wci write \"" + kap + "\" \"" + out + "\""), 0);
+  ASSERT_EQ(Brtool("wci write \"" + kap + "\" \"" + out + "\"").status, 0);
   TWCIDecoder d;
   ASSERT_GT(d.Open(out), 0);
   TChartHeadBaseCodec codec;
@@ -83,7 +71,7 @@ TEST(WciBrtool, KapChart) {
   EXPECT_EQ(info.Projection, 3);
   // WCI to WCI keeps the picture and the calibration.
   const std::string again = dir / "AGAIN.WCI";
-  ASSERT_EQ(Brtool("wci write \"" + out + "\" \"" + again + "\""), 0);
+  ASSERT_EQ(Brtool("wci write \"" + out + "\" \"" + again + "\"").status, 0);
   TWCIDecoder e;
   ASSERT_GT(e.Open(again), 0);
   EXPECT_EQ(wcitest::DecodeAll(e), wcitest::DecodeAll(d));
@@ -95,9 +83,9 @@ TEST(WciBrtool, KapChart) {
   EXPECT_EQ(second.Layout.FileName, "AGAIN.WCI");
 
   // brtool chart reads WCI files too.
-  EXPECT_EQ(Brtool("chart info \"" + again + "\""), 0);
+  EXPECT_EQ(Brtool("chart info \"" + again + "\"").status, 0);
   const std::string raw = dir / "AGAIN.RAW";
-  ASSERT_EQ(Brtool("chart decode \"" + again + "\" \"" + raw + "\""), 0);
+  ASSERT_EQ(Brtool("chart decode \"" + again + "\" \"" + raw + "\"").status, 0);
   const std::vector<uint8_t> pixels = wcitest::DecodeAll(e);
   EXPECT_EQ(ReadTestFile(raw), std::string(pixels.begin(), pixels.end()));
 }

@@ -1,5 +1,4 @@
 // brtool magvar and brtool proj, run as a user would.
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,24 +9,6 @@
 #include "foundation/Types.h"
 
 namespace {
-
-struct TRun {
-  int status = -1;
-  std::string out;
-};
-
-TRun Brtool(const std::string& args) {
-  TRun r;
-  const std::string cmd = "\"" + std::string(BRISMARE_BIN_DIR) + "/brtool\" " + args + " 2>/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[256];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
 
 // The two numbers of a "x y" output line.
 bool Pair(const std::string& out, double& x, double& y) {
@@ -44,7 +25,7 @@ bool Pair(const std::string& out, double& x, double& y) {
 class BrtoolGeodesy : public testing::Test {
  protected:
   void SetUp() override {
-    if (!TestFileExists(std::string(BRISMARE_BIN_DIR) + "/brtool")) GTEST_SKIP() << "brtool is not built";
+    REQUIRE_PROGRAM("brtool");
     setenv("BRISMARE_DIR", dir_.path().c_str(), 1);
   }
   void TearDown() override { unsetenv("BRISMARE_DIR"); }
@@ -58,7 +39,7 @@ TEST_F(BrtoolGeodesy, Magvar) {
   const std::string cof = std::string(BRISMARE_SOURCE_DIR) + "/tests/geodesy/data/WMM_2015.COF";
   EXPECT_EQ(Brtool("magvar -80 240 2017.5 --alt 100000 --model " + cof).out, "69.00\n");
 
-  TRun r = Brtool("magvar 95 10 2026");
+  TProgramRun r = Brtool("magvar 95 10 2026");
   EXPECT_EQ(r.out, "no data\n");
   EXPECT_EQ(r.status, 1);
   WriteTestFile(dir_ / "BAD.COF", "    2015.0  WMM-2015\n  1  0  x\n");
@@ -69,7 +50,7 @@ TEST_F(BrtoolGeodesy, Magvar) {
 }
 
 TEST_F(BrtoolGeodesy, Proj) {
-  TRun r = Brtool("proj 1 fwd 15 60");
+  TProgramRun r = Brtool("proj 1 fwd 15 60");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "0.2617993877991494 1.3169578969248166\n");
   r = Brtool("proj 1 inv 0.2617993877991494 1.3169578969248166");
