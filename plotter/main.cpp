@@ -2,11 +2,17 @@
 //
 //   brismare [-I<settings file>] [--screenshot <file.png>] [--shade <1-4>]
 //            [--feed <file>]
+//            [--screenshots <dir> [--screenshot-every <s>] [--screenshot-count <n>]]
 //
 // --screenshot writes a picture of the main window once it is on screen and
 // then ends the program the orderly way (for checking the layout); --shade
 // sets the night shading level first, and --feed hands the NMEA sentences
-// of a file to the parser, so the dashboard shows values.
+// of a file to the parser, so the dashboard shows values. --screenshots
+// lets the program run and writes a picture every few seconds (5 unless
+// --screenshot-every says otherwise) as <dir>/plotter-01.png, -02, ...,
+// and ends the program the orderly way after the last (6 unless
+// --screenshot-count says otherwise): the plotter at work, without a
+// display.
 #include <QApplication>
 #include <QFile>
 #include <QPixmap>
@@ -14,6 +20,7 @@
 #include <QSessionManager>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -32,6 +39,9 @@ int main(int argc, char** argv) {
   // Our own options are taken out before the settings switch is looked for.
   std::string screenshot;
   std::string feed;
+  std::string shotDir;
+  int shotEvery = 5;
+  int shotCount = 6;
   int shade = 1;
   std::vector<const char*> params{argv[0]};
   for (int i = 1; i < argc; ++i) {
@@ -42,6 +52,12 @@ int main(int argc, char** argv) {
       feed = argv[++i];
     else if (a == "--shade" && i + 1 < argc)
       shade = std::atoi(argv[++i]);
+    else if (a == "--screenshots" && i + 1 < argc)
+      shotDir = argv[++i];
+    else if (a == "--screenshot-every" && i + 1 < argc)
+      shotEvery = std::clamp(std::atoi(argv[++i]), 1, 3600);
+    else if (a == "--screenshot-count" && i + 1 < argc)
+      shotCount = std::clamp(std::atoi(argv[++i]), 1, 1000);
     else
       params.push_back(argv[i]);
   }
@@ -98,6 +114,27 @@ int main(int argc, char** argv) {
           std::fprintf(stderr, "brismare: cannot write %s\n", screenshot.c_str());
         endRun();
       });
+    }
+    if (!shotDir.empty()) {
+      auto* shots = new QTimer(&form);
+      shots->setInterval(shotEvery * 1000);
+      auto shoot = [&form, shots, shotDir, shotCount, endRun, taken = 0]() mutable {
+        ++taken;
+        char name[32];
+        std::snprintf(name, sizeof name, "/plotter-%02d.png", taken);
+        const std::string file = shotDir + name;
+        if (form.grab().save(QString::fromStdString(file), "PNG"))
+          std::printf("%s\n", file.c_str());
+        else
+          std::fprintf(stderr, "brismare: cannot write %s\n", file.c_str());
+        std::fflush(stdout);
+        if (taken >= shotCount) {
+          shots->stop();
+          endRun();
+        }
+      };
+      QObject::connect(shots, &QTimer::timeout, &form, shoot);
+      shots->start();
     }
     // The run may already be over: a termination request can arrive while
     // the first show waits for an answer.
