@@ -9,6 +9,7 @@
 
 #include "foundation/Colors.h"
 #include "foundation/Types.h"
+#include "platform/Canvas.h"
 
 // One named map point.
 struct TNavPoint {
@@ -51,6 +52,21 @@ class TQuickShape {
              TQuickPenStyle style);
   // ShapeSize := (2n, 2n); PenWidth := n div 2.
   void SetSize(int n);
+
+  // Draws the shape centred on p, or, with RingCount above 1, RingCount
+  // concentric rings of d / RingCount of the size for ring d = 1 ..
+  // RingCount, ring d in PenStyle when d is a multiple of MajorEvery and in
+  // MinorStyle otherwise. Nothing when ShapeVisible is off or a size is 0.
+  // With `clip`, rings that do not cross the clip rectangle are left out and
+  // very large ones are drawn as the arc that crosses it, so a ring of a
+  // million pixels round a boat far off costs no more than a short line.
+  void DrawAt(ICanvas& canvas, TPoint p, const TCanvasRect* clip = nullptr);
+  // One circle or square of size (w, h) centred on p, in the given style,
+  // with the shape's colour and pen width and no fill.
+  void DrawShape(ICanvas& canvas, TPoint p, int32_t w, int32_t h, TQuickPenStyle style,
+                 const TCanvasRect* clip = nullptr);
+  // Centre of the last drawing.
+  TPoint LastPoint;
 
   TColor Color = kPalette16[piBlack];
   TQuickPenMode PenMode = qpmCopy;
