@@ -9,11 +9,13 @@
 // sets the night shading level first, and --feed hands the NMEA sentences
 // of a file to the parser, so the dashboard shows values. --screenshots
 // lets the program run and writes a picture every few seconds (5 unless
-// --screenshot-every says otherwise) as <dir>/plotter-01.png, -02, ...,
+// --screenshot-every says otherwise) as <dir>/plotter-01.png, -02, ...
+// (the directory is made when missing; each name goes to standard output),
 // and ends the program the orderly way after the last (6 unless
 // --screenshot-count says otherwise): the plotter at work, without a
 // display.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QPixmap>
 #include <QStyleFactory>
@@ -116,6 +118,7 @@ int main(int argc, char** argv) {
       });
     }
     if (!shotDir.empty()) {
+      QDir().mkpath(QString::fromStdString(shotDir));
       auto* shots = new QTimer(&form);
       shots->setInterval(shotEvery * 1000);
       auto shoot = [&form, shots, shotDir, shotCount, endRun, taken = 0]() mutable {
