@@ -335,8 +335,8 @@ bool SailVoyage(const TDemoWorld& world, const TDemoVoyagePlan& plan, TDemoVoyag
     voyage.Sentences.push_back(NmeaSentence("GPGGA," + hms + "," + lat + "," + lon + ",2," + Two(sats) + "," +
                                             Fixed(1, hdop) + "," + Fixed(1, 2.0 + 0.8 * gpsY.Value()) +
                                             ",M,44.6,M,3,0126"));
-    voyage.Sentences.push_back(
-        NmeaSentence("GPRMC," + hms + ",A," + lat + "," + lon + "," + sogText + "," + cogText + "," + dmy + "," + var + ",D"));
+    voyage.Sentences.push_back(NmeaSentence("GPRMC," + hms + ",A," + lat + "," + lon + "," + sogText + "," + cogText +
+                                            "," + dmy + "," + var + ",D"));
     voyage.Sentences.push_back(NmeaSentence("GPVTG," + cogText + ",T," + AngleField(cog - variation) + ",M," +
                                             sogText + ",N," + Fixed(1, sog * 1.852) + ",K,D"));
     voyage.Sentences.push_back(NmeaSentence("HEHDT," + AngleField(hdt) + ",T"));
