@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <optional>
 #include <random>
@@ -20,9 +19,11 @@ std::vector<std::string> Words(std::string_view line) {
   std::vector<std::string> out;
   size_t i = 0;
   while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    // Blanks, tabs and the CR of a file written on Windows separate words.
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (i < line.size() && blank(line[i])) ++i;
     size_t j = i;
-    while (j < line.size() && line[j] != ' ' && line[j] != '\t') ++j;
+    while (j < line.size() && !blank(line[j])) ++j;
     if (j > i) out.emplace_back(line.substr(i, j - i));
     i = j;
   }
@@ -48,16 +49,35 @@ bool Angle(const std::string& deg, const std::string& min, const std::string& he
   return true;
 }
 
+// "2025-06-14" and "09:30:00": fields of fixed width separated by `sep`.
+bool SplitFields(const std::string& text, char sep, const int (&widths)[3], int (&out)[3]) {
+  size_t pos = 0;
+  for (int i = 0; i < 3; ++i) {
+    const size_t w = static_cast<size_t>(widths[i]);
+    if (pos + w > text.size()) return false;
+    const std::string part = text.substr(pos, w);
+    for (char c : part)
+      if (c < '0' || c > '9') return false;
+    const std::optional<int32_t> v = TryStrToInt(part);
+    if (!v) return false;
+    out[i] = *v;
+    pos += w;
+    if (i < 2) {
+      if (pos >= text.size() || text[pos] != sep) return false;
+      ++pos;
+    }
+  }
+  return pos == text.size();
+}
+
 bool ParseStart(const std::string& date, const std::string& time, int32_t& day, int32_t& second) {
-  int y, mo, d, hh, mm, ss;
-  char extra;
-  if (std::sscanf(date.c_str(), "%4d-%2d-%2d%c", &y, &mo, &d, &extra) != 3) return false;
-  if (std::sscanf(time.c_str(), "%2d:%2d:%2d%c", &hh, &mm, &ss, &extra) != 3) return false;
-  if (hh < 0 || hh > 23 || mm < 0 || mm > 59 || ss < 0 || ss > 59) return false;
+  int ymd[3], hms[3];
+  if (!SplitFields(date, '-', {4, 2, 2}, ymd) || !SplitFields(time, ':', {2, 2, 2}, hms)) return false;
+  if (hms[0] > 23 || hms[1] > 59 || hms[2] > 59) return false;
   TDateTime dt;
-  if (!TryEncodeDate(y, mo, d, dt)) return false;
+  if (!TryEncodeDate(ymd[0], ymd[1], ymd[2], dt)) return false;
   day = static_cast<int32_t>(dt);
-  second = hh * 3600 + mm * 60 + ss;
+  second = hms[0] * 3600 + hms[1] * 60 + hms[2];
   return true;
 }
 
