@@ -129,7 +129,9 @@ void T_Form::BuildWindow() {
 
   BuildMessagePanel();
   BuildDashboard();
+  InstallChartCanvas();
   BuildMenus();
+  WireChartCommands();
 }
 
 // ---------------------------------------------------------------------------
@@ -165,7 +167,7 @@ void T_Form::FormCreate() {
   r.Step(5, "chart catalog", [&] {
     ChartList = std::make_unique<TChartList>();
     NoteLifecycle("create TChartList");
-    Zoom = TargetZoom = 1.0;
+    View.ResetZoom();
   });
 
   r.Step(6, "datum table", [&] {

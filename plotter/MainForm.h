@@ -8,9 +8,12 @@
 // MainDashboard.cpp (the dashboard column, night shading and the message
 // panel), MainSettings.cpp (settings applied to the objects, the setup
 // dialog, the periodic save of the program state), MainTick.cpp (the
-// one-second update cycle, man overboard, "Set DR Pos").
+// one-second update cycle, man overboard, "Set DR Pos"), MainChart.cpp (the
+// chart view: opening charts, zoom and scroll, the mouse on the chart,
+// painting, the chart commands).
 #pragma once
 
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -21,7 +24,10 @@
 #include <vector>
 
 #include "foundation/Types.h"
+#include "charts/ChartInfo.h"
 #include "plotter/Artwork.h"
+#include "plotter/core/ChartLoader.h"
+#include "plotter/core/ChartView.h"
 #include "plotter/core/Dashboard.h"
 #include "plotter/core/KeyMap.h"
 #include "plotter/core/Messages.h"
@@ -32,6 +38,9 @@
 
 class QAction;
 class QFrame;
+class QMouseEvent;
+class QPainter;
+class QWheelEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -64,6 +73,8 @@ class TFormTick;
 class TUpdateCycle;
 class TWCIDecoder;
 class TWorldConvert;
+class TChartCanvas;
+struct TKeyDecision;
 
 class T_CHInfo;
 class TChartAvail;
@@ -326,8 +337,6 @@ class T_Form : public QMainWindow {
   void ShowChartCursor();
 
   // View state set up at start (the chart view builds on it).
-  double Zoom = 1.0;
-  double TargetZoom = 1.0;
   int CurrentChart = -2;
   int PreviousChart = -2;
   double PreferredScale = 0;
@@ -361,6 +370,109 @@ class T_Form : public QMainWindow {
   void MANOVERBOARD1Click();
   // "Set &DR Pos": the dead-reckoned boat to the position under the mouse.
   void DRUpdateClick();
+
+  // ---- the chart view (MainChart.cpp) ----
+
+  // Zoom, scroll, the mouse on the chart, the view's history.
+  TChartView View;
+  // The chart on show: its record (with bounds, centre, north rotation and
+  // miles per pixel), kind and files; the previous chart's file.
+  RChartInfo ChartInfo;
+  TChartKind ChartKind = TChartKind::None;
+  std::string CurrentChartFile;
+  std::string PreviousChartFile;
+  // Positions of the pixels 100 beyond the chart's corners.
+  TFPointArray ExtendedCorners;
+  // A plain image chart (shown without the pager).
+  QImage ChartImage;
+  // What UpdateView and UpdateBoatPoints found.
+  bool BoatInView = false;
+  TBoatPoints BoatPoints;
+  TRings Rings;
+  // The moving state as of the last paint.
+  bool MovingAtPaint = false;
+  // Chart outlines shown ("Outline").
+  bool OutlinesShown = false;
+
+  // The canvas MapCanvas is.
+  TChartCanvas* ChartCanvas() const;
+
+  // Opens a chart file and shows it. Nothing changes unless the chart
+  // opens: the chart on show stays and the message panel says why (a user
+  // command also shows a message box). `interactive` is false for loads the
+  // update cycle starts: no dialog or message box opens then. True when the
+  // chart was loaded.
+  bool LoadChart(const std::string& file, bool interactive = true);
+  // Opens catalog entry `index` unless it is negative or already shown;
+  // the index shown afterwards, -1 when nothing was opened.
+  int OpenCatalogChart(int index, bool interactive = true);
+  // The chart at a point of the view: across the chart's edge near it, else
+  // the best chart at its position; centred on the position when a chart
+  // opened. The index opened, or -1.
+  int BestChartAtPoint(const TFPoint& viewPoint, double preferredScale);
+  // The best chart for a position, centred on it when one opened.
+  int BestChartForPosition(const TFPoint& pos, double preferredScale, bool interactive = true);
+  // Centres on the position when the chart shows it, else opens the best
+  // chart for it; in AUTOMATIC the boat's position is taken.
+  void FindPosition(const TFPoint& pos);
+  // Redraws the chart view.
+  void Repaint();
+  // The view's size in pixels.
+  TPoint ViewSize() const;
+  // The zoom procedure about a point of the view, and what depends on the
+  // zoom.
+  void ApplyZoom(const TFPoint& viewPoint, bool force);
+  void ZoomTo(const TFPoint& viewPoint, double zoom);
+  void ZoomStep(const TFPoint& viewPoint, int delta);
+  void ScrollTo(TPoint offset);
+  // Centres the view on a position, shifted by (dx, dy) view pixels.
+  void CentreOnPosition(const TFPoint& pos, int dx = 0, int dy = 0);
+  void CentreOnViewPoint(const TFPoint& viewPoint);
+  // Boat in view, range rings, title and boat points; true when the boat
+  // is in view.
+  bool UpdateView();
+  // The boat's screen points; true when the boat's position changed.
+  bool UpdateBoatPoints();
+  void UpdateTitle();
+  // The marker box shows the position with its bearing and distance from
+  // `from`.
+  void ShowPositionInfo(const TFPoint& pos, const TFPoint& from);
+  // The position under a point of the view; false without a chart.
+  bool PositionAtView(const TFPoint& viewPoint, TFPoint& pos) const;
+  // The position lies inside the chart's border.
+  bool InsideCurrentChart(const TFPoint& pos) const;
+  // The update cycle's chart choice: the catalog's best chart for the
+  // look-ahead point and the boat, opened without any dialog.
+  void AutoOpenBestChart(const TFPoint& lookAhead, const TFPoint& boat);
+  // Paints the view (the chart canvas calls it).
+  void PaintChart(QPainter& painter, const QRect& dirty);
+  // A line of text in the message panel, without running the event loop.
+  void ShowNotice(const std::string& text);
+
+  // Chart commands of the menus and keys.
+  void XOpenClick();
+  void ListAllChartsClick();
+  void Last1Click();
+  void OnPosition1Click();
+  void FindBest1Click();
+  void NextChart1Click();
+  void SmallerScale1Click();
+  void OutlineMnuClick();
+  void BestChartForBoatClick();
+  void DBBLatClick();
+  void DBBLatDblClick();
+  void SetMark1Click();
+  void MeasureLabClick();
+  void CenterLabClick();
+  // The chart keys of the key map; false when the key is not a chart key.
+  bool DoChartKeyAction(const TKeyDecision& d);
+
+  // Chooses one of the named charts (title, names); nullopt when
+  // cancelled. Tests replace it.
+  std::function<std::optional<std::string>(const std::string&, const std::vector<std::string>&)> ChooseChart;
+  // Asks the user to name a chart's datum among the table's (a chart whose
+  // datum is unknown, "Use KAP zero shift" 0). Tests replace it.
+  std::function<bool(const std::string& datumName)> AskDatumAlias;
 
  public slots:
   // The one-second tick.
@@ -402,6 +514,20 @@ class T_Form : public QMainWindow {
   void PumpOutput();
   void ShowPortNotice();
   void SetUpTick();
+  void InstallChartCanvas();
+  void WireChartCommands();
+  void CommitChart(TOpenedChart&& chart);
+  void ChartFailed(const std::string& file, const TChartLoadError& error, bool interactive);
+  void ChartMousePress(QMouseEvent* e);
+  void ChartMouseMove(QMouseEvent* e);
+  void ChartMouseRelease(QMouseEvent* e);
+  void ChartDoubleClick(QMouseEvent* e);
+  void ChartWheel(QWheelEvent* e);
+  void ChartResized(const QSize& before, const QSize& after);
+  void ShowMouseCursor(const TFPoint& viewPoint);
+  void SyncConverterScale();
+  void PaintOverlays(QPainter& painter);
+  void PaintOutlines(QPainter& painter);
 
   TFormSet forms_;
   std::unique_ptr<ITickTimer> comTimer_;
@@ -422,6 +548,9 @@ class T_Form : public QMainWindow {
   int instrFuelRowHeight_ = 0;
   // The lost-device notice in the message panel ("" when none shows).
   std::string portNotice_;
+  // The chart canvas's last frame, shown moved while the chart is dragged
+  // with "Drag Update" off.
+  QImage panFrame_;
 };
 
 // A Qt key and its modifiers as the key map sees them.

@@ -94,13 +94,7 @@ bool T_Form::FormKeyDown(const TKeyInput& key, uint64_t timestamp, bool autoRepe
 
 void T_Form::StoreMenuPosition() {
   MenuPixel = MapCanvas->mapFromGlobal(QCursor::pos());
-  MenuPosValid = false;
-  if (!Converter || !Converter->Valid || !(Zoom > 0)) return;
-  TFPoint geo;
-  if (Converter->PixelToGeo(TFPoint{MenuPixel.x() / Zoom, MenuPixel.y() / Zoom}, geo)) {
-    MenuPos = geo;
-    MenuPosValid = true;
-  }
+  MenuPosValid = PositionAtView({double(MenuPixel.x()), double(MenuPixel.y())}, MenuPos);
 }
 
 void T_Form::DoKeyAction(const TKeyDecision& d) {
@@ -134,7 +128,9 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
       ClearMarker();
       break;
     default:
-      // The chart, route and log book commands come with their own work.
+      // The chart commands (MainChart.cpp); the route commands come with
+      // their own work.
+      DoChartKeyAction(d);
       break;
   }
 }

@@ -1,9 +1,9 @@
 // The main window and the one-second update cycle: the window's timer runs
 // the cycle, and the parts below hand the cycle's calls to the window, its
 // dashboard, its ports and the objects it owns. Parts whose work is not in
-// this build yet (chart choice and drawing, route following, autopilot
-// sentences, AIS targets, the track, the shared data line) answer "nothing
-// to do".
+// this build yet (route following, autopilot sentences, AIS targets, the
+// track, the shared data line) answer "nothing to do"; the chart view's are
+// the window's (MainChart.cpp).
 #include "plotter/MainTick.h"
 
 #include <QAction>
@@ -156,21 +156,17 @@ struct TFormTick::Parts final : ITickPorts,
 
   // ---- chart view ----
   bool Shown() const override { return !f.PlotterFlags.Has(pfStarting) && f.isVisible(); }
-  bool Measuring() const override { return false; }
-  bool InsideCurrentChart(const TFPoint&) const override { return false; }
-  void OpenBestChart(const TFPoint&, const TFPoint&) override {}
-  void CentreOn(const TFPoint&, int, int) override {}
-  bool UpdateBoatPoints() override { return false; }
-  void UpdateView() override {}
-  void Repaint() override {
-    if (f.MapCanvas) f.MapCanvas->update();
-  }
+  bool Measuring() const override { return f.View.Measuring(); }
+  bool InsideCurrentChart(const TFPoint& pos) const override { return f.InsideCurrentChart(pos); }
+  void OpenBestChart(const TFPoint& lookAhead, const TFPoint& boat) override { f.AutoOpenBestChart(lookAhead, boat); }
+  void CentreOn(const TFPoint& pos, int dx, int dy) override { f.CentreOnPosition(pos, dx, dy); }
+  bool UpdateBoatPoints() override { return f.UpdateBoatPoints(); }
+  void UpdateView() override { f.UpdateView(); }
+  void Repaint() override { f.Repaint(); }
   bool RepaintRequested() const override { return f.RepaintRequested(); }
   void RequestRepaint() override { f.RequestRepaint(); }
   bool TakeRepaintRequest() override { return f.TakeRepaintRequest(); }
-  TPoint ViewSize() const override {
-    return f.Scroll ? TPoint{f.Scroll->width(), f.Scroll->height()} : TPoint{};
-  }
+  TPoint ViewSize() const override { return f.ViewSize(); }
 
   // ---- magnetic model ----
   std::optional<double> Declination(double year, double lon, double lat, double altitude) override {

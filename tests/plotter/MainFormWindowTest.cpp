@@ -115,7 +115,7 @@ TEST_F(PlotterWindow, MenusAreWiredAsFarAsTheirCommandsExist) {
   EXPECT_EQ(f.ShadeLevel(), 0);
 
   // Commands still to come are there, and disabled.
-  for (const char* name : {"About1", "FMListAll", "RFSave", "NAMarkCursor", "DelWPWaypoint"}) {
+  for (const char* name : {"About1", "ChartInfo1", "RFSave", "NAAddPosition", "DelWPWaypoint"}) {
     ASSERT_NE(f.MenuItem(name), nullptr) << name;
     EXPECT_FALSE(f.MenuItem(name)->isEnabled()) << name;
   }
