@@ -788,7 +788,7 @@ void T_Form::PaintOverlays(QPainter& painter) {
     o.rings = RingShape.get();
     o.speedSymbol = SpeedShape.get();
     o.boatColour = ColorToRGB(Colours.boat);
-    o.boatSize = kBoatSizes[static_cast<size_t>(std::clamp(SysInfo.BoatSize, 0, 3))];
+    o.stickWidth = std::max(SysInfo.BoatSize, 1);
     o.showSpeedMark = IsKnown(n.SOG) && n.SOG >= 1 && SysInfo.SpeedMark > 0 && b.headingKnown;
     o.headingStick = !SysInfo.NoHeadingStick && b.headingKnown;
     const double wind = n.TrueWindSpeed;

@@ -115,7 +115,7 @@ void DrawBoatOverlays(ICanvas& canvas, const TBoatOverlay& o) {
   if (o.rings) o.rings->DrawAt(canvas, {Px(o.boat.X), Px(o.boat.Y)}, &o.clip);
   if (o.showSpeedMark && o.speedSymbol) o.speedSymbol->DrawAt(canvas, {Px(o.speedMark.X), Px(o.speedMark.Y)}, &o.clip);
   if (o.headingStick) {
-    canvas.SetPen({o.boatColour, std::max(o.boatSize, 1), TPenStyle::Solid});
+    canvas.SetPen({o.boatColour, std::max(o.stickWidth, 1), TPenStyle::Solid});
     Line(canvas, o.boat, o.headStick, o.clip);
   }
 }

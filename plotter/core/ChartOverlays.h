@@ -21,8 +21,8 @@ struct TBoatOverlay {
   TQuickShape* rings = nullptr;
   TQuickShape* speedSymbol = nullptr;
   TRGB boatColour = 0;
-  // The "Boat Size" table value (pixels).
-  int boatSize = 6;
+  // Width of the heading stick: the "Boat Size" setting, at least 1.
+  int stickWidth = 1;
   bool showSpeedMark = false;  // speed over ground >= 1 knot and "Speed Mark" > 0
   bool headingStick = true;   // "No Heading Stick" off
   // The wind arrow: shown when set; direction the wind comes from on the
