@@ -22,9 +22,12 @@
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
 #include "foundation/IniFile.h"
+#include "foundation/NumText.h"
+#include "instruments/NMEA.h"
 #include "geodesy/CTrans.h"
 #include "platform/Clock.h"
 #include "plotter/MainForm.h"
+#include "plotter/core/PlotterFlags.h"
 #include "plotter/core/UpdateCycle.h"
 
 namespace {
@@ -98,8 +101,8 @@ bool ChecksumMatches(const std::string& s) {
 // Position (radians) of an RMC sentence.
 TFPoint RmcPosition(const std::string& rmc) {
   const std::vector<std::string> f = Fields(rmc);
-  const double lat = std::stod(f[3].substr(0, 2)) + std::stod(f[3].substr(2)) / 60;
-  const double lon = std::stod(f[5].substr(0, 3)) + std::stod(f[5].substr(3)) / 60;
+  const double lat = StrToFloatDot(f[3].substr(0, 2)) + StrToFloatDot(f[3].substr(2)) / 60;
+  const double lon = StrToFloatDot(f[5].substr(0, 3)) + StrToFloatDot(f[5].substr(3)) / 60;
   return {(f[6] == "W" ? -lon : lon) * kDegToRad, (f[4] == "S" ? -lat : lat) * kDegToRad};
 }
 
@@ -111,10 +114,11 @@ TFPoint Berth() {
   const std::string list = ReadTestFile(std::string(BRISMARE_SOURCE_DIR) + "/data/demo/voyage.waypoints");
   for (const std::string& line : Lines(list)) {
     std::istringstream in(line);
-    std::string word, ns, ew;
-    double latD, latM, lonD, lonM;
-    if (in >> word && word == "wp" && in >> latD >> latM >> ns >> lonD >> lonM >> ew)
-      berth = {(lonD + lonM / 60) * kDegToRad, (latD + latM / 60) * kDegToRad};
+    std::vector<std::string> w;
+    for (std::string word; in >> word;) w.push_back(word);
+    if (w.size() >= 7 && w[0] == "wp")
+      berth = {(StrToFloatDot(w[4]) + StrToFloatDot(w[5]) / 60) * kDegToRad,
+               (StrToFloatDot(w[1]) + StrToFloatDot(w[2]) / 60) * kDegToRad};
   }
   return berth;
 }
@@ -211,7 +215,7 @@ TEST(DemoData, VoyageLeavesTheOverviewForTheHarbourAndEndsAlongside) {
   EXPECT_LT(Metres(end, Berth()), 15.0);
   // Afloat all the way: the depth under the transducer never drops below
   // a metre.
-  for (size_t i = 5; i < lines.size(); i += kGroup) EXPECT_GE(std::stod(Fields(lines[i])[1]), 1.0) << lines[i];
+  for (size_t i = 5; i < lines.size(); i += kGroup) EXPECT_GE(StrToFloatDot(Fields(lines[i])[1]), 1.0) << lines[i];
 
   // The demo settings: the boat at the start, AUTOMATIC on, and whole fixes
   // a tick that sail the voyage in under two minutes.
@@ -242,11 +246,12 @@ TEST(DemoData, TheSameVoyageEveryTime) {
 TEST(DemoVoyage, WaypointListsOfYourOwn) {
   REQUIRE_PROGRAM("brtool");
   TTempDir dir;
-  const std::string header = "start 2025-12-31 23:59:50\nwind 90 20\ncurrent 0 0\nwait 5\n";
-  // A short passage north in the open sea, across midnight.
-  WriteTestFile(dir / "north.waypoints", header +
-                                             "wp 56 20.000 N 002 50.000 E 6   # off we go\n"
-                                             "wp 56 20.200 N 002 50.000 E 6\n");
+  // A short passage north in the open sea, across midnight, in a list
+  // written on Windows.
+  WriteTestFile(dir / "north.waypoints",
+                "start 2025-12-31 23:59:50\r\nwind 90 20\r\ncurrent 0 0\r\nwait 5\r\n"
+                "wp 56 20.000 N 002 50.000 E 6   # off we go\r\n"
+                "wp 56 20.200 N 002 50.000 E 6\r\n");
   ASSERT_EQ(Brtool("demo voyage \"" + (dir / "north.waypoints") + "\" \"" + (dir / "north.nmea") + "\"").status, 0);
   const std::vector<std::string> lines = Lines(ReadTestFile(dir / "north.nmea"));
   ASSERT_FALSE(lines.empty());
@@ -255,7 +260,7 @@ TEST(DemoVoyage, WaypointListsOfYourOwn) {
   EXPECT_EQ(first[1], "235950.00");
   EXPECT_EQ(first[9], "311225");
   EXPECT_EQ(last[9], "010126");
-  const double course = std::stod(first[8]);
+  const double course = StrToFloatDot(first[8]);
   EXPECT_LT(std::min(course, 360 - course), 3);  // north
   EXPECT_EQ(first[7], "6.0");
   const TFPoint end = RmcPosition(lines[lines.size() - kGroup + 1]);
@@ -285,6 +290,82 @@ TEST(DemoVoyage, WaypointListsOfYourOwn) {
     EXPECT_EQ(Brtool("demo voyage \"" + (dir / "bad.waypoints") + "\" \"" + (dir / "bad.nmea") + "\"").status, 1);
     EXPECT_FALSE(TestFileExists(dir / "bad.nmea"));
   }
+}
+
+// The plotter itself on a copy of the demo directory, ticked by the test on
+// a fake clock, as "tools/run" starts it: AUTOMATIC opens the overview at
+// the start, follows the boat and opens the harbour chart when the boat
+// comes into it; the dashboard shows the replay's fixes; the position kept
+// at the end lies alongside in the harbour.
+class DemoPlotter : public PlotterTest {
+ protected:
+  void SetUp() override {
+    PlotterTest::SetUp();
+    previousClock_ = SetClock(&clock_);
+  }
+  void TearDown() override {
+    PlotterTest::TearDown();
+    SetClock(previousClock_);
+  }
+  TManualClock clock_;
+  IClock* previousClock_ = nullptr;
+};
+
+TEST_F(DemoPlotter, AutomaticTakesTheBoatFromTheOverviewIntoTheHarbourChart) {
+  REQUIRE_DEMO();
+  std::filesystem::copy(demoDir, dir_ / "demo", std::filesystem::copy_options::recursive);
+  const std::string data = dir_ / "demo/";
+  env_.Set("BRISMARE_DIR", data);
+  ResetDataDir();
+  iniFile_ = data + "BRISMARE_2.INI";
+  SetArguments({"brismare", "-I" + iniFile_});
+  program_ = std::make_unique<TPlotterProgram>();
+  T_Form& f = program_->MainForm();
+  f.InputQuery = [](const std::string&, const std::string&) { return std::optional<std::string>(); };
+  f.ComTimer().SetEnabled(false);
+  Show();
+  ASSERT_TRUE(f.PlotterFlags.Has(pfAutomatic));
+  ASSERT_TRUE(f.SimBuffer && f.SimBuffer->ReplayOpen());
+
+  TDemoCatalog catalog(data);
+  const std::vector<std::string> lines = Lines(ReadTestFile(data + "voyage.nmea"));
+  const size_t perTick = static_cast<size_t>(f.SysInfo.NmeaSimulReads + 1);
+  std::vector<std::string> charts;  // the charts shown, in turn
+  size_t read = 0;
+  int checkedUpdates = 0;
+  for (size_t tick = 0; read < lines.size() || tick < lines.size() / perTick + 10; ++tick) {
+    clock_.Advance(1s);
+    f.ComTimer().Fire();
+    read = std::min(lines.size(), read + perTick);
+    const std::string chart = f.ChartInfo.Layout.Name;
+    if (!chart.empty() && (charts.empty() || charts.back() != chart)) {
+      charts.push_back(chart);
+      // A chart opens for the boat where it is.
+      const TFPoint boat = f.Parser()->Info.Pos;
+      EXPECT_TRUE(catalog.list.ChartContains(boat, catalog.list.FindByName(chart))) << chart << " at tick " << tick;
+      if (chart == "Brisvik Harbour") {
+        EXPECT_EQ(charts.size(), 2u) << "the harbour chart opened at once";
+      }
+    }
+    // At a display update the dashboard shows the last fix read.
+    if (read < lines.size() && f.UpdateCycle()->DisplayCounter() == 0) {
+      const std::string rmc = lines[read - kGroup + 1];
+      const TFPoint fix = RmcPosition(rmc);
+      EXPECT_EQ(f.DBBLat->text().toStdString(), LatToStr(fix.Y)) << rmc;
+      EXPECT_EQ(f.DBBLong->text().toStdString(), LonToStr(fix.X)) << rmc;
+      EXPECT_EQ(f.DBBspeed->text().toStdString(), FloatToStrFixedDot(1, StrToFloatDot(Fields(rmc)[7]))) << rmc;
+      ++checkedUpdates;
+    }
+  }
+  EXPECT_EQ(charts, (std::vector<std::string>{"Brisvik Approaches", "Brisvik Harbour"}));
+  EXPECT_GT(checkedUpdates, 20);
+  EXPECT_TRUE(Asked().empty());
+
+  Stop();
+  TIniFile ini(iniFile_);
+  const TFPoint kept{ini.ReadFloat("Program State", "Last Long", 0), ini.ReadFloat("Program State", "Last Lat", 0)};
+  EXPECT_TRUE(catalog.list.ChartContains(kept, catalog.harbour));
+  EXPECT_LT(Metres(kept, Berth()), 15.0);
 }
 
 // The run command's way without a display: the program itself, offscreen,
