@@ -777,6 +777,9 @@ void T_Form::PaintOverlays(QPainter& painter) {
   const bool inView = DistanceToRect(n.Pos, ChartInfo.Layout.Bounds) <= kBoatInViewRad;
   TQtCanvas canvas(painter, ViewSize().X, ViewSize().Y);
   const TCanvasRect clip{0, 0, ViewSize().X, ViewSize().Y};
+  TFPoint marker;
+  if (MarkerShown && Converter->GeoToPixel(MarkerPos, marker))
+    DrawMarkerSymbol(canvas, View.PanelToView(marker), ColorToRGB(Colours.red));
   if (inView && b.valid) {
     TBoatOverlay o;
     o.boat = View.PanelToView(b.boat);

@@ -119,3 +119,12 @@ void DrawBoatOverlays(ICanvas& canvas, const TBoatOverlay& o) {
     Line(canvas, o.boat, o.headStick, o.clip);
   }
 }
+
+void DrawMarkerSymbol(ICanvas& canvas, const TFPoint& at, TRGB colour) {
+  const TCanvasPoint c = At(at);
+  canvas.SetPen({colour, 2, TPenStyle::Solid});
+  canvas.SetBrush({0, TBrushStyle::None});
+  canvas.DrawEllipse({c.X - 9, c.Y - 9, c.X + 9, c.Y + 9});
+  canvas.DrawLine({c.X - 13, c.Y}, {c.X + 13, c.Y});
+  canvas.DrawLine({c.X, c.Y - 13}, {c.X, c.Y + 13});
+}

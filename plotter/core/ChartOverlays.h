@@ -41,6 +41,10 @@ struct TBoatOverlay {
 // Draws the boat's overlays.
 void DrawBoatOverlays(ICanvas& canvas, const TBoatOverlay& o);
 
+// The marker (a man overboard, "Mark Cursor"): a ring with a cross, in the
+// marker pen's colour, centred on `at` (view pixels).
+void DrawMarkerSymbol(ICanvas& canvas, const TFPoint& at, TRGB colour);
+
 // The point `length` pixels from p in the screen direction `bearing` (0 up,
 // clockwise).
 TCanvasPoint ScreenOffset(const TFPoint& p, double length, double bearing);

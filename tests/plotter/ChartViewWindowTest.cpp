@@ -236,6 +236,22 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
   EXPECT_EQ(f.DB_LAT->text().toStdString(), LatToStr(under.Y));
 }
 
+TEST_F(ChartWindow, TheMarkerIsDrawnWhereItWasSetUntilCleared) {
+  T_Form& f = Run(ViewSettings());
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "M.KAP", TChartSpec())));
+  PutBoat(f, {10.1 * kDegToRad, 54.4 * kDegToRad});
+  const TFPoint mob{10.3 * kDegToRad, 54.25 * kDegToRad};
+  f.SetMarker(mob);
+  const QRgb red = QColor(ColorRed(f.Colours.red), ColorGreen(f.Colours.red), ColorBlue(f.Colours.red)).rgb();
+  const std::optional<TFPoint> drawn = ColourCentre(Frame(f), red);
+  ASSERT_TRUE(drawn);
+  TFPoint at;
+  ASSERT_TRUE(f.PositionAtView(*drawn, at));
+  EXPECT_LT(GeoDistance(at, mob) * kRadToNM * 1852, 50) << "within a few pixels of the marked position";
+  f.ClearMarker();
+  EXPECT_FALSE(ColourCentre(Frame(f), red));
+}
+
 TEST_F(ChartWindow, AutomaticSwitchesAheadOfTheBoatAndPreviousGoesBack) {
   // Two charts side by side, overlapping between 10.06 and 10.10 degrees
   // east; the first has the larger scale and is preferred while it holds
