@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -152,6 +153,11 @@ void T_Form::InstallChartCanvas() {
   canvas->OnWheel = [this](QWheelEvent* e) { ChartWheel(e); };
   canvas->OnResize = [this](const QSize& before, const QSize& after) { ChartResized(before, after); };
   View.SetViewSize({canvas->width(), canvas->height()});
+  zoomSettle_ = new QTimer(this);
+  zoomSettle_->setObjectName(QStringLiteral("ZoomSettle"));
+  zoomSettle_->setSingleShot(true);
+  zoomSettle_->setInterval(kZoomSettleMs);
+  connect(zoomSettle_, &QTimer::timeout, this, [this] { SettleZoom(); });
 }
 
 void T_Form::WireChartCommands() {
@@ -292,6 +298,8 @@ void T_Form::ChartFailed(const std::string& file, const TChartLoadError& error, 
 }
 
 void T_Form::CommitChart(TOpenedChart&& chart) {
+  zoomFrame_ = QImage();
+  if (zoomSettle_) zoomSettle_->stop();
   // What can fail for want of memory comes before anything changes.
   QImage image = chart.Kind == TChartKind::Image ? ToQImage(chart.Image) : QImage();
   chart.Image.Clear();
@@ -467,6 +475,7 @@ void T_Form::ApplyZoom(const TFPoint& viewPoint, bool force) {
 
 void T_Form::ZoomTo(const TFPoint& viewPoint, double zoom) {
   if (!View.HasChart()) return;
+  SettleZoom();
   View.SetTargetZoom(zoom);
   ApplyZoom(viewPoint, true);
 }
@@ -475,8 +484,27 @@ void T_Form::ZoomStep(const TFPoint& viewPoint, int delta) {
   if (!PlotterFlags.Has(pfChartLoaded) || !View.HasChart() || delta == 0) return;
   const double target = ZoomStepTarget(View.Zoom(), delta);
   if (target == View.Zoom()) return;
+  // The first step of a series keeps the picture as it is; every step
+  // shows it scaled (a few milliseconds) instead of decoding the chart
+  // anew, which zoomed far out takes the time of a frame or more.
+  TChartCanvas* canvas = ChartCanvas();
+  if (zoomFrame_.isNull() && canvas && zoomSettle_) {
+    paintChartOnly_ = true;
+    zoomFrame_ = canvas->RenderFrame();
+    paintChartOnly_ = false;
+    zoomFrameZoom_ = View.Zoom();
+    zoomFrameScroll_ = View.Scroll();
+  }
   View.SetTargetZoom(target);
   ApplyZoom(viewPoint, true);
+  if (zoomSettle_ && !zoomFrame_.isNull()) zoomSettle_->start();
+}
+
+void T_Form::SettleZoom() {
+  if (zoomSettle_) zoomSettle_->stop();
+  if (zoomFrame_.isNull()) return;
+  zoomFrame_ = QImage();
+  Repaint();
 }
 
 void T_Form::ScrollTo(TPoint offset) {
@@ -580,6 +608,7 @@ void T_Form::ChartMousePress(QMouseEvent* e) {
     View.SetMouse(v);
     return;
   }
+  SettleZoom();
   if (View.MouseDown(v) && !SysInfo.DragUpdate) {
     // The picture moves as it is while the chart is dragged.
     if (TChartCanvas* c = ChartCanvas()) panFrame_ = c->RenderFrame();
@@ -704,6 +733,20 @@ void T_Form::PaintChart(QPainter& painter, const QRect& dirty) {
   }
   View.SetViewSize(ViewSize());
   const TPoint scroll = View.Scroll();
+  if (!zoomFrame_.isNull() && zoomFrameZoom_ > 0) {
+    // Between zoom steps: the picture from before them, scaled so that
+    // every chart point lies where it lies at the new zoom.
+    const double k = View.Zoom() / zoomFrameZoom_;
+    painter.fillRect(dirty, background);
+    const QRectF target(zoomFrameScroll_.X * k - scroll.X, zoomFrameScroll_.Y * k - scroll.Y,
+                        zoomFrame_.width() * k, zoomFrame_.height() * k);
+    painter.save();
+    painter.setClipRect(dirty);
+    painter.drawImage(target, zoomFrame_);
+    painter.restore();
+    PaintOverlays(painter);
+    return;
+  }
   const TPoint panel = View.PanelSize();
   const QRect chartRect(-scroll.X, -scroll.Y, panel.X, panel.Y);
   // Around a chart smaller than the view: the background.
@@ -731,7 +774,7 @@ void T_Form::PaintChart(QPainter& painter, const QRect& dirty) {
     Pager->SetCanvas(nullptr);
   }
   painter.restore();
-  PaintOverlays(painter);
+  if (!paintChartOnly_) PaintOverlays(painter);
 }
 
 void T_Form::PaintOutlines(QPainter& painter) {

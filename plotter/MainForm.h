@@ -40,6 +40,7 @@ class QAction;
 class QFrame;
 class QMouseEvent;
 class QPainter;
+class QTimer;
 class QWheelEvent;
 class QLabel;
 class QLineEdit;
@@ -423,7 +424,13 @@ class T_Form : public QMainWindow {
   // zoom.
   void ApplyZoom(const TFPoint& viewPoint, bool force);
   void ZoomTo(const TFPoint& viewPoint, double zoom);
+  // One zoom step; successive steps show the chart scaled until they pause
+  // for kZoomSettleMs, then it is drawn at its new zoom.
   void ZoomStep(const TFPoint& viewPoint, int delta);
+  static constexpr int kZoomSettleMs = 80;
+  // Draws the chart at its zoom now (the end of a series of zoom steps).
+  void SettleZoom();
+  bool ZoomPreviewShown() const { return !zoomFrame_.isNull(); }
   void ScrollTo(TPoint offset);
   // Centres the view on a position, shifted by (dx, dy) view pixels.
   void CentreOnPosition(const TFPoint& pos, int dx = 0, int dy = 0);
@@ -551,6 +558,14 @@ class T_Form : public QMainWindow {
   // The chart canvas's last frame, shown moved while the chart is dragged
   // with "Drag Update" off.
   QImage panFrame_;
+  // While the wheel or the keys zoom step by step, the chart as it was
+  // before the first step (zoom and scroll offset then), shown scaled until
+  // the steps pause; then the chart is drawn at its new zoom once.
+  QImage zoomFrame_;
+  double zoomFrameZoom_ = 0;
+  TPoint zoomFrameScroll_;
+  QTimer* zoomSettle_ = nullptr;
+  bool paintChartOnly_ = false;
 };
 
 // A Qt key and its modifiers as the key map sees them.

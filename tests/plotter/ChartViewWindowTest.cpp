@@ -209,13 +209,38 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
   const TFPoint after = chartUnder();
   EXPECT_NEAR(after.X, before.X, 1.0 / f.View.Zoom());
   EXPECT_NEAR(after.Y, before.Y, 1.0 / f.View.Zoom());
+  // Between steps the picture is shown scaled, each chart pixel where it
+  // belongs at the new zoom; once the steps pause it is drawn anew.
+  auto bandsInPlace = [&](const QImage& frame) {
+    int checked = 0;
+    for (int bx = 0; bx < 3000 / 16; bx += 7)
+      for (int by = 0; by < 2400 / 24; by += 5) {
+        const double cx = bx * 16 + 8, cy = by * 24 + 12;
+        const int vx = static_cast<int>(std::floor(cx * f.View.Zoom())) - f.View.Scroll().X;
+        const int vy = static_cast<int>(std::floor(cy * f.View.Zoom())) - f.View.Scroll().Y;
+        if (!frame.rect().adjusted(0, 0, -1, -1).contains(vx, vy)) continue;
+        ++checked;
+        EXPECT_EQ(frame.pixel(vx, vy) & 0xFFFFFF,
+                  chartfix::ColourOf(chartfix::PixelColour(int(cx), int(cy))) & 0xFFFFFF)
+            << "band " << bx << "," << by;
+      }
+    return checked;
+  };
+  ASSERT_TRUE(f.ZoomPreviewShown());
+  f.SettleZoom();
+  wheel(-120);
+  ASSERT_TRUE(f.ZoomPreviewShown());
+  EXPECT_GT(bandsInPlace(Frame(f)), 50);
+  f.SettleZoom();
+  EXPECT_FALSE(f.ZoomPreviewShown());
+  EXPECT_GT(bandsInPlace(Frame(f)), 50);
   // "Reverse Wheel Dir" and "Mouse Wheel" off.
   f.SysInfo.ReverseWheelDir = true;
   wheel(120);
-  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.0);
+  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.26);
   f.SysInfo.MouseWheel = false;
   wheel(120);
-  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.0);
+  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.26);
 
   // Dragging: the chart pixel under the mouse follows it.
   const TPoint start = f.View.Scroll();
