@@ -545,6 +545,11 @@ bool T_Form::UpdateBoatPoints() {
   } else {
     BoatPoints = {};
   }
+  // The rings are measured at the boat: they follow it across the chart
+  // (and appear once it comes where they can be measured).
+  const int step = Rings.stepIndex;
+  UpdateRings();
+  if (Rings.stepIndex != step) UpdateTitle();
   const bool moved = !(n.Pos == n.LastDrawPos);
   n.LastDrawPos = n.Pos;
   return moved;
@@ -554,6 +559,15 @@ bool T_Form::UpdateView() {
   TNMEA* p = Parser();
   const TFPoint boat = p ? p->Info.Pos : TFPoint{};
   BoatInView = PlotterFlags.Has(pfChartLoaded) && DistanceToRect(boat, ChartInfo.Layout.Bounds) <= kBoatInViewRad;
+  UpdateRings();
+  UpdateTitle();
+  UpdateBoatPoints();
+  return BoatInView;
+}
+
+void T_Form::UpdateRings() {
+  TNMEA* p = Parser();
+  const TFPoint boat = p ? p->Info.Pos : TFPoint{};
   double mppX = 0, mppY = 0;
   if (View.HasChart() && Converter && Converter->Valid) {
     mppX = MilesPerPixelToward(*Converter, boat, 100, 0);
@@ -568,9 +582,6 @@ bool T_Form::UpdateView() {
     RingShape->ShapeHeight = Rings.height;
     RingShape->Color = Colours.black;
   }
-  UpdateTitle();
-  UpdateBoatPoints();
-  return BoatInView;
 }
 
 void T_Form::UpdateTitle() {

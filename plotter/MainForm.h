@@ -533,6 +533,7 @@ class T_Form : public QMainWindow {
   void ChartResized(const QSize& before, const QSize& after);
   void ShowMouseCursor(const TFPoint& viewPoint);
   void SyncConverterScale();
+  void UpdateRings();
   void PaintOverlays(QPainter& painter);
   void PaintOutlines(QPainter& painter);
 
