@@ -205,8 +205,16 @@ void T_Form::WireChartCommands() {
       if (QMenu* charts = SubMenu("NAC")) charts->menuAction()->setVisible(!PlotterFlags.Has(pfAutomatic));
     });
   }
-  if (MeasureLab) connect(MeasureLab, &QPushButton::clicked, this, [this] { MeasureLabClick(); });
-  if (CenterLab) connect(CenterLab, &QPushButton::clicked, this, [this] { CenterLabClick(); });
+  // The double-click action's buttons (also switched by Ctrl+E) set the
+  // cursor of the chart.
+  if (MeasureLab)
+    connect(MeasureLab, &QPushButton::toggled, this, [this](bool on) {
+      if (on) MeasureLabClick();
+    });
+  if (CenterLab)
+    connect(CenterLab, &QPushButton::toggled, this, [this](bool on) {
+      if (on) CenterLabClick();
+    });
   if (DB_GPS)
     DB_GPS->installEventFilter(new TGpsBoxClicks(DB_GPS, [this] { DBBLatClick(); }, [this] { DBBLatDblClick(); }));
 }

@@ -261,6 +261,57 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
   EXPECT_EQ(f.DB_LAT->text().toStdString(), LatToStr(under.Y));
 }
 
+TEST_F(ChartWindow, DoubleClicksCentreOrMeasureByTheChosenAction) {
+  TChartSpec big;
+  big.width = 3000;
+  big.height = 2400;
+  T_Form& f = Run(ViewSettings());
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
+  f.ScrollTo({1000, 800});
+  QWidget* canvas = f.MapCanvas;
+  auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, at, canvas->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                  buttons, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &e);
+  };
+  // The events of a double click, as the window system sends them.
+  auto doubleClick = [&](QPointF at) {
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+  };
+  // "Center": the point comes to the middle of the view (no catalog, so no
+  // other chart).
+  ASSERT_FALSE(f.DoubleClickMeasures());
+  const TFPoint panel = f.View.ViewToPanel({200, 150});
+  doubleClick({200, 150});
+  EXPECT_NEAR(f.View.ViewCentrePanel().X, panel.X, 1);
+  EXPECT_NEAR(f.View.ViewCentrePanel().Y, panel.Y, 1);
+  EXPECT_EQ(f.View.Drag(), TDragState::Idle);
+  // "Measure" (Ctrl+E): the cursor changes, and measuring runs from the
+  // double click to the next release, the marker box showing the distance.
+  f.ToggleDoubleClickAction();
+  EXPECT_EQ(f.CursorMode, ccMeasure);
+  doubleClick({100, 100});
+  EXPECT_TRUE(f.View.Measuring());
+  send(QEvent::MouseMove, {400, 100}, Qt::NoButton);
+  TFPoint a, b;
+  ASSERT_TRUE(f.PositionAtView({100, 100}, a));
+  ASSERT_TRUE(f.PositionAtView({400, 100}, b));
+  EXPECT_EQ(f.DB_Dist->text().toStdString(), DistanceText(GeoDistance(a, b) * kRadToNM));
+  EXPECT_EQ(f.DB_head->text().toStdString(), "90°");
+  send(QEvent::MouseButtonPress, {400, 100}, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, {400, 100}, Qt::NoButton);
+  EXPECT_EQ(f.View.Drag(), TDragState::Idle);
+  // The marker holds the marker box: no measuring then.
+  f.SetMarker(a);
+  doubleClick({300, 300});
+  EXPECT_FALSE(f.View.Measuring());
+  f.ToggleDoubleClickAction();
+  EXPECT_EQ(f.CursorMode, ccAim);
+}
+
 TEST_F(ChartWindow, TheMarkerIsDrawnWhereItWasSetUntilCleared) {
   T_Form& f = Run(ViewSettings());
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "M.KAP", TChartSpec())));
