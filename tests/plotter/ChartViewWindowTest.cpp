@@ -312,6 +312,52 @@ TEST_F(ChartWindow, DoubleClicksCentreOrMeasureByTheChosenAction) {
   EXPECT_EQ(f.CursorMode, ccAim);
 }
 
+TEST_F(ChartWindow, OutlinesShowTheCatalogsMoreDetailedChartsInView) {
+  // On a chart of 1:50 000 at zoom 1 with "Outline Factor" 20: charts of
+  // 1:2 500 to 1:50 000 that overlap it are outlined.
+  TChartSpec main, inner, tooFine, elsewhere;
+  inner.name = "INNER";
+  inner.scale = 10000;
+  inner.west = 10.1, inner.east = 10.2, inner.north = 54.45, inner.south = 54.35;
+  tooFine = inner;
+  tooFine.name = "TOO FINE";
+  tooFine.scale = 1000;
+  tooFine.west = 10.3, tooFine.east = 10.4;
+  elsewhere = inner;
+  elsewhere.name = "ELSEWHERE";
+  elsewhere.west = 12.0, elsewhere.east = 12.1;
+  const std::string file = chartfix::WriteKapChart(dir_ / "MAIN.KAP", main);
+  WriteCatalog({{file, main}, {dir_ / "INNER.KAP", inner}, {dir_ / "FINE.KAP", tooFine},
+                {dir_ / "ELSE.KAP", elsewhere}});
+  for (const char* n : {"INNER.KAP", "FINE.KAP", "ELSE.KAP"}) WriteTestFile(dir_ / n, "");
+  T_Form& f = Run(ViewSettings("Chart Dir=" + dir_.path() + "\r\n"));
+  ASSERT_TRUE(f.LoadChart(file));
+  PutBoat(f, {9 * kDegToRad, 50 * kDegToRad});  // far away: nothing of the boat in view
+  const QRgb outline =
+      QColor(ColorRed(f.Colours.outline), ColorGreen(f.Colours.outline), ColorBlue(f.Colours.outline)).rgb();
+  EXPECT_FALSE(ColourCentre(Frame(f), outline));
+  f.MenuItem("FMOutline")->trigger();
+  EXPECT_TRUE(f.MenuItem("FMOutline")->isChecked());
+  const QImage frame = Frame(f);
+  // Along the west edges of the inner and the finer chart (one pixel either
+  // side, for rounding): the inner one is outlined, the finer one is not.
+  auto outlinedAt = [&](double lon, double lat) {
+    TFPoint px;
+    if (!f.Converter->GeoToPixel({lon * kDegToRad, lat * kDegToRad}, px)) return false;
+    const TFPoint v = f.View.PanelToView(px);
+    for (int dx = -1; dx <= 1; ++dx)
+      if ((frame.pixel(int(std::lround(v.X)) + dx, int(std::lround(v.Y))) & 0xFFFFFF) == (outline & 0xFFFFFF))
+        return true;
+    return false;
+  };
+  for (double lat : {54.37, 54.40, 54.43}) {
+    EXPECT_TRUE(outlinedAt(10.1, lat)) << lat;
+    EXPECT_FALSE(outlinedAt(10.3, lat)) << lat;
+  }
+  f.OutlineMnuClick();
+  EXPECT_FALSE(ColourCentre(Frame(f), outline));
+}
+
 TEST_F(ChartWindow, TheMarkerIsDrawnWhereItWasSetUntilCleared) {
   T_Form& f = Run(ViewSettings());
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "M.KAP", TChartSpec())));
