@@ -175,7 +175,7 @@ inline std::string WritePngChart(const std::string& path, const TChartSpec& s, b
   return path;
 }
 
-// A catalog entry for a chart file of the spec (bounds and border on WGS 84).
+// A catalog entry for a chart file made from `s` (bounds and border on WGS 84).
 inline RChartLayout CatalogEntry(const TChartSpec& s, const std::string& file) {
   RChartLayout e;
   e.Name = s.name;
