@@ -24,16 +24,16 @@ class BrtoolChart : public testing::Test {
   void SetUp() override {
     REQUIRE_PROGRAM("brtool");
     setenv("BRISMARE_DIR", dir_.path().c_str(), 1);
-    spec_.Width = 50;
-    spec_.Height = 40;
-    spec_.Depth = 3;
-    spec_.Rows = RandomKapImage(50, 40, 3, 77);
+    plan_.Width = 50;
+    plan_.Height = 40;
+    plan_.Depth = 3;
+    plan_.Rows = RandomKapImage(50, 40, 3, 77);
     kap_ = dir_ / "test.kap";
-    WriteTestFile(kap_, WriteKap(spec_, &offsets_));
+    WriteTestFile(kap_, WriteKap(plan_, &offsets_));
   }
   void TearDown() override { unsetenv("BRISMARE_DIR"); }
   TTempDir dir_;
-  TKapSpec spec_;
+  TKapImage plan_;
   std::vector<uint32_t> offsets_;
   std::string kap_;
 };
@@ -58,7 +58,7 @@ TEST_F(BrtoolChart, Decode) {
   const std::string raw = ReadTestFile(dir_ / "out.raw");
   ASSERT_EQ(raw.size(), 50u * 40u);
   for (size_t y = 0; y < 40; ++y)
-    for (size_t x = 0; x < 50; ++x) ASSERT_EQ(static_cast<uint8_t>(raw[y * 50 + x]), spec_.Rows[y][x] - 1);
+    for (size_t x = 0; x < 50; ++x) ASSERT_EQ(static_cast<uint8_t>(raw[y * 50 + x]), plan_.Rows[y][x] - 1);
 
   ASSERT_EQ(Brtool("chart decode " + kap_ + " " + dir_ / "out.png --png").status, 0);
   const std::string png = ReadTestFile(dir_ / "out.png");
@@ -66,7 +66,7 @@ TEST_F(BrtoolChart, Decode) {
   ASSERT_TRUE(LoadPNGImage({reinterpret_cast<const uint8_t*>(png.data()), png.size()}, img));
   TKAPDecoder d;
   ASSERT_GE(d.Open(kap_), 0);
-  EXPECT_EQ(img.PixelRgb(7, 3), d.SlotColour(spec_.Rows[3][7]));
+  EXPECT_EQ(img.PixelRgb(7, 3), d.SlotColour(plan_.Rows[3][7]));
   EXPECT_EQ(Brtool("chart decode " + kap_ + " " + dir_ / "x.png --png --palette noon").status, 2);
   // No night colours in this chart: the RGB colours, said so on stderr.
   EXPECT_EQ(Brtool("chart decode " + kap_ + " " + dir_ / "night.png --png --palette night").status, 0);

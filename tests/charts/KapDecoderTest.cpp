@@ -66,21 +66,21 @@ void CheckWindows(TKAPDecoder& d, const std::vector<uint8_t>& full, uint32_t see
 TEST(KapDecoder, EveryDepthDecodesExactlyAtEveryStep) {
   for (int depth = 1; depth <= 7; ++depth) {
     SCOPED_TRACE(testing::Message() << "depth " << depth);
-    TKapSpec spec;
-    spec.Width = 300 + depth * 97;
-    spec.Height = 41;
-    spec.Depth = depth;
-    spec.Rows = RandomKapImage(spec.Width, spec.Height, depth, 1000u + static_cast<uint32_t>(depth));
-    spec.MaxRun = depth == 3 ? 7 : 0;  // also runs cut into pieces
-    const std::string file = WriteKap(spec);
+    TKapImage plan;
+    plan.Width = 300 + depth * 97;
+    plan.Height = 41;
+    plan.Depth = depth;
+    plan.Rows = RandomKapImage(plan.Width, plan.Height, depth, 1000u + static_cast<uint32_t>(depth));
+    plan.MaxRun = depth == 3 ? 7 : 0;  // also runs cut into pieces
+    const std::string file = WriteKap(plan);
     TKAPDecoder d;
     ASSERT_EQ(d.OpenMemory(Span(file)), static_cast<int64_t>(file.size())) << d.LastError();
     EXPECT_EQ(d.Depth(), depth);
-    EXPECT_EQ(d.Width(), spec.Width);
-    EXPECT_EQ(d.Height(), spec.Height);
+    EXPECT_EQ(d.Width(), plan.Width);
+    EXPECT_EQ(d.Height(), plan.Height);
     EXPECT_FALSE(d.IndexRebuilt());
     const std::vector<uint8_t> full = DecodeAll(d);
-    EXPECT_EQ(full, Expected(spec.Rows));
+    EXPECT_EQ(full, Expected(plan.Rows));
     CheckWindows(d, full, static_cast<uint32_t>(depth));
     EXPECT_EQ(d.RowErrors(), 0);
   }
@@ -105,12 +105,12 @@ TEST(KapDecoder, RunCodingExamples) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "depth " << c.depth << " width " << c.width);
-    TKapSpec spec;
-    spec.Width = c.width;
-    spec.Height = 1;
-    spec.Depth = c.depth;
-    spec.RawRows = {std::string("\x01", 1) + c.runs + std::string(1, '\0')};
-    const std::string file = WriteKap(spec);
+    TKapImage plan;
+    plan.Width = c.width;
+    plan.Height = 1;
+    plan.Depth = c.depth;
+    plan.RawRows = {std::string("\x01", 1) + c.runs + std::string(1, '\0')};
+    const std::string file = WriteKap(plan);
     TKAPDecoder d;
     ASSERT_GE(d.OpenMemory(Span(file)), 0) << d.LastError();
     std::vector<uint8_t> expect;
@@ -121,12 +121,12 @@ TEST(KapDecoder, RunCodingExamples) {
 }
 
 TEST(KapDecoder, WindowBuffersAndSteps) {
-  TKapSpec spec;
-  spec.Width = 10;
-  spec.Height = 10;
-  spec.Depth = 3;
-  for (int y = 0; y < 10; ++y) spec.Rows.push_back(std::vector<uint8_t>(10, static_cast<uint8_t>(1 + y % 7)));
-  const std::string file = WriteKap(spec);
+  TKapImage plan;
+  plan.Width = 10;
+  plan.Height = 10;
+  plan.Depth = 3;
+  for (int y = 0; y < 10; ++y) plan.Rows.push_back(std::vector<uint8_t>(10, static_cast<uint8_t>(1 + y % 7)));
+  const std::string file = WriteKap(plan);
   TKAPDecoder d;
   ASSERT_GE(d.OpenMemory(Span(file)), 0);
 
@@ -192,27 +192,27 @@ TEST(KapDecoder, HeaderVariants) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TKapSpec spec;
-    spec.Width = 64;
-    spec.Height = 8;
-    spec.Depth = 4;
-    spec.Rows = rows;
-    spec.Header = DefaultKapHeader(64, 8, 4);
+    TKapImage plan;
+    plan.Width = 64;
+    plan.Height = 8;
+    plan.Depth = 4;
+    plan.Rows = rows;
+    plan.Header = DefaultKapHeader(64, 8, 4);
     for (const std::string& repl : c.header) {
       const std::string key = repl.substr(0, 4);
-      auto it = std::find_if(spec.Header.begin(), spec.Header.end(), [&](const std::string& l) { return l.rfind(key, 0) == 0; });
-      if (repl.size() == 4 && it != spec.Header.end())
-        spec.Header.erase(it);  // a bare key: remove the line
-      else if (it != spec.Header.end() && repl.rfind("    ", 0) != 0)
+      auto it = std::find_if(plan.Header.begin(), plan.Header.end(), [&](const std::string& l) { return l.rfind(key, 0) == 0; });
+      if (repl.size() == 4 && it != plan.Header.end())
+        plan.Header.erase(it);  // a bare key: remove the line
+      else if (it != plan.Header.end() && repl.rfind("    ", 0) != 0)
         *it = repl;
       else
-        spec.Header.insert(std::find_if(spec.Header.begin(), spec.Header.end(),
+        plan.Header.insert(std::find_if(plan.Header.begin(), plan.Header.end(),
                                         [](const std::string& l) { return l.rfind("KNP/", 0) == 0; }),
                            repl);
     }
-    spec.AfterEof = c.afterEof;
-    spec.DepthByte = c.depthByte;
-    const std::string file = WriteKap(spec);
+    plan.AfterEof = c.afterEof;
+    plan.DepthByte = c.depthByte;
+    const std::string file = WriteKap(plan);
     TKAPDecoder d;
     const int64_t r = d.OpenMemory(Span(file));
     ASSERT_EQ(r >= 0, c.opens) << d.LastError();
@@ -227,17 +227,17 @@ TEST(KapDecoder, HeaderVariants) {
 }
 
 TEST(KapDecoder, LongHeaderAndNoEndMark) {
-  TKapSpec spec;
-  spec.Width = 20;
-  spec.Height = 3;
-  spec.Depth = 2;
-  spec.Rows = RandomKapImage(20, 3, 2, 3);
-  spec.Header = DefaultKapHeader(20, 3, 2);
-  for (int i = 0; i < 3000; ++i) spec.Header.insert(spec.Header.begin() + 1, "! comment line " + std::to_string(i));
-  std::string file = WriteKap(spec);
+  TKapImage plan;
+  plan.Width = 20;
+  plan.Height = 3;
+  plan.Depth = 2;
+  plan.Rows = RandomKapImage(20, 3, 2, 3);
+  plan.Header = DefaultKapHeader(20, 3, 2);
+  for (int i = 0; i < 3000; ++i) plan.Header.insert(plan.Header.begin() + 1, "! comment line " + std::to_string(i));
+  std::string file = WriteKap(plan);
   TKAPDecoder d;
   ASSERT_GE(d.OpenMemory(Span(file)), 0);
-  EXPECT_EQ(DecodeAll(d), Expected(spec.Rows));
+  EXPECT_EQ(DecodeAll(d), Expected(plan.Rows));
   EXPECT_EQ(d.FindLine("BSB/"), "NA=TEST CHART,NU=T1,RA=20,3,DU=254");
 
   // Without the 0x1A the header never ends: the chart is refused.
@@ -251,14 +251,14 @@ TEST(KapDecoder, LongHeaderAndNoEndMark) {
 }
 
 TEST(KapDecoder, DamagedRowIndex) {
-  TKapSpec spec;
-  spec.Width = 150;
-  spec.Height = 30;
-  spec.Depth = 5;
-  spec.Rows = RandomKapImage(150, 30, 5, 99);
+  TKapImage plan;
+  plan.Width = 150;
+  plan.Height = 30;
+  plan.Depth = 5;
+  plan.Rows = RandomKapImage(150, 30, 5, 99);
   std::vector<uint32_t> offsets;
-  const std::string good = WriteKap(spec, &offsets);
-  const std::vector<uint8_t> expect = Expected(spec.Rows);
+  const std::string good = WriteKap(plan, &offsets);
+  const std::vector<uint8_t> expect = Expected(plan.Rows);
   const uint32_t index = KapIndexOffset(good);
   const size_t W = 150;
 
@@ -325,14 +325,14 @@ TEST(KapDecoder, DamagedRowIndex) {
 }
 
 TEST(KapDecoder, TruncatedFilesShowWhatTheyHold) {
-  TKapSpec spec;
-  spec.Width = 90;
-  spec.Height = 25;
-  spec.Depth = 3;
-  spec.Rows = RandomKapImage(90, 25, 3, 5);
+  TKapImage plan;
+  plan.Width = 90;
+  plan.Height = 25;
+  plan.Depth = 3;
+  plan.Rows = RandomKapImage(90, 25, 3, 5);
   std::vector<uint32_t> offsets;
-  const std::string good = WriteKap(spec, &offsets);
-  const std::vector<uint8_t> expect = Expected(spec.Rows);
+  const std::string good = WriteKap(plan, &offsets);
+  const std::vector<uint8_t> expect = Expected(plan.Rows);
   const size_t W = 90;
   for (size_t cut = 0; cut < good.size(); cut += 7) {
     SCOPED_TRACE(testing::Message() << "cut at " << cut);
@@ -372,12 +372,12 @@ TEST(KapDecoder, HostileRuns) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TKapSpec spec;
-    spec.Width = 8;
-    spec.Height = 2;
-    spec.Depth = 3;
-    spec.RawRows = {c.row, std::string("\x02\x27\x00", 3)};
-    const std::string f = WriteKap(spec);
+    TKapImage plan;
+    plan.Width = 8;
+    plan.Height = 2;
+    plan.Depth = 3;
+    plan.RawRows = {c.row, std::string("\x02\x27\x00", 3)};
+    const std::string f = WriteKap(plan);
     TKAPDecoder d;
     ASSERT_GE(d.OpenMemory(Span(f)), 0);
     std::vector<uint8_t> got = DecodeAll(d);
@@ -387,15 +387,15 @@ TEST(KapDecoder, HostileRuns) {
 }
 
 TEST(KapDecoder, ColourTablesAndBrightness) {
-  TKapSpec spec;
-  spec.Width = 4;
-  spec.Height = 1;
-  spec.Depth = 2;
-  spec.Rows = {{1, 2, 3, 3}};
-  spec.Header = {"VER/3.0", "BSB/NA=C,NU=1,RA=4,1", "KNP/SC=1000", "RGB/1,200,100,0", "RGB/2,10,20,30",
+  TKapImage plan;
+  plan.Width = 4;
+  plan.Height = 1;
+  plan.Depth = 2;
+  plan.Rows = {{1, 2, 3, 3}};
+  plan.Header = {"VER/3.0", "BSB/NA=C,NU=1,RA=4,1", "KNP/SC=1000", "RGB/1,200,100,0", "RGB/2,10,20,30",
                  "rgb/3,1,2,3", "RGB/3,9,9,9", "RGB/01,5,5,5", "DAY/1,255,255,255", "DSK/1,1,1,1",
                  "RGB/4,300,-2,x"};
-  const std::string f = WriteKap(spec);
+  const std::string f = WriteKap(plan);
   TKAPDecoder d;
   ASSERT_GE(d.OpenMemory(Span(f)), 0);
   EXPECT_EQ(d.SlotColour(1), MakeRgb(200, 100, 0));
@@ -441,12 +441,12 @@ TEST(KapDecoder, ColourTablesAndBrightness) {
 
 TEST(KapDecoder, FilesOnDiskAndHeaderOnly) {
   TTempDir dir;
-  TKapSpec spec;
-  spec.Width = 33;
-  spec.Height = 9;
-  spec.Depth = 4;
-  spec.Rows = RandomKapImage(33, 9, 4, 11);
-  const std::string file = WriteKap(spec);
+  TKapImage plan;
+  plan.Width = 33;
+  plan.Height = 9;
+  plan.Depth = 4;
+  plan.Rows = RandomKapImage(33, 9, 4, 11);
+  const std::string file = WriteKap(plan);
   WriteTestFile(dir / "chart.kap", file);
   TKAPDecoder d;
   ASSERT_TRUE(d.ReadHeaderOnly(dir / "chart.kap"));
@@ -456,20 +456,20 @@ TEST(KapDecoder, FilesOnDiskAndHeaderOnly) {
   std::vector<uint8_t> s;
   EXPECT_EQ(d.DecodeWindow({0, 0}, {5, 5}, s, 1), 0);
   EXPECT_EQ(d.Open(dir / "chart.kap"), static_cast<int64_t>(file.size()));
-  EXPECT_EQ(DecodeAll(d), Expected(spec.Rows));
+  EXPECT_EQ(DecodeAll(d), Expected(plan.Rows));
   EXPECT_EQ(d.Open(dir / "missing.kap"), -1);
   EXPECT_FALSE(d.IsOpen());
 }
 
 TEST(KapDecoder, NosRasterThroughItsGeoFile) {
   TTempDir dir;
-  TKapSpec spec;
-  spec.Width = 40;
-  spec.Height = 6;
-  spec.Depth = 3;
-  spec.Rows = RandomKapImage(40, 6, 3, 21);
-  spec.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/ 1, 10, 20, 30", "RGB/2,1,1,1"};
-  WriteTestFile(dir / "harbour.nos", WriteKap(spec));
+  TKapImage plan;
+  plan.Width = 40;
+  plan.Height = 6;
+  plan.Depth = 3;
+  plan.Rows = RandomKapImage(40, 6, 3, 21);
+  plan.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/ 1, 10, 20, 30", "RGB/2,1,1,1"};
+  WriteTestFile(dir / "harbour.nos", WriteKap(plan));
   WriteTestFile(dir / "HARBOUR.GEO",
                 "[BSB]\r\nBitmap = C:\\CHARTS\\Harbour.NOS\r\nNAME=Harbour\r\nSCALE=20000\r\nID=123\r\n"
                 "PROJECTION=Mercator\r\nDATUM=nad27\r\nRESOLUTION=2.5\r\nDEPTH UNITS=Fathoms\r\n"
@@ -483,7 +483,7 @@ TEST(KapDecoder, NosRasterThroughItsGeoFile) {
   EXPECT_EQ(d.Width(), 40);
   EXPECT_EQ(d.Height(), 6);
   EXPECT_EQ(d.SlotColour(1), MakeRgb(10, 20, 30));
-  EXPECT_EQ(DecodeAll(d), Expected(spec.Rows));
+  EXPECT_EQ(DecodeAll(d), Expected(plan.Rows));
 
   RChartInfo info;
   TChartHeadBaseCodec::ClearInfo(info);

@@ -72,22 +72,22 @@ void PutBe32(std::string& file, size_t at, uint32_t v) {
   file[at + 3] = static_cast<char>(v);
 }
 
-std::string WriteKap(const TKapSpec& spec, std::vector<uint32_t>* rowOffsets) {
+std::string WriteKap(const TKapImage& plan, std::vector<uint32_t>* rowOffsets) {
   std::string file;
   const std::vector<std::string> header =
-      spec.Header.empty() ? DefaultKapHeader(spec.Width, spec.Height, spec.Depth) : spec.Header;
+      plan.Header.empty() ? DefaultKapHeader(plan.Width, plan.Height, plan.Depth) : plan.Header;
   for (const std::string& line : header) file += line + "\r\n";
   file += '\x1a';
-  file += spec.AfterEof;
-  file += static_cast<char>(spec.DepthByte < 0 ? spec.Depth : spec.DepthByte);
+  file += plan.AfterEof;
+  file += static_cast<char>(plan.DepthByte < 0 ? plan.Depth : plan.DepthByte);
   std::vector<uint32_t> offsets;
-  const size_t rows = std::max(spec.Rows.size(), spec.RawRows.size());
+  const size_t rows = std::max(plan.Rows.size(), plan.RawRows.size());
   for (size_t y = 0; y < rows; ++y) {
     offsets.push_back(static_cast<uint32_t>(file.size()));
-    if (y < spec.RawRows.size() && !spec.RawRows[y].empty())
-      file += spec.RawRows[y];
+    if (y < plan.RawRows.size() && !plan.RawRows[y].empty())
+      file += plan.RawRows[y];
     else
-      file += EncodeKapRow(static_cast<int>(y) + 1, spec.Rows[y], spec.Depth, spec.MaxRun);
+      file += EncodeKapRow(static_cast<int>(y) + 1, plan.Rows[y], plan.Depth, plan.MaxRun);
   }
   const uint32_t index = static_cast<uint32_t>(file.size());
   for (uint32_t o : offsets) {

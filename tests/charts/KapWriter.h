@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct TKapSpec {
+struct TKapImage {
   int Width = 0;
   int Height = 0;
   int Depth = 4;
@@ -34,7 +34,7 @@ std::string EncodeKapRow(int rowNumber, const std::vector<uint8_t>& pixels, int 
 // One run of `length` pixels of colour c.
 std::string EncodeKapRun(uint8_t colour, uint32_t length, int depth);
 // The whole file. `rowOffsets` (when given) receives the offset of every row.
-std::string WriteKap(const TKapSpec& spec, std::vector<uint32_t>* rowOffsets = nullptr);
+std::string WriteKap(const TKapImage& plan, std::vector<uint32_t>* rowOffsets = nullptr);
 
 // Random test images: runs of random colours 1..2^depth - 1 and lengths
 // from 1 to several thousand.

@@ -21,7 +21,7 @@
 
 namespace chartfix {
 
-struct TChartSpec {
+struct TChartPlan {
   std::string name = "TEST CHART";
   int width = 400;
   int height = 300;
@@ -52,7 +52,7 @@ inline TRgb ColourOf(int c) {
 inline std::string Deg(double v) { return FloatToStrDot(v); }
 
 // The chart's reference points: pixel corners and their positions.
-inline std::vector<TGridPoint> RefPoints(const TChartSpec& s) {
+inline std::vector<TGridPoint> RefPoints(const TChartPlan& s) {
   const double r = kDegToRad;
   std::vector<TGridPoint> p = {{0, 0, s.west * r, s.north * r},
                                {double(s.width), 0, s.east * r, s.north * r},
@@ -68,14 +68,14 @@ inline std::vector<TGridPoint> RefPoints(const TChartSpec& s) {
   return p;
 }
 
-inline TFPointArray Border(const TChartSpec& s) {
+inline TFPointArray Border(const TChartPlan& s) {
   if (!s.border) return {};
   const double r = kDegToRad;
   return {{s.west * r, s.north * r}, {s.east * r, s.north * r}, {s.east * r, s.south * r}, {s.west * r, s.south * r}};
 }
 
 // The calibration header lines of the chart (Mercator).
-inline std::vector<std::string> CalibrationLines(const TChartSpec& s, const std::string& fileName) {
+inline std::vector<std::string> CalibrationLines(const TChartPlan& s, const std::string& fileName) {
   RChartInfo info;
   TChartHeadBaseCodec::ClearInfo(info);
   info.Layout.Name = s.name;
@@ -94,8 +94,8 @@ inline std::vector<std::string> CalibrationLines(const TChartSpec& s, const std:
   return codec.Lines;
 }
 
-inline std::string WriteKapChart(const std::string& path, const TChartSpec& s) {
-  TKapSpec k;
+inline std::string WriteKapChart(const std::string& path, const TChartPlan& s) {
+  TKapImage k;
   k.Width = s.width;
   k.Height = s.height;
   k.Depth = 3;
@@ -146,7 +146,7 @@ class TPictureSource final : public TWCIImageSource {
   int w_, h_;
 };
 
-inline std::string WriteWciChart(const std::string& path, const TChartSpec& s) {
+inline std::string WriteWciChart(const std::string& path, const TChartPlan& s) {
   TPictureSource picture(s.width, s.height);
   TWCIWriter writer;
   writer.ConfirmReplace = false;
@@ -156,7 +156,7 @@ inline std::string WriteWciChart(const std::string& path, const TChartSpec& s) {
 }
 
 // A PNG of the picture and, with `cal`, its ".CAL" file beside it.
-inline std::string WritePngChart(const std::string& path, const TChartSpec& s, bool cal = true) {
+inline std::string WritePngChart(const std::string& path, const TChartPlan& s, bool cal = true) {
   TChartImage image;
   image.Allocate(TImageFormat::Indexed8, s.width, s.height, int64_t{1} << 30);
   for (int y = 0; y < s.height; ++y)
@@ -176,7 +176,7 @@ inline std::string WritePngChart(const std::string& path, const TChartSpec& s, b
 }
 
 // A catalog entry for a chart file made from `s` (bounds and border on WGS 84).
-inline RChartLayout CatalogEntry(const TChartSpec& s, const std::string& file) {
+inline RChartLayout CatalogEntry(const TChartPlan& s, const std::string& file) {
   RChartLayout e;
   e.Name = s.name;
   e.FileName = file;

@@ -34,7 +34,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using chartfix::TChartSpec;
+using chartfix::TChartPlan;
 
 // A window of a known size, without rings, heading stick or speed mark, so
 // that only the boat's circle is drawn in the boat's colour.
@@ -110,10 +110,10 @@ class ChartWindow : public PlotterTest {
     n.SOG = 0;
     n.Heading = NoDataValue;
   }
-  // Writes a catalog of the charts (file, spec) for the next start.
-  void WriteCatalog(const std::vector<std::pair<std::string, TChartSpec>>& charts) {
+  // Writes a catalog of the charts (file, plan) for the next start.
+  void WriteCatalog(const std::vector<std::pair<std::string, TChartPlan>>& charts) {
     TChartList list;
-    for (const auto& [file, spec] : charts) list.AddEntry(chartfix::CatalogEntry(spec, file), false);
+    for (const auto& [file, plan] : charts) list.AddEntry(chartfix::CatalogEntry(plan, file), false);
     ASSERT_TRUE(list.SaveToFile(dir_ / "BRAINDEX.BIN"));
   }
 
@@ -123,10 +123,10 @@ class ChartWindow : public PlotterTest {
 
 TEST_F(ChartWindow, EveryChartOpensAndTheBoatLiesWhereBrtoolPutsIt) {
   REQUIRE_PROGRAM("brtool");
-  const TChartSpec spec;
-  std::vector<std::string> charts = {chartfix::WriteKapChart(dir_ / "T.KAP", spec),
-                                     chartfix::WriteWciChart(dir_ / "T.WCI", spec),
-                                     chartfix::WritePngChart(dir_ / "T.PNG", spec)};
+  const TChartPlan plan;
+  std::vector<std::string> charts = {chartfix::WriteKapChart(dir_ / "T.KAP", plan),
+                                     chartfix::WriteWciChart(dir_ / "T.WCI", plan),
+                                     chartfix::WritePngChart(dir_ / "T.PNG", plan)};
   for (const char* name : {"charts/NZ61401.KAP", "charts/11361_3.KAP", "charts/12205_12.KAP", "charts/14988_2.KAP",
                            "charts/australia4c.kap"}) {
     const std::string path = TestDataFile(name);
@@ -179,7 +179,7 @@ TEST_F(ChartWindow, EveryChartOpensAndTheBoatLiesWhereBrtoolPutsIt) {
 }
 
 TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
-  TChartSpec big;
+  TChartPlan big;
   big.width = 3000;
   big.height = 2400;
   const std::string file = chartfix::WriteKapChart(dir_ / "BIG.KAP", big);
@@ -262,7 +262,7 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
 }
 
 TEST_F(ChartWindow, DoubleClicksCentreOrMeasureByTheChosenAction) {
-  TChartSpec big;
+  TChartPlan big;
   big.width = 3000;
   big.height = 2400;
   T_Form& f = Run(ViewSettings());
@@ -315,7 +315,7 @@ TEST_F(ChartWindow, DoubleClicksCentreOrMeasureByTheChosenAction) {
 TEST_F(ChartWindow, OutlinesShowTheCatalogsMoreDetailedChartsInView) {
   // On a chart of 1:50 000 at zoom 1 with "Outline Factor" 20: charts of
   // 1:2 500 to 1:50 000 that overlap it are outlined.
-  TChartSpec main, inner, tooFine, elsewhere;
+  TChartPlan main, inner, tooFine, elsewhere;
   inner.name = "INNER";
   inner.scale = 10000;
   inner.west = 10.1, inner.east = 10.2, inner.north = 54.45, inner.south = 54.35;
@@ -360,7 +360,7 @@ TEST_F(ChartWindow, OutlinesShowTheCatalogsMoreDetailedChartsInView) {
 
 TEST_F(ChartWindow, TheMarkerIsDrawnWhereItWasSetUntilCleared) {
   T_Form& f = Run(ViewSettings());
-  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "M.KAP", TChartSpec())));
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "M.KAP", TChartPlan())));
   PutBoat(f, {10.1 * kDegToRad, 54.4 * kDegToRad});
   const TFPoint mob{10.3 * kDegToRad, 54.25 * kDegToRad};
   f.SetMarker(mob);
@@ -378,7 +378,7 @@ TEST_F(ChartWindow, AutomaticSwitchesAheadOfTheBoatAndPreviousGoesBack) {
   // Two charts side by side, overlapping between 10.06 and 10.10 degrees
   // east; the first has the larger scale and is preferred while it holds
   // the boat and the point a minute ahead.
-  TChartSpec a, b;
+  TChartPlan a, b;
   a.name = "WEST";
   a.west = 10.00;
   a.east = 10.10;
@@ -436,7 +436,7 @@ TEST_F(ChartWindow, AutomaticSwitchesAheadOfTheBoatAndPreviousGoesBack) {
 }
 
 TEST_F(ChartWindow, AFailedChartLeavesTheChartOnShowAndSaysWhy) {
-  const std::string good = chartfix::WriteKapChart(dir_ / "GOOD.KAP", TChartSpec());
+  const std::string good = chartfix::WriteKapChart(dir_ / "GOOD.KAP", TChartPlan());
   WriteTestFile(dir_ / "BROKEN.KAP", "this is no chart");
   T_Form& f = Run(ViewSettings());
   ASSERT_TRUE(f.LoadChart(good));
@@ -470,7 +470,7 @@ TEST_F(ChartWindow, LoadsOfTheUpdateCycleNeverAskAndABrokenChartIsPassedOver) {
   // The catalog's best chart for the boat is broken; the next one has a
   // datum the table does not know, with "Use KAP zero shift" 0 (which asks
   // the user at the keyboard).
-  TChartSpec broken, unknown;
+  TChartPlan broken, unknown;
   broken.name = "BROKEN";
   broken.scale = 10000;
   unknown.name = "ODD DATUM";

@@ -140,11 +140,11 @@ int RunMake(const std::string& dir, const std::string* voyageFile) {
     error = "the wci command is missing";
     return fail();
   }
-  for (const TDemoChartSpec& spec : DemoChartSpecs()) {
-    const TDemoChart chart = DrawDemoChart(world, spec, 2025);
+  for (const TDemoChartPlan& plan : DemoChartPlans()) {
+    const TDemoChart chart = DrawDemoChart(world, plan, 2025);
     if (!WriteDemoChart(chart, dir + "/source", error)) return fail();
-    const std::string png = dir + "/source/" + spec.FileBase + ".png";
-    const std::string out = dir + "/charts/" + spec.FileBase + ".wci";
+    const std::string png = dir + "/source/" + plan.FileBase + ".png";
+    const std::string out = dir + "/charts/" + plan.FileBase + ".wci";
     if (wci->run({"write", png, out, "--force"}) != 0) {
       error = "converting " + png + " failed";
       return fail();

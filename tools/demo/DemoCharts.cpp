@@ -96,10 +96,10 @@ std::string AngleText(double minutes, int decimals, bool lon) {
 
 class TChartPainter {
  public:
-  TChartPainter(const TDemoWorld& world, const TDemoChartSpec& spec, double variationYear)
+  TChartPainter(const TDemoWorld& world, const TDemoChartPlan& plan, double variationYear)
       : world_(world),
-        spec_(spec),
-        frame_(spec),
+        plan_(plan),
+        frame_(plan),
         canvas_(frame_.Width(), frame_.Height(), Palette(), kWhite),
         variationYear_(variationYear) {}
 
@@ -207,7 +207,7 @@ class TChartPainter {
 
   // The limits of dredged channels, dashed, with their depth.
   void PaintChannels() {
-    if (!spec_.HarbourScale) return;
+    if (!plan_.HarbourScale) return;
     for (const TDemoChannel& c : world_.Channels()) {
       // The dashes stop short of the breakwater heads at the channel's end.
       const double x1 = std::max(PX(c.Min), frame_.Left() + 2);
@@ -225,13 +225,13 @@ class TChartPainter {
   // Where the rose, the names, the lights and the title go, so that the
   // soundings keep clear of them.
   void PlanSymbols() {
-    roseX_ = PX(spec_.RoseAt);
-    roseY_ = PY(spec_.RoseAt);
-    const double r = spec_.RoseRadius;
+    roseX_ = PX(plan_.RoseAt);
+    roseY_ = PY(plan_.RoseAt);
+    const double r = plan_.RoseRadius;
     occupied_.push_back({roseX_ - r - 6, roseY_ - r - 6, roseX_ + r + 6, roseY_ + r + 6});
     for (const TDemoLabel& l : world_.Labels()) {
-      if (l.Harbour && !spec_.HarbourScale) continue;
-      const double size = l.Water ? spec_.WaterNameSize : spec_.LandNameSize;
+      if (l.Harbour && !plan_.HarbourScale) continue;
+      const double size = l.Water ? plan_.WaterNameSize : plan_.LandNameSize;
       const double x = PX(l.At), y = PY(l.At), w = TDemoCanvas::TextWidth(l.Text, size);
       occupied_.push_back({x - w / 2 - 8, y - size, x + w / 2 + 8, y + size});
     }
@@ -247,7 +247,7 @@ class TChartPainter {
     }
     w += 40;
     const double x2 = frame_.Right() - 24;
-    const double y1 = spec_.TitleAtTop ? frame_.Top() + 24 : frame_.Bottom() - 24 - h;
+    const double y1 = plan_.TitleAtTop ? frame_.Top() + 24 : frame_.Bottom() - 24 - h;
     title_box_ = {x2 - w, y1, x2, y1 + h};
     occupied_.push_back({title_box_.X1 - 10, title_box_.Y1 - 10, title_box_.X2 + 10, title_box_.Y2 + 10});
   }
@@ -261,7 +261,7 @@ class TChartPainter {
   // Depths in whole metres, with a small decimal below ten metres; the
   // figures are the depth at their centre, rounded down as charts do.
   void PaintSoundings() {
-    const double s = spec_.SoundingSpacing, size = spec_.SoundingSize;
+    const double s = plan_.SoundingSpacing, size = plan_.SoundingSize;
     uint32_t state = 0x5EED1234u;
     auto next = [&state] {
       state ^= state << 13;
@@ -303,7 +303,7 @@ class TChartPainter {
   }
 
   void PaintRose() {
-    const double cx = roseX_, cy = roseY_, r = spec_.RoseRadius;
+    const double cx = roseX_, cy = roseY_, r = plan_.RoseRadius;
     canvas_.Disc(cx, cy, r + 2, kWhite);
     canvas_.Circle(cx, cy, r, 2, kMagenta);
     canvas_.Circle(cx, cy, r - 16, 1, kMagenta);
@@ -351,8 +351,8 @@ class TChartPainter {
 
   void PaintNames() {
     for (const TDemoLabel& l : world_.Labels()) {
-      if (l.Harbour && !spec_.HarbourScale) continue;
-      const double size = l.Water ? spec_.WaterNameSize : spec_.LandNameSize;
+      if (l.Harbour && !plan_.HarbourScale) continue;
+      const double size = l.Water ? plan_.WaterNameSize : plan_.LandNameSize;
       canvas_.TextCentred(PX(l.At), PY(l.At), l.Text, size, l.Water ? kContour : kBlack, l.Water ? 1.6 : 2.2);
     }
   }
@@ -375,12 +375,12 @@ class TChartPainter {
 
   void TitleLines() {
     title_.clear();
-    std::string scale = std::to_string(spec_.Scale);
+    std::string scale = std::to_string(plan_.Scale);
     for (int i = static_cast<int>(scale.size()) - 3; i > 0; i -= 3) scale.insert(static_cast<size_t>(i), " ");
-    std::string name = spec_.Name;
+    std::string name = plan_.Name;
     for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     title_.push_back({name, 30, kBlack});
-    title_.push_back({spec_.Number + "   SCALE 1:" + scale, 17, kBlack});
+    title_.push_back({plan_.Number + "   SCALE 1:" + scale, 17, kBlack});
     title_.push_back({"MERCATOR PROJECTION   WGS 84", 15, kBlack});
     title_.push_back({"DEPTHS IN METRES", 15, kBlack});
     title_.push_back({kDemoMark, 22, kMagenta});
@@ -406,19 +406,19 @@ class TChartPainter {
     const double L = frame_.Left(), T = frame_.Top(), R = frame_.Right(), B = frame_.Bottom();
     const double band = 12, gap = 2, labelSize = 16;
     auto lonBars = [&](double y1, double y2) {
-      const int n = static_cast<int>(std::lround((spec_.LonEast - spec_.LonWest) * 60 / spec_.LonStep));
+      const int n = static_cast<int>(std::lround((plan_.LonEast - plan_.LonWest) * 60 / plan_.LonStep));
       for (int i = 0; i < n; ++i) {
-        const double a = frame_.PixelX((spec_.LonWest + i * spec_.LonStep / 60) * kDegToRad);
-        const double b = frame_.PixelX((spec_.LonWest + (i + 1) * spec_.LonStep / 60) * kDegToRad);
+        const double a = frame_.PixelX((plan_.LonWest + i * plan_.LonStep / 60) * kDegToRad);
+        const double b = frame_.PixelX((plan_.LonWest + (i + 1) * plan_.LonStep / 60) * kDegToRad);
         canvas_.FillRect(a, y1, b, y2, i % 2 ? kBlack : kWhite);
       }
       canvas_.FrameRect(L, y1, R, y2, 1, kBlack);
     };
     auto latBars = [&](double x1, double x2) {
-      const int n = static_cast<int>(std::lround((spec_.LatNorth - spec_.LatSouth) * 60 / spec_.LatStep));
+      const int n = static_cast<int>(std::lround((plan_.LatNorth - plan_.LatSouth) * 60 / plan_.LatStep));
       for (int i = 0; i < n; ++i) {
-        const double a = frame_.PixelY((spec_.LatSouth + i * spec_.LatStep / 60) * kDegToRad);
-        const double b = frame_.PixelY((spec_.LatSouth + (i + 1) * spec_.LatStep / 60) * kDegToRad);
+        const double a = frame_.PixelY((plan_.LatSouth + i * plan_.LatStep / 60) * kDegToRad);
+        const double b = frame_.PixelY((plan_.LatSouth + (i + 1) * plan_.LatStep / 60) * kDegToRad);
         canvas_.FillRect(x1, b, x2, a, i % 2 ? kBlack : kWhite);
       }
       canvas_.FrameRect(x1, T, x2, B, 1, kBlack);
@@ -435,11 +435,11 @@ class TChartPainter {
       last = static_cast<int>(std::floor(to / step + 1e-6));
     };
     int first = 0, last = 0;
-    steps(spec_.LonWest * 60, spec_.LonEast * 60, spec_.LonLabelStep, first, last);
+    steps(plan_.LonWest * 60, plan_.LonEast * 60, plan_.LonLabelStep, first, last);
     for (int i = first; i <= last; ++i) {
-      const double minutes = i * spec_.LonLabelStep;
+      const double minutes = i * plan_.LonLabelStep;
       const double x = frame_.PixelX(minutes / 60 * kDegToRad);
-      const std::string text = AngleText(minutes, spec_.LabelDecimals, true);
+      const std::string text = AngleText(minutes, plan_.LabelDecimals, true);
       const double w = TDemoCanvas::TextWidth(text, labelSize);
       const double tx = x - L < w / 2 + 4 ? x + 4 : R - x < w / 2 + 4 ? x - w - 4 : x - w / 2;
       canvas_.Line(x, T - gap - band - 6, x, T - gap, 1.5, kBlack);
@@ -447,11 +447,11 @@ class TChartPainter {
       canvas_.Text(tx, T - gap - band - 10, text, labelSize, kBlack, 0, 1.6);
       canvas_.Text(tx, B + gap + band + 10 + labelSize, text, labelSize, kBlack, 0, 1.6);
     }
-    steps(spec_.LatSouth * 60, spec_.LatNorth * 60, spec_.LatLabelStep, first, last);
+    steps(plan_.LatSouth * 60, plan_.LatNorth * 60, plan_.LatLabelStep, first, last);
     for (int i = first; i <= last; ++i) {
-      const double minutes = i * spec_.LatLabelStep;
+      const double minutes = i * plan_.LatLabelStep;
       const double y = frame_.PixelY(minutes / 60 * kDegToRad);
-      const std::string text = AngleText(minutes, spec_.LabelDecimals, false);
+      const std::string text = AngleText(minutes, plan_.LabelDecimals, false);
       const double w = TDemoCanvas::TextWidth(text, labelSize);
       canvas_.Line(L - gap - band - 6, y, L - gap, y, 1.5, kBlack);
       canvas_.Line(R + gap, y, R + gap + band + 6, y, 1.5, kBlack);
@@ -473,14 +473,14 @@ class TChartPainter {
     canvas_.Text(16 + ms, canvas_.Height() / 2.0 + mw / 2, kDemoMark, ms, kMagenta, std::numbers::pi / 2, 2.6);
     canvas_.Text(canvas_.Width() - 16, canvas_.Height() / 2.0 + mw / 2, kDemoMark, ms, kMagenta,
                  std::numbers::pi / 2, 2.6);
-    std::string name = spec_.Name;
+    std::string name = plan_.Name;
     for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     canvas_.Text(L, 16 + 16, name, 16, kBlack, 0, 1.6);
-    canvas_.Text(R - TDemoCanvas::TextWidth(spec_.Number, 16), 16 + 16, spec_.Number, 16, kBlack, 0, 1.6);
+    canvas_.Text(R - TDemoCanvas::TextWidth(plan_.Number, 16), 16 + 16, plan_.Number, 16, kBlack, 0, 1.6);
   }
 
   const TDemoWorld& world_;
-  const TDemoChartSpec& spec_;
+  const TDemoChartPlan& plan_;
   TDemoChartFrame frame_;
   TDemoCanvas canvas_;
   double variationYear_;
@@ -499,15 +499,15 @@ class TChartPainter {
 // The calibration: four reference points at whole pixels near the corners
 // of the neat line, their positions computed from the frame exactly; the
 // border is the neat line.
-RChartInfo Calibration(const TDemoChartSpec& spec, const TDemoChartFrame& frame) {
+RChartInfo Calibration(const TDemoChartPlan& plan, const TDemoChartFrame& frame) {
   RChartInfo info;
   TChartHeadBaseCodec::ClearInfo(info);
-  info.Layout.Name = spec.Name;
-  info.Layout.FileName = spec.FileBase + ".png";
+  info.Layout.Name = plan.Name;
+  info.Layout.FileName = plan.FileBase + ".png";
   info.Layout.Priority = 1;
-  info.Layout.Scale = spec.Scale;
-  const double s = spec.LatSouth * kDegToRad, n = spec.LatNorth * kDegToRad;
-  const double w = spec.LonWest * kDegToRad, e = spec.LonEast * kDegToRad;
+  info.Layout.Scale = plan.Scale;
+  const double s = plan.LatSouth * kDegToRad, n = plan.LatNorth * kDegToRad;
+  const double w = plan.LonWest * kDegToRad, e = plan.LonEast * kDegToRad;
   info.Layout.Border = {{w, n}, {e, n}, {e, s}, {w, s}};
   info.Layout.BorderCount = 4;
   const double xs[2] = {std::ceil(frame.Left()), std::floor(frame.Right())};
@@ -515,7 +515,7 @@ RChartInfo Calibration(const TDemoChartSpec& spec, const TDemoChartFrame& frame)
   for (double y : ys)
     for (double x : xs) info.RefPoints.push_back({x, y, frame.Lon(x), frame.Lat(y)});
   info.RefCount = static_cast<int32_t>(info.RefPoints.size());
-  info.Number = spec.Number;
+  info.Number = plan.Number;
   info.DatumName = "WGS84";
   info.Projection = kProjMercator;
   info.Width = frame.Width();
@@ -531,8 +531,8 @@ RChartInfo Calibration(const TDemoChartSpec& spec, const TDemoChartFrame& frame)
 
 }  // namespace
 
-std::vector<TDemoChartSpec> DemoChartSpecs() {
-  TDemoChartSpec overview;
+std::vector<TDemoChartPlan> DemoChartPlans() {
+  TDemoChartPlan overview;
   overview.FileBase = "brisvik-approaches";
   overview.Name = "Brisvik Approaches";
   overview.Number = "DEMO 1";
@@ -553,7 +553,7 @@ std::vector<TDemoChartSpec> DemoChartSpecs() {
   overview.RoseRadius = 150;
   overview.TitleAtTop = true;
 
-  TDemoChartSpec harbour;
+  TDemoChartPlan harbour;
   harbour.FileBase = "brisvik-harbour";
   harbour.Name = "Brisvik Harbour";
   harbour.Number = "DEMO 2";
@@ -579,13 +579,13 @@ std::vector<TDemoChartSpec> DemoChartSpecs() {
   return {overview, harbour};
 }
 
-TDemoChartFrame::TDemoChartFrame(const TDemoChartSpec& spec)
-    : k_(spec.PixelsPerLonMinute * 60 / kDegToRad),
-      margin_(spec.Margin),
-      west_(spec.LonWest * kDegToRad),
-      northM_(MercatorY(spec.LatNorth * kDegToRad)) {
-  neatWidth_ = (spec.LonEast - spec.LonWest) * kDegToRad * k_;
-  neatHeight_ = (northM_ - MercatorY(spec.LatSouth * kDegToRad)) * k_;
+TDemoChartFrame::TDemoChartFrame(const TDemoChartPlan& plan)
+    : k_(plan.PixelsPerLonMinute * 60 / kDegToRad),
+      margin_(plan.Margin),
+      west_(plan.LonWest * kDegToRad),
+      northM_(MercatorY(plan.LatNorth * kDegToRad)) {
+  neatWidth_ = (plan.LonEast - plan.LonWest) * kDegToRad * k_;
+  neatHeight_ = (northM_ - MercatorY(plan.LatSouth * kDegToRad)) * k_;
   // Room for the pixels on the far neat line (a width computed as a whole
   // number of pixels may come out a hair above it).
   width_ = static_cast<int32_t>(std::ceil(2 * margin_ + neatWidth_ - 1e-6)) + 1;
@@ -597,15 +597,15 @@ double TDemoChartFrame::PixelY(double lat) const { return margin_ + (northM_ - M
 double TDemoChartFrame::Lon(double x) const { return west_ + (x - margin_) / k_; }
 double TDemoChartFrame::Lat(double y) const { return std::atan(std::sinh(northM_ - (y - margin_) / k_)); }
 
-TDemoChart DrawDemoChart(const TDemoWorld& world, const TDemoChartSpec& spec, double variationYear) {
-  TChartPainter painter(world, spec, variationYear);
+TDemoChart DrawDemoChart(const TDemoWorld& world, const TDemoChartPlan& plan, double variationYear) {
+  TChartPainter painter(world, plan, variationYear);
   TDemoCanvas canvas = painter.Paint();
-  RChartInfo info = Calibration(spec, painter.Frame());
-  return {spec, std::move(canvas), std::move(info)};
+  RChartInfo info = Calibration(plan, painter.Frame());
+  return {plan, std::move(canvas), std::move(info)};
 }
 
 bool WriteDemoChart(const TDemoChart& chart, const std::string& dir, std::string& error) {
-  const std::string base = dir + "/" + chart.Spec.FileBase;
+  const std::string base = dir + "/" + chart.Plan.FileBase;
   std::string png;
   if (!EncodePNG(chart.Canvas.Image(), png, &error)) return false;
   if (!AtomicWriteFile(base + ".png", png, &error)) return false;

@@ -16,7 +16,7 @@
 #include "DemoWorld.h"
 #include "charts/ChartInfo.h"
 
-struct TDemoChartSpec {
+struct TDemoChartPlan {
   std::string FileBase;  // file names without extension
   std::string Name;      // "NA="
   std::string Number;    // "NU="
@@ -40,7 +40,7 @@ struct TDemoChartSpec {
 };
 
 // The overview and the harbour plan.
-std::vector<TDemoChartSpec> DemoChartSpecs();
+std::vector<TDemoChartPlan> DemoChartPlans();
 
 // The picture's pixels and positions: x = margin + (lon - west) * k and
 // y = margin + (M(north) - M(lat)) * k, with M the Mercator ordinate
@@ -48,7 +48,7 @@ std::vector<TDemoChartSpec> DemoChartSpecs();
 // projection 1.
 class TDemoChartFrame {
  public:
-  explicit TDemoChartFrame(const TDemoChartSpec& spec);
+  explicit TDemoChartFrame(const TDemoChartPlan& plan);
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   // The neat line in pixels.
@@ -67,14 +67,14 @@ class TDemoChartFrame {
 };
 
 struct TDemoChart {
-  TDemoChartSpec Spec;
+  TDemoChartPlan Plan;
   TDemoCanvas Canvas;
   RChartInfo Info;  // the calibration (FN= names the PNG file)
 };
 
 // Draws one chart; `variationYear` is the decimal year of the magnetic
 // variation printed in the compass rose.
-TDemoChart DrawDemoChart(const TDemoWorld& world, const TDemoChartSpec& spec, double variationYear);
+TDemoChart DrawDemoChart(const TDemoWorld& world, const TDemoChartPlan& plan, double variationYear);
 
 // Writes dir/FileBase.png and dir/FileBase.cal; false with a message when a
 // file cannot be written.

@@ -17,7 +17,7 @@
 
 namespace {
 
-using chartfix::TChartSpec;
+using chartfix::TChartPlan;
 
 class ChartLoader : public ::testing::Test {
  protected:
@@ -40,7 +40,7 @@ class ChartLoader : public ::testing::Test {
 };
 
 TEST_F(ChartLoader, EveryKindOpensWithTheSameGeoreference) {
-  const TChartSpec s;
+  const TChartPlan s;
   struct Case {
     std::string file;
     TChartKind kind;
@@ -82,7 +82,7 @@ TEST_F(ChartLoader, EveryKindOpensWithTheSameGeoreference) {
 }
 
 TEST_F(ChartLoader, WciFilesMarkedUncachedAreNeverDecodedWhole) {
-  const std::string file = chartfix::WriteWciChart(dir_ / "C.WCI", TChartSpec());
+  const std::string file = chartfix::WriteWciChart(dir_ / "C.WCI", TChartPlan());
   ASSERT_TRUE(Open(file));
   EXPECT_EQ(chart_.WholeImageLimit, options_.wholeImageLimit);
   TWCIDecoder().SetAttributeBit(file, 3, 1, true);
@@ -91,7 +91,7 @@ TEST_F(ChartLoader, WciFilesMarkedUncachedAreNeverDecodedWhole) {
 }
 
 TEST_F(ChartLoader, AChartWithoutBorderTakesItsMiddleAsCentre) {
-  TChartSpec s;
+  TChartPlan s;
   s.border = false;
   ASSERT_TRUE(Open(chartfix::WritePngChart(dir_ / "N.PNG", s)));
   EXPECT_TRUE(std::isfinite(chart_.Info.Centre.X) && std::isfinite(chart_.Info.Centre.Y));
@@ -101,16 +101,16 @@ TEST_F(ChartLoader, AChartWithoutBorderTakesItsMiddleAsCentre) {
 }
 
 TEST_F(ChartLoader, FailuresSayWhatAndWhy) {
-  TChartSpec one;
+  TChartPlan one;
   one.refs = 1;
-  TChartSpec line;
+  TChartPlan line;
   line.refs = -1;
-  chartfix::WritePngChart(dir_ / "NOCAL.PNG", TChartSpec(), false);
+  chartfix::WritePngChart(dir_ / "NOCAL.PNG", TChartPlan(), false);
   chartfix::WritePngChart(dir_ / "ONE.PNG", one);
   chartfix::WritePngChart(dir_ / "LINE.PNG", line);
   WriteTestFile(dir_ / "BAD.KAP", "not a chart at all");
   WriteTestFile(dir_ / "BAD.WCI", "WCI\x01");
-  TChartSpec huge;
+  TChartPlan huge;
   huge.width = 400000;
   huge.height = 2;
   chartfix::WriteKapChart(dir_ / "HUGE.KAP", huge);
@@ -136,7 +136,7 @@ TEST_F(ChartLoader, FailuresSayWhatAndWhy) {
 }
 
 TEST_F(ChartLoader, AnUnknownDatumIsAskedOnlyWhenSomeoneIsThere) {
-  TChartSpec s;
+  TChartPlan s;
   s.datum = "NO SUCH DATUM";
   const std::string file = chartfix::WriteKapChart(dir_ / "D.KAP", s);
   options_.datumSettings.KapZeroShiftMode = 0;

@@ -278,7 +278,7 @@ class BoatPoints : public ::testing::Test {
   // A chart turned by `turn` radians (clockwise on the screen) about its
   // top-left reference point.
   void SetUpChart(double turn) {
-    chartfix::TChartSpec s;
+    chartfix::TChartPlan s;
     RGeoRef ref;
     ref.Projection = 1;
     for (TGridPoint g : chartfix::RefPoints(s)) {
