@@ -325,13 +325,5 @@ void T_Form::RefreshMarkerBox() {
   DB_MARKER->setPalette(pal);
   DB_MARKER->setAutoFillBackground(true);
   // The marker's position, and its bearing and distance from the boat.
-  const TFPoint db = GeoDistBearing(p->Info.Pos, MarkerPos);
-  const double nm = db.X * kRadToNM;
-  const int decimals = nm < 1 ? 3 : nm < 10 ? 2 : nm < 100 ? 1 : 0;
-  int bearing = RoundToInt(db.Y * kRadToDeg) % 360;
-  if (bearing < 0) bearing += 360;
-  if (DB_LAT) DB_LAT->setText(Text(LatToStr(MarkerPos.Y)));
-  if (DB_LONG) DB_LONG->setText(Text(LonToStr(MarkerPos.X)));
-  if (DB_head) DB_head->setText(QString::number(bearing) + QStringLiteral("°"));
-  if (DB_Dist) DB_Dist->setText(Text(FloatToStrFixedDot(decimals, nm) + "nm"));
+  ShowPositionInfo(MarkerPos, p->Info.Pos);
 }
