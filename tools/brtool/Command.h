@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using BrtoolArgs = std::vector<std::string>;
@@ -36,3 +37,7 @@ struct BrtoolOptions {
 };
 bool ParseBrtoolOptions(const std::string& command, const BrtoolArgs& args,
                         const std::vector<std::string>& known, BrtoolOptions& out);
+
+// A JSON string literal of UTF-8 text (quotes, backslashes and control
+// characters escaped).
+std::string JsonText(std::string_view s);

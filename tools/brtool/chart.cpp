@@ -153,23 +153,6 @@ bool SetUp(const TLoaded& chart, TWorldConvert& w, std::string& error) {
   return true;
 }
 
-std::string JsonText(std::string_view s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 // Numbers with 15 significant digits: degrees back from radians read as
 // they were written.
 std::string Num(double v) { return std::isfinite(v) ? GeneralNumberText(v) : std::string("null"); }

@@ -58,6 +58,23 @@ bool ParseBrtoolOptions(const std::string& command, const BrtoolArgs& args,
   return true;
 }
 
+std::string JsonText(std::string_view s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(stderr);
   std::string name = argv[1];

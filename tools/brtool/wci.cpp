@@ -205,23 +205,6 @@ int RunWrite(const std::string& in, const std::string& out, const std::string* r
   return 0;
 }
 
-std::string JsonText(std::string_view s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 int RunInfo(const std::string& file) {
   TWCIDecoder d;
   const int64_t size = d.Open(file);
