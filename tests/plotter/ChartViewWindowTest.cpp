@@ -81,27 +81,8 @@ std::string NmeaSentence(const std::string& body) {
   return "$" + body + tail;
 }
 
-class ChartWindow : public PlotterTest {
+class ChartWindow : public PlotterClockTest {
  protected:
-  void SetUp() override {
-    PlotterTest::SetUp();
-    previousClock_ = SetClock(&clock_);
-  }
-  void TearDown() override {
-    PlotterTest::TearDown();
-    SetClock(previousClock_);
-  }
-  // Starts and shows the window with its timer stopped: the test ticks.
-  T_Form& Run(const std::string& settings) {
-    T_Form& f = Start(settings);
-    f.ComTimer().SetEnabled(false);
-    Show();
-    return f;
-  }
-  void Tick(T_Form& f) {
-    clock_.Advance(1s);
-    f.ComTimer().Fire();
-  }
   static QImage Frame(T_Form& f) { return f.ChartCanvas()->RenderFrame(); }
   // The boat at a position, drawn at the next paint.
   static void PutBoat(T_Form& f, const TFPoint& pos) {
@@ -116,9 +97,6 @@ class ChartWindow : public PlotterTest {
     for (const auto& [file, plan] : charts) list.AddEntry(chartfix::CatalogEntry(plan, file), false);
     ASSERT_TRUE(list.SaveToFile(dir_ / "BRAINDEX.BIN"));
   }
-
-  TManualClock clock_;
-  IClock* previousClock_ = nullptr;
 };
 
 TEST_F(ChartWindow, EveryChartOpensAndTheBoatLiesWhereBrtoolPutsIt) {

@@ -297,19 +297,7 @@ TEST(DemoVoyage, WaypointListsOfYourOwn) {
 // the start, follows the boat and opens the harbour chart when the boat
 // comes into it; the dashboard shows the replay's fixes; the position kept
 // at the end lies alongside in the harbour.
-class DemoPlotter : public PlotterTest {
- protected:
-  void SetUp() override {
-    PlotterTest::SetUp();
-    previousClock_ = SetClock(&clock_);
-  }
-  void TearDown() override {
-    PlotterTest::TearDown();
-    SetClock(previousClock_);
-  }
-  TManualClock clock_;
-  IClock* previousClock_ = nullptr;
-};
+class DemoPlotter : public PlotterClockTest {};
 
 TEST_F(DemoPlotter, AutomaticTakesTheBoatFromTheOverviewIntoTheHarbourChart) {
   REQUIRE_DEMO();
@@ -334,8 +322,7 @@ TEST_F(DemoPlotter, AutomaticTakesTheBoatFromTheOverviewIntoTheHarbourChart) {
   size_t read = 0;
   int checkedUpdates = 0;
   for (size_t tick = 0; read < lines.size() || tick < lines.size() / perTick + 10; ++tick) {
-    clock_.Advance(1s);
-    f.ComTimer().Fire();
+    Tick(f);
     read = std::min(lines.size(), read + perTick);
     const std::string chart = f.ChartInfo.Layout.Name;
     if (!chart.empty() && (charts.empty() || charts.back() != chart)) {

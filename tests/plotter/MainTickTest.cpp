@@ -62,33 +62,9 @@ std::string ReplaySettings(const std::string& extra = "") {
   return "[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\nNMEA_SIMUL=" + kReplay + "\r\n" + extra;
 }
 
-class PlotterTick : public PlotterTest {
+class PlotterTick : public PlotterClockTest {
  protected:
-  void SetUp() override {
-    PlotterTest::SetUp();
-    previousClock_ = SetClock(&clock_);
-  }
-  void TearDown() override {
-    PlotterTest::TearDown();
-    SetClock(previousClock_);
-  }
-  // Starts and shows the window with its timer stopped: the test ticks.
-  T_Form& Run(const std::string& settings) {
-    T_Form& f = Start(settings);
-    f.ComTimer().SetEnabled(false);
-    Show();
-    return f;
-  }
-  void Tick(T_Form& f, int n) {
-    for (int i = 0; i < n; ++i) {
-      clock_.Advance(1s);
-      f.ComTimer().Fire();
-    }
-  }
   static std::string Str(const QString& s) { return s.toStdString(); }
-
-  TManualClock clock_;
-  IClock* previousClock_ = nullptr;
 };
 
 TEST_F(PlotterTick, ReplayFileFillsTheDashboardAndKeepsTheLastPosition) {

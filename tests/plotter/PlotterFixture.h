@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
 #include "platform/ScopedEnv.h"
@@ -94,4 +95,34 @@ class PlotterTest : public ::testing::Test {
   IUserQuestions* previousQuestions_ = nullptr;
   std::vector<std::string> events_;
   std::unique_ptr<TPlotterProgram> program_;
+};
+
+// A plotter whose clock and one-second timer the test drives: the window is
+// shown with its timer stopped, and each Tick moves the fake clock one
+// second and fires the timer once.
+class PlotterClockTest : public PlotterTest {
+ protected:
+  void SetUp() override {
+    PlotterTest::SetUp();
+    previousClock_ = SetClock(&clock_);
+  }
+  void TearDown() override {
+    PlotterTest::TearDown();
+    SetClock(previousClock_);
+  }
+  T_Form& Run(const std::string& settings) {
+    T_Form& f = Start(settings);
+    f.ComTimer().SetEnabled(false);
+    Show();
+    return f;
+  }
+  void Tick(T_Form& f, int n = 1) {
+    for (int i = 0; i < n; ++i) {
+      clock_.Advance(std::chrono::seconds(1));
+      f.ComTimer().Fire();
+    }
+  }
+
+  TManualClock clock_;
+  IClock* previousClock_ = nullptr;
 };
