@@ -10,6 +10,7 @@
 # directory, so nothing of the user's is read or changed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/screenshot-common.sh"
 out=${1:-.}
 build=${2:-$root/build-view}
 bin="$build/bin/brismare"
@@ -53,14 +54,6 @@ Last Lat=-0.716458
 Last Long=3.021166
 INI
 
-sentence() {
-  local body=$1 sum=0 i c
-  for ((i = 0; i < ${#body}; i++)); do
-    printf -v c '%d' "'${body:i:1}"
-    sum=$((sum ^ c))
-  done
-  printf '$%s*%02X\r\n' "$body" "$sum"
-}
 # One fix a second along 045°: about 0.0013' of latitude and 0.0017' of
 # longitude a second at 6.4 knots (one line is read at each tick).
 for ((s = 0; s < 60; s++)); do
@@ -75,18 +68,12 @@ done > "$work/track.nmea"
   sentence "HCHDM,024.0,M"
 } > "$work/feed.nmea"
 
-export BRISMARE_DIR="$work"
 # Ticks of 50 ms: the chart is chosen, the view centred ahead of the boat
 # and the track followed before the picture is taken.
 export BRISMARE_TICK_MS=50
-printf 'leak:libdbus-1.so\nleak:libfontconfig.so\n' > "$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+use_data_dir "$work"
 "$teskor" -SU > "$work/scan.txt"
 png="$out/chart-view.png"
 args=("-I$work/BRISMARE_2.INI" --feed "$work/feed.nmea" --screenshot "$png")
-if [[ "${XVFB:-0}" = 1 ]]; then
-  xvfb-run -a -s "-screen 0 $((width + 100))x$((height + 100))x24" "$bin" "${args[@]}"
-else
-  QT_QPA_PLATFORM=offscreen "$bin" "${args[@]}"
-fi
+run_shown "$width" "$height" "$bin" "${args[@]}"
 echo "$png"

@@ -11,6 +11,7 @@
 # sentences of its own, so nothing of the user's is read or changed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/screenshot-common.sh"
 out=${1:-.}
 build=${2:-$root/build-plotter}
 bin="$build/bin/brismare"
@@ -53,14 +54,6 @@ INI
 
 # A few sentences with their checksums: a differential fix with date and
 # time, depth, true and apparent wind, the compass.
-sentence() {
-  local body=$1 sum=0 i c
-  for ((i = 0; i < ${#body}; i++)); do
-    printf -v c '%d' "'${body:i:1}"
-    sum=$((sum ^ c))
-  done
-  printf '$%s*%02X\r\n' "$body" "$sum"
-}
 {
   sentence "GPGGA,123519,5930.500,N,01804.250,E,2,08,0.9,5.0,M,20.0,M,,"
   sentence "GPRMC,123519,A,5930.500,N,01804.250,E,6.4,084.4,101225,003.1,E"
@@ -70,18 +63,10 @@ sentence() {
   sentence "HCHDM,081.5,M"
 } > "$work/feed.nmea"
 
-export BRISMARE_DIR="$work"
-# A sanitizer build reports the session bus library's own allocations on a
-# real X server; they are not the plotter's.
-printf 'leak:libdbus-1.so\nleak:libfontconfig.so\n' > "$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+use_data_dir "$work"
 for level in 1 2 3 4; do
   png="$out/dashboard-shade$level.png"
   args=("-I$work/dashboard.ini" --feed "$work/feed.nmea" --shade "$level" --screenshot "$png")
-  if [[ "${XVFB:-0}" = 1 ]]; then
-    xvfb-run -a -s "-screen 0 $((width + 100))x$((height + 100))x24" "$bin" "${args[@]}"
-  else
-    QT_QPA_PLATFORM=offscreen "$bin" "${args[@]}"
-  fi
+  run_shown "$width" "$height" "$bin" "${args[@]}"
   echo "$png"
 done

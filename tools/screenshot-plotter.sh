@@ -7,6 +7,7 @@
 # the user's is read or changed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/screenshot-common.sh"
 out=${1:-plotter-window.png}
 build=${2:-$root/build-plotter}
 bin="$build/bin/brismare"
@@ -37,14 +38,6 @@ Fuel Used=45.2
 100=45
 INI
 
-export BRISMARE_DIR="$work"
-# A sanitizer build reports the session bus library's own allocations on a
-# real X server; they are not the plotter's.
-printf 'leak:libdbus-1.so\nleak:libfontconfig.so\n' > "$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-if [[ "${XVFB:-0}" = 1 ]]; then
-  xvfb-run -a -s "-screen 0 1280x800x24" "$bin" "-I$work/screenshot.ini" --screenshot "$out"
-else
-  QT_QPA_PLATFORM=offscreen "$bin" "-I$work/screenshot.ini" --screenshot "$out"
-fi
+use_data_dir "$work"
+run_shown 1180 700 "$bin" "-I$work/screenshot.ini" --screenshot "$out"
 echo "$out"

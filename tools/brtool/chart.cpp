@@ -231,6 +231,28 @@ int RunInfo(const std::string& file) {
   return 0;
 }
 
+// Writes decoded palette indexes: raw bytes, or a palettised PNG with the
+// first `colours` entries of the table. Reports a failure on stderr.
+bool WriteDecoded(const std::string& out, std::string& pixels, int width, int height,
+                  const std::array<TRgb, 256>& table, int colours, bool png) {
+  std::string error;
+  bool written;
+  if (png) {
+    TChartImage image;
+    image.Allocate(TImageFormat::Indexed8, width, height, INT64_MAX);
+    std::memcpy(image.Pixels.data(), pixels.data(), pixels.size());
+    pixels.clear();
+    pixels.shrink_to_fit();
+    image.Palette.assign(table.begin(), table.begin() + std::clamp(colours, 0, 256));
+    std::string bytes;
+    written = EncodePNG(image, bytes, &error) && AtomicWriteFile(out, bytes, &error);
+  } else {
+    written = AtomicWriteFile(out, pixels, &error);
+  }
+  if (!written) std::fprintf(stderr, "brtool chart decode: %s\n", error.c_str());
+  return written;
+}
+
 int RunDecodeWci(const std::string& file, const std::string& out, bool png) {
   TWCIDecoder d;
   if (d.Open(file) <= 0) {
@@ -240,26 +262,9 @@ int RunDecodeWci(const std::string& file, const std::string& out, bool png) {
   const size_t w = static_cast<size_t>(d.Width()), h = static_cast<size_t>(d.Height());
   std::string pixels(w * h, '\0');
   d.DecodeLines(0, 0, d.Width(), d.Height(), 1, reinterpret_cast<uint8_t*>(pixels.data()), w);
-  std::string error;
-  bool written;
-  if (png) {
-    TChartImage image;
-    image.Allocate(TImageFormat::Indexed8, d.Width(), d.Height(), INT64_MAX);
-    std::memcpy(image.Pixels.data(), pixels.data(), pixels.size());
-    pixels.clear();
-    pixels.shrink_to_fit();
-    std::array<TRgb, 256> table;
-    d.FillColourTable(table);
-    image.Palette.assign(table.begin(), table.begin() + d.ColourCount());
-    std::string bytes;
-    written = EncodePNG(image, bytes, &error) && AtomicWriteFile(out, bytes, &error);
-  } else {
-    written = AtomicWriteFile(out, pixels, &error);
-  }
-  if (!written) {
-    std::fprintf(stderr, "brtool chart decode: %s\n", error.c_str());
-    return 1;
-  }
+  std::array<TRgb, 256> table;
+  d.FillColourTable(table);
+  if (!WriteDecoded(out, pixels, d.Width(), d.Height(), table, d.ColourCount(), png)) return 1;
   if (d.ErrorCount() > 0) {
     std::fprintf(stderr, "brtool chart decode: %lld of %d rows could not be decoded (left as index 0)\n",
                  static_cast<long long>(d.ErrorCount()), d.Height());
@@ -300,26 +305,9 @@ int RunDecode(const std::string& file, const std::string& out, const std::string
   const size_t w = static_cast<size_t>(d.Width()), h = static_cast<size_t>(d.Height());
   std::string pixels(w * h, '\0');
   d.DecodeRows(0, 0, d.Width(), d.Height(), 1, reinterpret_cast<uint8_t*>(pixels.data()), w);
-  std::string error;
-  bool written;
-  if (png) {
-    TChartImage image;
-    image.Allocate(TImageFormat::Indexed8, d.Width(), d.Height(), INT64_MAX);
-    std::memcpy(image.Pixels.data(), pixels.data(), pixels.size());
-    pixels.clear();
-    pixels.shrink_to_fit();
-    std::array<TRgb, 256> table;
-    d.FillColourTable(table);
-    image.Palette.assign(table.begin(), table.begin() + 127);
-    std::string bytes;
-    written = EncodePNG(image, bytes, &error) && AtomicWriteFile(out, bytes, &error);
-  } else {
-    written = AtomicWriteFile(out, pixels, &error);
-  }
-  if (!written) {
-    std::fprintf(stderr, "brtool chart decode: %s\n", error.c_str());
-    return 1;
-  }
+  std::array<TRgb, 256> table;
+  d.FillColourTable(table);
+  if (!WriteDecoded(out, pixels, d.Width(), d.Height(), table, 127, png)) return 1;
   if (d.RowErrors() > 0 || d.IndexRebuilt()) {
     std::fprintf(stderr, "brtool chart decode: %s%lld of %d rows could not be decoded (left as index 0)\n",
                  d.IndexRebuilt() ? "the row index is damaged; " : "", static_cast<long long>(d.RowErrors()),

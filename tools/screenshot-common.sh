@@ -1,0 +1,32 @@
+# Shared by the screenshot scripts (sourced, not run).
+
+# Prints an NMEA sentence with its checksum and CR LF: sentence "GPGGA,...".
+sentence() {
+  local body=$1 sum=0 i c
+  for ((i = 0; i < ${#body}; i++)); do
+    printf -v c '%d' "'${body:i:1}"
+    sum=$((sum ^ c))
+  done
+  printf '$%s*%02X\r\n' "$body" "$sum"
+}
+
+# Gives the plotter the fresh data directory $1, so nothing of the user's is
+# read or changed. A sanitizer build reports the session bus and font
+# libraries' own allocations on a real X server; they are not the plotter's.
+use_data_dir() {
+  export BRISMARE_DIR=$1
+  printf 'leak:libdbus-1.so\nleak:libfontconfig.so\n' > "$1/lsan.supp"
+  export LSAN_OPTIONS="suppressions=$1/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+
+# Runs the program $3 with the remaining arguments on the offscreen platform,
+# or with XVFB=1 under xvfb-run with a screen a little larger than $1 x $2.
+run_shown() {
+  local width=$1 height=$2
+  shift 2
+  if [[ "${XVFB:-0}" = 1 ]]; then
+    xvfb-run -a -s "-screen 0 $((width + 100))x$((height + 100))x24" "$@"
+  else
+    QT_QPA_PLATFORM=offscreen "$@"
+  fi
+}
