@@ -1,6 +1,7 @@
 #include "platform/AppendFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,51 @@ int64_t EndOfLastLine(int fd, uint64_t size) {
     end = start;
   }
   return 0;
+}
+
+// Copies bytes [from, to) of `fd` to the end of the file `tornPath` and
+// waits until they are on the disk. What is cut off is usually a record torn
+// by a crash, but it may be a line someone typed without a final line end:
+// it is kept beside the file rather than lost.
+bool KeepTornTail(int fd, uint64_t from, uint64_t to, const std::string& tornPath, std::string& error) {
+  int out = ::open(tornPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (out < 0) {
+    error = ErrnoText("cannot keep the torn last record in", tornPath, errno);
+    return false;
+  }
+  char buf[65536];
+  bool ok = true;
+  int err = 0;
+  for (uint64_t pos = from; ok && pos < to;) {
+    ssize_t n = ::pread(fd, buf, static_cast<size_t>(std::min<uint64_t>(to - pos, sizeof buf)), static_cast<off_t>(pos));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        err = w < 0 ? errno : EIO;
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    pos += static_cast<uint64_t>(n);
+  }
+  if (ok && ::fdatasync(out) != 0) {
+    err = errno;
+    ok = false;
+  }
+  if (::close(out) != 0 && ok) {
+    err = errno;
+    ok = false;
+  }
+  if (!ok) error = ErrnoText("cannot keep the torn last record in", tornPath, err);
+  return ok;
 }
 
 }  // namespace
@@ -82,6 +128,14 @@ bool TAppendFile::Open(const std::string& path, TRecordFraming framing) {
     ::close(fd);
     return Fail(path + " is not a regular file");
   }
+  // One writer at a time: a second program appending to the same file
+  // would interleave its records and could cut off one being written.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd);
+    if (err == EWOULDBLOCK) return Fail(path + " is in use by another program");
+    return Fail(ErrnoText("cannot lock", path, err));
+  }
   uint64_t size = static_cast<uint64_t>(st.st_size);
   uint64_t whole = size;
   if (framing.IsLines()) {
@@ -94,6 +148,10 @@ bool TAppendFile::Open(const std::string& path, TRecordFraming framing) {
     whole = static_cast<uint64_t>(end);
   } else {
     whole = size - size % framing.recordSize;
+  }
+  if (whole < size && !KeepTornTail(fd, whole, size, path + kTornSuffix, error_)) {
+    ::close(fd);
+    return false;
   }
   if (whole < size && ::ftruncate(fd, static_cast<off_t>(whole)) != 0) {
     // Appending after a torn record would shift every later record.

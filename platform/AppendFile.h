@@ -5,8 +5,11 @@
 // write as soon as it is appended, so a program crash loses nothing already
 // appended. A crash or power loss in the middle of a write can leave a torn
 // last record; the file is therefore cut back to the end of its last whole
-// record when it is opened for appending, and a failed append removes what
-// part of its record reached the file. Readers take only whole records.
+// record when it is opened for appending (the bytes cut off are added to
+// "<file>.torn" first, so a line typed without a final line end is not
+// lost), and a failed append removes what part of its record reached the
+// file. Readers take only whole records. A file open for appending is
+// locked: a second writer, in this or another program, is refused.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +33,9 @@ struct TRecordFraming {
 // invalid framing).
 size_t WholeRecordsLength(std::string_view bytes, TRecordFraming framing);
 
+// Added to a record file's name for the file that keeps what Open cut off.
+inline constexpr const char* kTornSuffix = ".torn";
+
 class TAppendFile {
  public:
   TAppendFile() = default;
@@ -38,7 +44,9 @@ class TAppendFile {
   TAppendFile& operator=(const TAppendFile&) = delete;
 
   // Opens (creating it when missing) a file for appending and cuts it back
-  // to its last whole record. A fixed framing needs a record size above 0.
+  // to its last whole record, keeping what it cuts off in "<path>.torn".
+  // Fails, changing nothing, when another writer has the file open or the
+  // cut-off bytes cannot be kept. A fixed framing needs a record size above 0.
   bool Open(const std::string& path, TRecordFraming framing);
   // Appends one whole record. With fixed records `record` must be exactly one
   // record long; with line records a missing final "\n" is added (text may

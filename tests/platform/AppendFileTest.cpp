@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
@@ -15,6 +17,8 @@ std::string Record30(char c) { return std::string(30, c); }
 
 // A crash in the middle of a write leaves a torn last record; opening for
 // appending cuts it off, so that the next record starts on a record boundary.
+// What is cut off is kept in "<file>.torn" (it may be a line someone typed
+// without a final line end).
 TEST(AppendFile, OpenCutsBackToTheLastWholeRecord) {
   struct Case {
     const char* what;
@@ -44,11 +48,57 @@ TEST(AppendFile, OpenCutsBackToTheLastWholeRecord) {
     EXPECT_EQ(ReadTestFile(path), c.after);
     EXPECT_EQ(f.Size(), c.after.size());
     EXPECT_EQ(f.TrimmedAtOpen(), c.before.size() - c.after.size());
+    if (c.before.size() > c.after.size())
+      EXPECT_EQ(ReadTestFile(path + kTornSuffix), c.before.substr(c.after.size()));
+    else
+      EXPECT_FALSE(std::filesystem::exists(path + kTornSuffix));
     std::string next = c.framing.IsLines() ? std::string("next\n") : Record30('n');
     ASSERT_TRUE(f.Append(next, true)) << f.LastError();
     EXPECT_EQ(ReadTestFile(path), c.after + next);
     EXPECT_TRUE(f.Close());
   }
+}
+
+// Each cut adds to the .torn file; a torn file that cannot be written leaves
+// the record file as it was.
+TEST(AppendFile, TornBytesAreKeptOrNothingIsCut) {
+  TTempDir dir;
+  std::string log = dir / "BRISMARE.LOG";
+  WriteTestFile(log, "a\nnote one");
+  {
+    TAppendFile f;
+    ASSERT_TRUE(f.Open(log, TRecordFraming::Lines())) << f.LastError();
+  }
+  WriteTestFile(log, "a\nnote two");
+  {
+    TAppendFile f;
+    ASSERT_TRUE(f.Open(log, TRecordFraming::Lines())) << f.LastError();
+  }
+  EXPECT_EQ(ReadTestFile(log + kTornSuffix), "note onenote two");
+
+  std::filesystem::remove(log + kTornSuffix);
+  std::filesystem::create_directory(log + kTornSuffix);  // cannot be opened for writing
+  WriteTestFile(log, "a\nnote three");
+  TAppendFile f;
+  EXPECT_FALSE(f.Open(log, TRecordFraming::Lines()));
+  EXPECT_NE(f.LastError().find(".torn"), std::string::npos) << f.LastError();
+  EXPECT_EQ(ReadTestFile(log), "a\nnote three");
+}
+
+// A second writer, here or in another program, is refused until the first
+// closes the file.
+TEST(AppendFile, OneWriterAtATime) {
+  TTempDir dir;
+  std::string capture = dir / "capture.nmea";
+  TAppendFile first, second;
+  ASSERT_TRUE(first.Open(capture, TRecordFraming::Lines()));
+  EXPECT_FALSE(second.Open(capture, TRecordFraming::Lines()));
+  EXPECT_NE(second.LastError().find("in use"), std::string::npos) << second.LastError();
+  ASSERT_TRUE(first.Append("$GPRMC,1"));
+  first.Close();
+  ASSERT_TRUE(second.Open(capture, TRecordFraming::Lines())) << second.LastError();
+  EXPECT_TRUE(second.Append("$GPRMC,2"));
+  EXPECT_EQ(ReadTestFile(capture), "$GPRMC,1\n$GPRMC,2\n");
 }
 
 TEST(AppendFile, RecordsMustBeWhole) {
