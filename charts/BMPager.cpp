@@ -265,8 +265,18 @@ bool TBitmapPager::FillPiece(const TMapping& m, const TCanvasRect& r) {
       }
       // Black on white: the darkest of the chart pixels under each canvas
       // pixel, by the darkness rank of their colours.
-      uint8_t* rank = minLine_.data();
       const uint8_t* first = src.Base + static_cast<size_t>((g - gA) / s) * src.Stride;
+      if (g + s > m.GridLast(y)) {
+        // One decoded row under this canvas row (the usual case, as the row
+        // step follows the zoom): rank its pixels as they are read.
+        for (int32_t i = 0; i < pw; ++i) {
+          uint8_t best = rankOf_[first[colA_[i]]];
+          for (int32_t c = colA_[i] + 1; c < colB_[i]; ++c) best = std::min(best, rankOf_[first[c]]);
+          out[i] = pixelOfRank_[best];
+        }
+        continue;
+      }
+      uint8_t* rank = minLine_.data();
       for (int32_t j = 0; j < w; ++j) rank[j] = rankOf_[first[j]];
       for (int32_t gg = g + s; gg <= m.GridLast(y); gg += s) {
         const uint8_t* line = src.Base + static_cast<size_t>((gg - gA) / s) * src.Stride;
