@@ -221,24 +221,34 @@ bool AtomicWriteFile(const std::string& path, std::string_view bytes, std::strin
   return false;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error, uint64_t maxBytes) {
   bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (error) *error = ErrnoText("cannot open", path, errno);
     return false;
   }
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    ::close(fd);
+    bytes.clear();
+    return false;
+  };
+  struct stat st{};
+  if (::fstat(fd, &st) != 0) return fail(ErrnoText("cannot read", path, errno));
+  if (!S_ISREG(st.st_mode)) return fail(path + " is not a regular file");
+  // The size is counted as read: files of /proc report 0.
+  if (static_cast<uint64_t>(st.st_size) > maxBytes) return fail(path + " is too large");
   char buf[65536];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (error) *error = ErrnoText("cannot read", path, errno);
-      ::close(fd);
-      bytes.clear();
-      return false;
+      return fail(ErrnoText("cannot read", path, errno));
     }
     if (n == 0) break;
+    if (bytes.size() + static_cast<size_t>(n) > maxBytes) return fail(path + " is too large");
     bytes.append(buf, static_cast<size_t>(n));
   }
   ::close(fd);

@@ -67,8 +67,12 @@ class TAtomicFileWriter {
 // removed, false is returned and `error` (when given) says why.
 bool AtomicWriteFile(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
-// Reads a whole file. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr);
+// Reads a whole regular file of at most `maxBytes` bytes. False when it
+// cannot be opened or read, is not a regular file (a pipe or a device
+// named by mistake would block or never end), or holds more bytes.
+inline constexpr uint64_t kReadWholeFileLimit = uint64_t{1} << 30;
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error = nullptr,
+                   uint64_t maxBytes = kReadWholeFileLimit);
 
 // True when `name` (a bare file name) has the form of a temporary file of
 // AtomicWriteFile for the target named `target` (a bare file name).

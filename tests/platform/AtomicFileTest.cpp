@@ -189,10 +189,34 @@ TEST(AtomicWriteFile, WriterKilledAtRandomMomentsNeverTearsTheFile) {
   RecordProperty("kills during a write", landedDuringWrite);
 }
 
-TEST(ReadWholeFile, ReportsAMissingFile) {
+// What cannot be read whole is refused with its name in the error, and
+// never blocks: a missing file, a FIFO without a writer, a device that
+// never ends, a file above the limit.
+TEST(ReadWholeFile, RefusesWhatItCannotReadWhole) {
   TTempDir dir;
-  std::string bytes = "stale", error;
-  EXPECT_FALSE(ReadWholeFile(dir / "nope.ini", bytes, &error));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_NE(error.find("nope.ini"), std::string::npos);
+  const std::string fifo = dir / "settings.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  WriteTestFile(dir / "big.cal", std::string(5000, 'x'));
+  struct Case {
+    std::string path;
+    uint64_t limit;
+  } cases[] = {
+      {dir / "nope.ini", kReadWholeFileLimit},
+      {fifo, kReadWholeFileLimit},
+      {"/dev/zero", kReadWholeFileLimit},
+      {dir / "big.cal", 4999},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string bytes = "stale", error;
+    EXPECT_FALSE(ReadWholeFile(c.path, bytes, &error, c.limit));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_NE(error.find(c.path), std::string::npos) << error;
+  }
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(dir / "big.cal", bytes, nullptr, 5000));
+  EXPECT_EQ(bytes.size(), 5000u);
+  // Files of /proc report a size of 0 and are read as far as they go.
+  EXPECT_TRUE(ReadWholeFile("/proc/self/status", bytes));
+  EXPECT_NE(bytes.find("Name:"), std::string::npos);
 }
