@@ -64,6 +64,13 @@ double ReadLon(std::string_view text, std::string_view letter) {
   char c = letter.empty() ? '\0' : letter[0];
   return c == 'E' || c == 'e' || c == 'W' || c == 'w' ? ReadLatLon(text, c) : NoDataValue;
 }
+// A magnetic variation, east positive, negated when the letter is exactly
+// "W"; NoDataValue for an empty field, nothing when the number is garbage.
+std::optional<double> ReadVariation(std::string_view text, std::string_view letter) {
+  auto variation = ReadAngleOrNoData(text);
+  if (variation && IsKnown(*variation) && letter == "W") *variation = -*variation;
+  return variation;
+}
 
 // A wind speed in metres per second from its value and unit letter.
 double WindSpeedMs(double value, std::string_view unit) {
@@ -288,15 +295,55 @@ void TNMEA::DeriveFromFixes() {
 // ---------------------------------------------------------------------------
 // Position, speed and course
 
+// The part RMC and RMA share: the position (latitude at latField, its
+// letter, longitude, its letter), speed, course and the variation with its
+// letter. A missing position ends the sentence quietly; a number that cannot
+// be read marks the fix and the course as bad data. An empty variation field
+// keeps the variation known so far: receivers without a magnetic model send
+// it empty every second, which must not wipe out a compass's variation.
+// Below CogSwitchSpeed, with compassWhenSlow, the heading is the compass's.
+void TNMEA::TakeFixAndMotion(const TNdxString& L, int latField, int sogField, int cogField, int varField,
+                             bool compassWhenSlow) {
+  TNMEAINFO& I = Info;
+  auto fail = [&] {
+    I.FixStatus = kFixBadData;
+    I.CogSogSource = kCogSogBadData;
+  };
+  I.RawPos.Y = ReadLat(L.Field(latField), L.Field(latField + 1));
+  I.RawPos.X = ReadLon(L.Field(latField + 2), L.Field(latField + 3));
+  if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
+  SetPosFromRaw();
+  auto sog = ReadNumber(L.Field(sogField));
+  if (!sog) return fail();
+  I.SOG = *sog;
+  Updated |= kSetSOG;
+  auto cog = ReadAngle(L.Field(cogField));
+  if (!cog) return fail();
+  I.COG = I.Heading = *cog;
+  Updated |= kSetCOG | kSetHeading;
+  auto variation = IsKnown(I.ModelVariation) ? I.ModelVariation
+                                             : ReadVariation(L.Field(varField), L.Field(varField + 1));
+  if (!variation) return fail();
+  if (IsKnown(*variation)) {
+    I.Variation = *variation;
+    Updated |= kSetVariation;
+  }
+  if (compassWhenSlow && I.SOG < CogSwitchSpeed) {
+    if (IsKnown(I.CompassHeading))
+      I.Heading = I.CompassHeading;
+    else if (IsKnown(I.MagHeading))
+      I.Heading = I.MagHeading + I.Variation;
+  }
+  SetVelocity();
+  I.MagCourse = Normalised(I.Heading - I.Variation);
+  Updated |= kSetMagCourse;
+  I.CogSogSource = kCogSogReceived;
+}
+
 void TNMEA::HandleRMC() {
   TNMEAINFO& I = Info;
   const TNdxString& L = LastLine;
   if (L.CommaCount < 11) return;
-  auto fail = [&] {
-    I.FixStatus = kFixBadData;
-    I.CogSogSource = kCogSogBadData;
-    Updated |= kSetFix;
-  };
   Seen |= kSeenRMC;  // also for an invalid fix: it still outranks GGA and GLL
   Updated |= kSetFix;
   if (L.Field(2) != "A") {
@@ -321,36 +368,7 @@ void TNMEA::HandleRMC() {
     I.FixQuality = I.ModeIndicator == 'D' ? 2 : 1;
     Updated |= kSetQuality;
   }
-  I.RawPos.Y = ReadLat(L.Field(3), L.Field(4));
-  I.RawPos.X = ReadLon(L.Field(5), L.Field(6));
-  if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
-  SetPosFromRaw();
-  auto sog = ReadNumber(L.Field(7));
-  if (!sog) return fail();
-  I.SOG = *sog;
-  Updated |= kSetSOG;
-  auto cog = ReadAngle(L.Field(8));
-  if (!cog) return fail();
-  I.COG = I.Heading = *cog;
-  Updated |= kSetCOG | kSetHeading;
-  if (IsKnown(I.ModelVariation)) {
-    I.Variation = I.ModelVariation;
-  } else {
-    auto var = ReadAngle(L.Field(10));
-    if (!var) return fail();
-    I.Variation = L.Field(11) == "W" ? -*var : *var;
-  }
-  Updated |= kSetVariation;
-  if (I.SOG < CogSwitchSpeed) {
-    if (IsKnown(I.CompassHeading))
-      I.Heading = I.CompassHeading;
-    else if (IsKnown(I.MagHeading))
-      I.Heading = I.MagHeading + I.Variation;
-  }
-  SetVelocity();
-  I.MagCourse = Normalised(I.Heading - I.Variation);
-  Updated |= kSetMagCourse;
-  I.CogSogSource = kCogSogReceived;
+  TakeFixAndMotion(L, 3, 7, 8, 10, true);
 }
 
 void TNMEA::HandleGGA() {
@@ -432,39 +450,13 @@ void TNMEA::HandleRMA() {
   TNMEAINFO& I = Info;
   const TNdxString& L = LastLine;
   if (L.CommaCount < 11 || (Seen & kSeenRMC)) return;
-  auto fail = [&] {
-    I.FixStatus = kFixBadData;
-    I.CogSogSource = kCogSogBadData;
-  };
   Seen |= kSeenRMA;
   I.FixStatus = kFixInvalid;
   Updated |= kSetFix;
   if (L.Field(1) != "A") return;
   I.FixStatus = kFixValid;
-  I.RawPos.Y = ReadLat(L.Field(2), L.Field(3));
-  I.RawPos.X = ReadLon(L.Field(4), L.Field(5));
-  if (IsNoData(I.RawPos.Y) || IsNoData(I.RawPos.X)) return;
-  SetPosFromRaw();
-  auto sog = ReadNumber(L.Field(8));
-  if (!sog) return fail();
-  I.SOG = *sog;
-  Updated |= kSetSOG;
-  auto cog = ReadAngle(L.Field(9));
-  if (!cog) return fail();
-  I.COG = I.Heading = *cog;
-  Updated |= kSetCOG | kSetHeading;
-  if (IsKnown(I.ModelVariation)) {
-    I.Variation = I.ModelVariation;
-  } else {
-    auto var = ReadAngle(L.Field(10));
-    if (!var) return fail();
-    I.Variation = L.Field(11) == "W" ? -*var : *var;
-  }
-  Updated |= kSetVariation;
-  SetVelocity();
-  I.MagCourse = Normalised(I.Heading - I.Variation);
-  Updated |= kSetMagCourse;
-  I.CogSogSource = kCogSogReceived;
+  // RMA leaves the heading at the course whatever the speed.
+  TakeFixAndMotion(L, 2, 8, 9, 10, false);
 }
 
 void TNMEA::HandleVTG() {
@@ -549,20 +541,13 @@ void TNMEA::HandleHDG() {
   if (L.CommaCount != 5 || (Seen & kSeenHDT)) return;
   auto heading = ReadAngleOrNoData(L.Field(1));
   if (!heading || IsNoData(*heading)) return;
-  double variation = I.Variation;
-  bool variationSet = true;
-  if (IsKnown(I.ModelVariation)) {
-    variation = I.ModelVariation;
-  } else if (!L.Field(4).empty()) {
-    auto var = ReadAngle(L.Field(4));
-    if (!var) return;
-    variation = L.Field(5) == "W" ? -*var : *var;
-  } else {
-    variationSet = false;
-  }
+  auto variation = IsKnown(I.ModelVariation) ? I.ModelVariation : ReadVariation(L.Field(4), L.Field(5));
+  if (!variation) return;
   I.MagHeading = *heading;
-  if (variationSet) Updated |= kSetVariation;
-  I.Variation = variation;
+  if (IsKnown(*variation)) {
+    I.Variation = *variation;
+    Updated |= kSetVariation;
+  }
   I.CompassHeading = I.MagHeading + I.Variation;
   Updated |= kSetMagHeading | kSetCompass;
   if (I.SOG < CogSwitchSpeed) {

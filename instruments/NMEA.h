@@ -149,6 +149,8 @@ class TNMEA {
   void Capture(const TNdxString& sentence);
   void Dispatch();
   void HandleRMC();
+  void TakeFixAndMotion(const TNdxString& L, int latField, int sogField, int cogField, int varField,
+                        bool compassWhenSlow);
   void HandleGGA();
   void HandleGLL();
   void HandleRMA();

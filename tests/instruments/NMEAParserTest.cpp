@@ -200,6 +200,66 @@ TEST_F(TNmeaFixture, RmcFailuresAndInvalidFix) {
   EXPECT_EQ(info.FixStatus, kFixValid);
 }
 
+// RMC and RMA take position, motion and variation the same way. Before each
+// row a compass has reported heading 100 (HDT) and variation 3 deg W (HDG).
+TEST(NMEAParser, RmcAndRmaFixMotionAndVariation) {
+  constexpr double kKeep = -3;  // the compass's variation
+  struct Case {
+    const char* body;
+    double modelVariation;  // degrees, or NoDataValue
+    uint8_t fix;
+    double variation;  // degrees afterwards
+    bool variationSet;
+    double heading, magCourse;  // degrees
+  } cases[] = {
+      {"GPRMC,194101,A,4426.1130,N,07140.5596,W,5.2,77.3,160906,15.8,W", NoDataValue, kFixValid, -15.8, true,
+       77.3, 93.1},
+      {"GPRMA,A,4426.1130,N,07140.5596,W,,,5.2,77.3,15.8,W", NoDataValue, kFixValid, -15.8, true, 77.3, 93.1},
+      // Slow: RMC takes the compass heading, RMA keeps the course.
+      {"GPRMC,194101,A,4426.1130,N,07140.5596,W,2.0,77.3,160906,15.8,W", NoDataValue, kFixValid, -15.8, true,
+       100, 115.8},
+      {"GPRMA,A,4426.1130,N,07140.5596,W,,,2.0,77.3,15.8,W", NoDataValue, kFixValid, -15.8, true, 77.3, 93.1},
+      // An empty variation field keeps the variation known so far.
+      {"GPRMC,194101,A,4426.1130,N,07140.5596,W,5.2,77.3,160906,,,A", NoDataValue, kFixValid, kKeep, false, 77.3,
+       80.3},
+      {"GPRMA,A,4426.1130,N,07140.5596,W,,,5.2,77.3,,", NoDataValue, kFixValid, kKeep, false, 77.3, 80.3},
+      // The magnetic model replaces whatever the sentence says.
+      {"GPRMC,194101,A,4426.1130,N,07140.5596,W,5.2,77.3,160906,,", 4, kFixValid, 4, true, 77.3, 73.3},
+      {"GPRMA,A,4426.1130,N,07140.5596,W,,,5.2,77.3,15.8,W", 4, kFixValid, 4, true, 77.3, 73.3},
+      // A variation that is not a number is bad data.
+      {"GPRMC,194101,A,4426.1130,N,07140.5596,W,5.2,77.3,160906,1x,W", NoDataValue, kFixBadData, kKeep, false,
+       77.3, NoDataValue},
+      {"GPRMA,A,4426.1130,N,07140.5596,W,,,5.2,77.3,1x,W", NoDataValue, kFixBadData, kKeep, false, 77.3,
+       NoDataValue},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    TManualClock clock;
+    TNMEALineBuffer buffer(nullptr, clock);
+    TNMEA& parser = buffer.Parser();
+    TNMEAINFO& info = parser.Info;
+    buffer.FeedText(Nmea("IIHDG,113,,,003,W") + "\r\n" + Nmea("HEHDT,100.0,T") + "\r\n");
+    ASSERT_NEAR(Deg(info.Variation), kKeep, 1e-9);
+    if (IsKnown(c.modelVariation)) info.ModelVariation = Rad(c.modelVariation);
+    buffer.FeedText(Nmea(c.body) + "\r\n");
+    EXPECT_EQ(info.FixStatus, c.fix);
+    EXPECT_NEAR(Deg(info.Pos.Y), 44 + 26.1130 / 60, 1e-12);
+    EXPECT_NEAR(Deg(info.Pos.X), -(71 + 40.5596 / 60), 1e-12);
+    EXPECT_EQ(info.LastFixTime, clock.MonoNow());
+    EXPECT_NEAR(Deg(info.COG), 77.3, 1e-9);
+    EXPECT_NEAR(Deg(info.Variation), c.variation, 1e-9);
+    EXPECT_EQ((parser.Updated & kSetVariation) != 0, c.variationSet);
+    EXPECT_NEAR(Deg(info.Heading), c.heading, 1e-9);
+    if (c.fix != kFixValid) {
+      EXPECT_EQ(info.CogSogSource, kCogSogBadData);
+      continue;
+    }
+    EXPECT_NEAR(Deg(info.MagCourse), c.magCourse, 1e-9);
+    EXPECT_NEAR(info.VelNorth, info.SOG * std::cos(info.COG), 1e-12);
+    EXPECT_EQ(info.CogSogSource, kCogSogReceived);
+  }
+}
+
 TEST_F(TNmeaFixture, SourcePriority) {
   const char* gga = "GPGGA,092212,5759.097,N,01144.345,E,2,06,1.9,3.5,M,39.4,M,7.6,0133";
   const char* gll = "GPGLL,5800.000,N,01200.000,E,092213,A,A";
