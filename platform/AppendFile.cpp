@@ -10,12 +10,9 @@
 #include <cstring>
 
 #include "platform/AtomicFile.h"
+#include "platform/ErrnoText.h"
 
 namespace {
-
-std::string ErrnoText(const std::string& what, const std::string& path, int err) {
-  return what + " " + path + ": " + std::strerror(err);
-}
 
 // Offset just after the last "\n" of the file's first `size` bytes (0 when
 // there is none); -1 on a read error.

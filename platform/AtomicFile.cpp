@@ -10,15 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ErrnoText.h"
+
 namespace {
 
 constexpr std::string_view kTempInfix = ".tmp-";
 constexpr size_t kTempRandom = 6;  // the XXXXXX of mkstemp
 constexpr size_t kBufferSize = 1 << 20;
-
-std::string ErrnoText(const std::string& what, const std::string& path, int err) {
-  return what + " " + path + ": " + std::strerror(err);
-}
 
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.find_last_of('/');

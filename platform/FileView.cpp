@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ErrnoText.h"
+
 TFileView::~TFileView() { Close(); }
 
 TFileView::TFileView(TFileView&& other) noexcept { *this = std::move(other); }
@@ -34,7 +36,7 @@ bool TFileView::Open(const std::string& path, std::string* error) {
   };
   if (path.empty() || path.find('\0') != std::string::npos) return fail("invalid file name");
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return fail("cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) return fail(ErrnoText("cannot open", path, errno));
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
     ::close(fd);
