@@ -10,18 +10,13 @@
 
 #include "foundation/NumText.h"
 #include "platform/AtomicFile.h"
+#include "platform/TextBasics.h"
 
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // Text handed in by callers may be any bytes; inside, everything is valid
 // UTF-8. Bytes that do not form UTF-8 are taken as Windows-1252 characters,
@@ -34,28 +29,10 @@ std::string ToValidUtf8(std::string_view s) {
   return out;
 }
 
-// Index key of a section or key name: ASCII letters and the Latin-1
-// capitals (U+00C0..U+00DE without the multiplication sign) folded to lower
-// case, which covers every name a settings or language file uses.
-std::string Fold(std::string_view name) {
-  std::string out(name);
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (c >= 'A' && c <= 'Z') {
-      out[i] = static_cast<char>(c + ('a' - 'A'));
-    } else if (c == 0xC3 && i + 1 < out.size()) {
-      unsigned char d = static_cast<unsigned char>(out[i + 1]);
-      if (d >= 0x80 && d <= 0x9E && d != 0x97) out[i + 1] = static_cast<char>(d + 0x20);
-      ++i;
-    }
-  }
-  return out;
-}
-
 // The lookup form of a name given by a caller.
 std::string NameKey(std::string_view name) {
-  if (IsValidUtf8(name)) return Fold(Trim(name));
-  return Fold(Trim(ToValidUtf8(name)));
+  if (IsValidUtf8(name)) return FoldCase(TrimSpaceTab(name));
+  return FoldCase(TrimSpaceTab(ToValidUtf8(name)));
 }
 
 bool HasControl(std::string_view s) {
@@ -108,19 +85,19 @@ TLine ParseLine(std::string text) {
     size_t close = t.find(']', p + 1);
     if (close != std::string_view::npos) {
       line.kind = TLineKind::Section;
-      line.name = std::string(Trim(t.substr(p + 1, close - p - 1)));
+      line.name = std::string(TrimSpaceTab(t.substr(p + 1, close - p - 1)));
     }
   } else {
     size_t eq = t.find('=', p);
     if (eq != std::string_view::npos) {
-      std::string_view key = Trim(t.substr(p, eq - p));
+      std::string_view key = TrimSpaceTab(t.substr(p, eq - p));
       if (!key.empty()) {
         line.kind = TLineKind::Key;
         line.name = std::string(key);
         size_t v = eq + 1;
         while (v < t.size() && IsBlank(t[v])) ++v;
         line.valueBegin = v;
-        line.value = std::string(Unquote(Trim(t.substr(v))));
+        line.value = std::string(Unquote(TrimSpaceTab(t.substr(v))));
       }
     }
   }
@@ -177,7 +154,7 @@ struct TIniFile::Impl {
     Section* current = nullptr;
     for (auto it = lines.begin(); it != lines.end(); ++it) {
       if (it->kind == TLineKind::Section) {
-        auto [pos, fresh] = sections.try_emplace(Fold(it->name));
+        auto [pos, fresh] = sections.try_emplace(FoldCase(it->name));
         if (fresh) {
           pos->second.header = it;
           pos->second.last = it;
@@ -186,7 +163,7 @@ struct TIniFile::Impl {
           current = nullptr;
         }
       } else if (it->kind == TLineKind::Key && current) {
-        current->keys.try_emplace(Fold(it->name), it);
+        current->keys.try_emplace(FoldCase(it->name), it);
         current->last = it;
       }
     }
@@ -216,7 +193,7 @@ struct TIniFile::Impl {
     for (ConstLineIt it = std::next(ConstLineIt(s->header));
          it != lines.end() && it->kind != TLineKind::Section; ++it) {
       if (it->kind != TLineKind::Key) continue;
-      auto k = s->keys.find(Fold(it->name));
+      auto k = s->keys.find(FoldCase(it->name));
       if (k != s->keys.end() && &*k->second == &*it) f(*it);
     }
   }
@@ -261,13 +238,13 @@ struct TIniFile::Impl {
 namespace {
 
 void CheckSectionName(std::string_view name) {
-  std::string_view t = Trim(name);
+  std::string_view t = TrimSpaceTab(name);
   if (HasControl(name) || t.find(']') != std::string_view::npos || (!t.empty() && (t[0] == '[' || t[0] == ';')))
     throw std::invalid_argument("invalid INI section name \"" + std::string(name) + "\"");
 }
 
 void CheckKeyName(std::string_view name) {
-  std::string_view t = Trim(name);
+  std::string_view t = TrimSpaceTab(name);
   if (t.empty() || HasControl(name) || t.find('=') != std::string_view::npos || t[0] == '[' || t[0] == ';')
     throw std::invalid_argument("invalid INI key name \"" + std::string(name) + "\"");
 }
@@ -346,8 +323,8 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   CheckSectionName(section);
   CheckKeyName(key);
-  std::string secName(Trim(ToValidUtf8(section)));
-  std::string keyName(Trim(ToValidUtf8(key)));
+  std::string secName(TrimSpaceTab(ToValidUtf8(section)));
+  std::string keyName(TrimSpaceTab(ToValidUtf8(key)));
   std::string rendered = RenderValue(value);
   Impl& d = *d_;
 
@@ -357,15 +334,15 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     if (!d.lines.empty() && d.lines.back().kind != TLineKind::Blank) d.lines.push_back(ParseLine(""));
     auto header = d.lines.insert(d.lines.end(), ParseLine("[" + secName + "]"));
     auto line = d.lines.insert(d.lines.end(), ParseLine(keyName + "=" + rendered));
-    Impl::Section& ns = d.sections[Fold(secName)];
+    Impl::Section& ns = d.sections[FoldCase(secName)];
     ns.header = header;
     ns.last = line;
-    ns.keys.emplace(Fold(keyName), line);
+    ns.keys.emplace(FoldCase(keyName), line);
     d.modified = true;
     return;
   }
 
-  auto k = s->keys.find(Fold(keyName));
+  auto k = s->keys.find(FoldCase(keyName));
   if (k != s->keys.end()) {
     // Replace the value in place; the key as spelt in the file stays.
     TLine& old = *k->second;
@@ -377,7 +354,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
   }
 
   auto line = d.lines.insert(std::next(s->last), ParseLine(keyName + "=" + rendered));
-  s->keys.emplace(Fold(keyName), line);
+  s->keys.emplace(FoldCase(keyName), line);
   s->last = line;
   d.modified = true;
 }
@@ -406,7 +383,7 @@ std::vector<std::string> TIniFile::ReadSections() const {
   std::vector<std::string> out;
   for (auto it = d_->lines.begin(); it != d_->lines.end(); ++it) {
     if (it->kind != TLineKind::Section) continue;
-    auto s = d_->sections.find(Fold(it->name));
+    auto s = d_->sections.find(FoldCase(it->name));
     if (s != d_->sections.end() && s->second.header == it) out.push_back(it->name);
   }
   return out;
@@ -431,7 +408,7 @@ void TIniFile::EraseSection(std::string_view section) {
   if (d_->sections.find(key) == d_->sections.end()) return;
   auto& lines = d_->lines;
   for (auto it = lines.begin(); it != lines.end();) {
-    if (it->kind == TLineKind::Section && Fold(it->name) == key) {
+    if (it->kind == TLineKind::Section && FoldCase(it->name) == key) {
       auto end = std::next(it);
       while (end != lines.end() && end->kind != TLineKind::Section) ++end;
       it = lines.erase(it, end);
@@ -452,7 +429,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   // become visible.
   auto& lines = d_->lines;
   for (auto it = std::next(s->header); it != lines.end() && it->kind != TLineKind::Section;) {
-    if (it->kind == TLineKind::Key && Fold(it->name) == name)
+    if (it->kind == TLineKind::Key && FoldCase(it->name) == name)
       it = lines.erase(it);
     else
       ++it;

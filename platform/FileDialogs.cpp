@@ -2,15 +2,11 @@
 
 #include <utility>
 
+#include "platform/TextBasics.h"
+
 namespace {
 
 IFileDialogs* gDialogs = nullptr;
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // Splits at `sep`, keeping empty fields.
 std::vector<std::string_view> Split(std::string_view s, char sep) {
@@ -35,9 +31,9 @@ std::vector<TFileFilterEntry> ParseFileFilter(std::string_view filter) {
   const std::vector<std::string_view> fields = Split(filter, '|');
   for (size_t i = 0; i + 1 < fields.size(); i += 2) {
     TFileFilterEntry entry;
-    entry.description = std::string(Trim(fields[i]));
+    entry.description = std::string(TrimSpaceTab(fields[i]));
     for (std::string_view p : Split(fields[i + 1], ';')) {
-      p = Trim(p);
+      p = TrimSpaceTab(p);
       if (!p.empty()) entry.patterns.emplace_back(p);
     }
     if (!entry.patterns.empty()) out.push_back(std::move(entry));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/TextBasics.h"
 
 namespace {
 
@@ -146,44 +147,18 @@ std::string DocumentsDir() {
   return home;
 }
 
-unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
-
-// Folds one character at `i` (advancing it) into `out`: ASCII letters and the
-// Latin-1 capitals U+00C0..U+00DE (except U+00D7) in UTF-8 map to lower case.
-void FoldNext(std::string_view s, size_t& i, std::string& out) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  if (c == 0xC3 && i + 1 < s.size()) {
-    unsigned char d = static_cast<unsigned char>(s[i + 1]);
-    if (d >= 0x80 && d <= 0x9E && d != 0x97) d = static_cast<unsigned char>(d + 0x20);
-    out.push_back(static_cast<char>(c));
-    out.push_back(static_cast<char>(d));
-    i += 2;
-    return;
-  }
-  out.push_back(static_cast<char>(FoldAscii(c)));
-  ++i;
-}
-
-std::string FoldName(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) FoldNext(s, i, out);
-  return out;
-}
-
 // Finds one name component in `dir` ("" = current directory; else with a
 // trailing "/"). Returns the entry's real name.
 std::optional<std::string> FindEntry(const std::string& dir, const std::string& name) {
   if (Exists(dir + name)) return name;
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
   if (!d) return std::nullopt;
-  std::string want = FoldName(name);
+  std::string want = FoldCase(name);
   std::vector<std::string> matches;
   while (dirent* e = ::readdir(d)) {
     std::string_view entry(e->d_name);
     if (entry == "." || entry == "..") continue;
-    if (entry.size() == name.size() && FoldName(entry) == want) matches.emplace_back(entry);
+    if (entry.size() == name.size() && FoldCase(entry) == want) matches.emplace_back(entry);
   }
   ::closedir(d);
   if (matches.empty()) return std::nullopt;
@@ -293,7 +268,7 @@ std::string ForeignFileName(std::string_view p) {
 }
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && FoldName(a) == FoldName(b);
+  return a.size() == b.size() && FoldCase(a) == FoldCase(b);
 }
 
 std::optional<std::string> FindFileCaseInsensitive(std::string_view dir, std::string_view name) {
