@@ -85,10 +85,9 @@ double TProjTrans::Mlfn(double phi) const {
   return E0 * phi - E1 * std::sin(2 * phi) + E2 * std::sin(4 * phi) - E3 * std::sin(6 * phi);
 }
 
-double TProjTrans::TmMeridian(double phi) const { return TmMeridian(phi, std::sin(phi), std::cos(phi)); }
-
-// The same from the sine and cosine of phi (the multiple angles by their
-// addition formulas, which saves three sines on every point).
+// The meridian arc of the Transverse Mercator, in metres, from phi and its
+// sine and cosine: the series of Mlfn with the multiple angles taken from
+// their addition formulas, which saves three sines on every point.
 double TProjTrans::TmMeridian(double phi, double sinphi, double cosphi) const {
   if (phi == 0) return 0;
   const double s2 = 2 * sinphi * cosphi, c2 = cosphi * cosphi - sinphi * sinphi;
@@ -125,7 +124,7 @@ void TProjTrans::SetTransverseMercator(double scaleFactor, double invF, double a
   Es6 = Es4 * Es;
   Lat0 = lat0;
   Lon0 = lon0;
-  TmM0 = TmMeridian(lat0);
+  TmM0 = TmMeridian(lat0, std::sin(lat0), std::cos(lat0));
   SetupOk = true;
   setupError_ = "";
 }
@@ -146,18 +145,12 @@ int TProjTrans::SetLambert(double lat0, double lon0, double lat1, double lat2, d
     Unusable(kProjLambert, "Bad Lambert Init");
     return kBadLambertInit;
   }
-  A = a;
-  InvF = invF;
-  F = 1 / invF;
-  Es = 2 * F - F * F;
-  E = std::sqrt(Es);
+  SetEllipsoid(invF, a);
   if (!ValidLat(lat0) || !ValidLat(lat1) || !ValidLat(lat2) || !std::isfinite(lon0) ||
       std::fabs(lat1 + lat2) < kEpsln) {
     Unusable(kProjLambert, "Bad Lambert Init");
     return kBadLambertInit;
   }
-  Esp = Es / (1 - Es);
-  SetSeries();
   const double m1 = Msfnz(Es, std::sin(lat1), std::cos(lat1));
   const double m2 = Msfnz(Es, std::sin(lat2), std::cos(lat2));
   const double t1 = Tsfnz(E, lat1, std::sin(lat1));
@@ -256,7 +249,7 @@ bool TProjTrans::Phi4z(double al, double b, double& c, double& phi) {
     const double tanphi = std::tan(phi);
     c = tanphi * std::sqrt(1 - Es * sinphi * sinphi);
     const double sin2ph = std::sin(2 * phi);
-    const double ml = E0 * phi - E1 * sin2ph + E2 * std::sin(4 * phi) - E3 * std::sin(6 * phi);
+    const double ml = Mlfn(phi);
     const double mlp = E0 - 2 * E1 * std::cos(2 * phi) + 4 * E2 * std::cos(4 * phi) - 6 * E3 * std::cos(6 * phi);
     const double con1 = 2 * ml + c * (ml * ml + b) - 2 * al * (c * ml + 1);
     const double con2 = Es * sin2ph * (ml * ml + b - 2 * al * ml) / (2 * c);

@@ -118,7 +118,6 @@ class TProjTrans {
   void SetSeries();
   bool Fail(const char* text);
   double Mlfn(double phi) const;
-  double TmMeridian(double phi) const;
   double TmMeridian(double phi, double sinphi, double cosphi) const;
   bool Phi2z(double ts, double& phi);
   bool Phi4z(double al, double b, double& c, double& phi);
