@@ -195,8 +195,10 @@ TEST(MagError, DegreeOfTheSynthesis) {
 }
 
 TEST(MagError, ModelTime) {
-  EXPECT_DOUBLE_EQ(MagModelTime(2026, 1), 2026 + 1 / 365.0);
-  EXPECT_DOUBLE_EQ(MagModelTime(2028, 366), 2028 + 366 / 365.0);
+  // Days count in 365ths of a year, leap year or not: 31 December of a
+  // leap year already lies in the next year.
+  EXPECT_DOUBLE_EQ(MagModelTime(2026, 1), 2026.0027397260274);
+  EXPECT_DOUBLE_EQ(MagModelTime(2028, 366), 2029.0027397260274);
 }
 
 }  // namespace
