@@ -15,6 +15,8 @@
 // --screenshot-count says otherwise): the plotter at work, without a
 // display.
 #include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
@@ -26,16 +28,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/Switches.h"
 #include "instruments/NMEA.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 #include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtQuestions.h"
 #include "plotter/PlotterApp.h"
 #include "plotter/SignalBridge.h"
+
+namespace {
+
+// A picture of the window as a PNG file: encoded in memory and written
+// whole, so a reader never finds half a picture and a failed write leaves
+// the earlier file as it was.
+bool SaveWindowPicture(QWidget& window, const std::string& file) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !window.grab().save(&buffer, "PNG")) return false;
+  buffer.close();
+  return AtomicWriteFile(file, std::string_view(png.constData(), static_cast<size_t>(png.size())));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Our own options are taken out before the settings switch is looked for.
@@ -112,7 +131,7 @@ int main(int argc, char** argv) {
         }
         if (shade >= 1 && shade <= 4) form.SetShadeLevel(shade - 1);
         form.UpdateStatus();
-        if (!form.grab().save(QString::fromStdString(screenshot), "PNG"))
+        if (!SaveWindowPicture(form, screenshot))
           std::fprintf(stderr, "brismare: cannot write %s\n", screenshot.c_str());
         endRun();
       });
@@ -126,7 +145,7 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "/plotter-%02d.png", taken);
         const std::string file = shotDir + name;
-        if (form.grab().save(QString::fromStdString(file), "PNG"))
+        if (SaveWindowPicture(form, file))
           std::printf("%s\n", file.c_str());
         else
           std::fprintf(stderr, "brismare: cannot write %s\n", file.c_str());
