@@ -353,6 +353,20 @@ void RWWindowGeometry(TRWIniFile& ini, RSysInfo& sys, bool w) {
   ini.RWInteger(s, "WinWidth", w, sys.WinWidth, 0);
   ini.RWInteger(s, "WinHeight", w, sys.WinHeight, 0);
   ini.RWBool(s, "WinState", w, sys.WinState, true);
+  if (!w) {
+    // The keys hold the edges of the window. A hand-edited or damaged file
+    // may hold any number: edges beyond what a screen can have, or a right
+    // edge left of the left one, give the default for that direction (the
+    // window then opens at its smallest size).
+    constexpr int32_t kMaxCoordinate = 32767;
+    auto checkSpan = [](int32_t& low, int32_t& high) {
+      const bool inside = low >= -kMaxCoordinate && low <= kMaxCoordinate && high >= -kMaxCoordinate &&
+                          high <= kMaxCoordinate && high > low && high - low <= kMaxCoordinate;
+      if (!inside) low = high = 0;
+    };
+    checkSpan(sys.WinLeft, sys.WinWidth);
+    checkSpan(sys.WinTop, sys.WinHeight);
+  }
 }
 
 void LoadSettings(RSysInfo& sys) {

@@ -290,6 +290,7 @@ TEST(SysInfo, UnusableValuesReadAsTheirDefaults) {
     const char* line;
     std::function<double(const RSysInfo&)> get;
     double expected;
+    const char* section = "Program Setup";
   } cases[] = {
       {"Outline Factor=0", [](const RSysInfo& s) { return s.OutlineFactor; }, 20},
       {"Outline Factor=51", [](const RSysInfo& s) { return s.OutlineFactor; }, 20},
@@ -314,12 +315,30 @@ TEST(SysInfo, UnusableValuesReadAsTheirDefaults) {
       {"NMEA_SIMUL_READS=100000", [](const RSysInfo& s) { return s.NmeaSimulReads; }, 1},
       {"Compression Factor=0", [](const RSysInfo& s) { return s.CompressionFactor; }, 1.8},
       {"AIS COG-Head Limit=NaN", [](const RSysInfo& s) { return s.AISCogHeadLimit; }, 500},
+      // Window edges: each direction is checked as a pair (left and right
+      // edge, top and bottom edge); a pair that cannot be a window on any
+      // screen reads as the default.
+      {"WinLeft=-2147483648\r\nWinWidth=800", [](const RSysInfo& s) { return s.WinLeft; }, 0, "Program State"},
+      {"WinLeft=-2147483648\r\nWinWidth=800", [](const RSysInfo& s) { return s.WinWidth; }, 0, "Program State"},
+      {"WinLeft=10\r\nWinWidth=-2147483648", [](const RSysInfo& s) { return s.WinWidth; }, 0, "Program State"},
+      {"WinTop=100\r\nWinHeight=50", [](const RSysInfo& s) { return s.WinHeight; }, 0, "Program State"},
+      {"WinTop=100\r\nWinHeight=100", [](const RSysInfo& s) { return s.WinTop; }, 0, "Program State"},
+      {"WinTop=-30000\r\nWinHeight=30000", [](const RSysInfo& s) { return s.WinHeight; }, 0, "Program State"},
+      {"WinTop=32768\r\nWinHeight=32800", [](const RSysInfo& s) { return s.WinTop; }, 0, "Program State"},
+      {"WinLeft=-20\r\nWinWidth=1000\r\nWinTop=2147483647", [](const RSysInfo& s) { return s.WinLeft; }, -20,
+       "Program State"},
+      {"WinLeft=-20\r\nWinWidth=1000\r\nWinTop=2147483647", [](const RSysInfo& s) { return s.WinTop; }, 0,
+       "Program State"},
+      {"WinTop=-32767\r\nWinHeight=0", [](const RSysInfo& s) { return s.WinTop; }, -32767, "Program State"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     TTempDir dir;
-    WriteTestFile(dir / "BRISMARE_2.INI",
-                  std::string("[Program Setup]\r\n") + c.line + "\r\nChart Edge=33\r\n");
+    const std::string setup = std::string(c.section) == "Program Setup"
+                                  ? std::string("[Program Setup]\r\n") + c.line + "\r\nChart Edge=33\r\n"
+                                  : std::string("[Program Setup]\r\nChart Edge=33\r\n[") + c.section + "]\r\n" +
+                                        c.line + "\r\n";
+    WriteTestFile(dir / "BRISMARE_2.INI", setup);
     RSysInfo sys = FreshRecord(dir);
     LoadSettings(sys);
     EXPECT_EQ(c.get(sys), c.expected);
