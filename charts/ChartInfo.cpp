@@ -73,7 +73,7 @@ void TChartHeadBaseCodec::Clear() { Lines.clear(); }
 bool TChartHeadBaseCodec::LoadFromFile(const std::string& path) {
   Clear();
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
+  if (!ReadWholeFile(path, bytes, nullptr, kMaxHeaderFileBytes)) return false;
   LoadFromText(bytes);
   return true;
 }
@@ -142,6 +142,10 @@ std::string TChartHeadBaseCodec::GetValue(std::string_view key) const {
   const long i = FindKeyLine(key);
   if (i < 0) return std::string();
   return ValueAt(Lines, static_cast<size_t>(i), key.size());
+}
+
+std::string TChartHeadBaseCodec::ValueOfLine(size_t i, size_t keyLength) const {
+  return i < Lines.size() ? ValueAt(Lines, i, keyLength) : std::string();
 }
 
 int32_t TChartHeadBaseCodec::GetInt(std::string_view key, int32_t def) const {
@@ -449,7 +453,7 @@ void TChartHeadExternalCodec::PutSectionIn(std::vector<std::string>& lines, std:
 bool TChartHeadExternalCodec::ReadSection(const std::string& file, std::string_view name) {
   Clear();
   std::string bytes;
-  if (!ReadWholeFile(file, bytes)) return false;
+  if (!ReadWholeFile(file, bytes, nullptr, kMaxHeaderFileBytes)) return false;
   TTextEncoding enc;
   const std::vector<std::string> lines = SplitTextLines(DecodeFileText(bytes, &enc));
   Encoding = enc;
@@ -461,7 +465,7 @@ bool TChartHeadExternalCodec::WriteSection(const std::string& file, std::string_
   TTextEncoding enc = TTextEncoding::Cp1252;
   std::vector<std::string> lines;
   if (FileSizeOf(file) >= 0) {
-    if (!ReadWholeFile(file, bytes, error)) return false;
+    if (!ReadWholeFile(file, bytes, error, kMaxHeaderFileBytes)) return false;
     lines = SplitTextLines(DecodeFileText(bytes, &enc));
   }
   PutSectionIn(lines, name, Lines);
@@ -470,7 +474,7 @@ bool TChartHeadExternalCodec::WriteSection(const std::string& file, std::string_
 
 bool TChartHeadExternalCodec::DeleteSection(const std::string& file, std::string_view name, std::string* error) {
   std::string bytes;
-  if (FileSizeOf(file) < 0 || !ReadWholeFile(file, bytes, error)) return false;
+  if (!ReadWholeFile(file, bytes, error, kMaxHeaderFileBytes)) return false;
   TTextEncoding enc;
   std::vector<std::string> lines = SplitTextLines(DecodeFileText(bytes, &enc));
   if (!RemoveSectionIn(lines, name)) return true;  // nothing to change
@@ -479,6 +483,6 @@ bool TChartHeadExternalCodec::DeleteSection(const std::string& file, std::string
 
 std::vector<std::string> TChartHeadExternalCodec::ListSections(const std::string& file) {
   std::string bytes;
-  if (!ReadWholeFile(file, bytes)) return {};
+  if (!ReadWholeFile(file, bytes, nullptr, kMaxHeaderFileBytes)) return {};
   return ListSectionsIn(SplitTextLines(DecodeFileText(bytes)));
 }

@@ -159,6 +159,8 @@ class TChartHeadBaseCodec {
  protected:
   // Index of the first line of the key (case ignored), or -1.
   long FindKeyLine(std::string_view key) const;
+  // GetValue for a key of keyLength characters known to start line i.
+  std::string ValueOfLine(size_t i, size_t keyLength) const;
   // Index past the continuation lines of line i.
   size_t ContinuationEnd(size_t i) const;
   void DeleteNumberedAbove(char prefix, int count);
@@ -202,3 +204,8 @@ class TChartHeadExternalCodec : public TChartHeadBaseCodec {
 };
 
 inline constexpr const char* kChartCalDirName = "CHARTCAL.DIR";
+
+// The largest calibration text file read (a ".CAL" header, "CHARTCAL.DIR"
+// and the headers of other programs): real ones hold a few kilobytes, so a
+// bigger file is not a calibration and is not read into memory.
+inline constexpr uint64_t kMaxHeaderFileBytes = uint64_t{16} << 20;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
+#include <unordered_map>
+#include <utility>
 
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
@@ -73,6 +76,25 @@ std::vector<std::string> GeoItems(std::string_view value) {
   return SplitListItems(v);
 }
 
+// The value of a numbered ".GEO" line found by FindNumberedLines, as
+// HeaderFindSimple gives it for that key: the rest of the line only, trimmed.
+// `fixedLength` counts the key's characters other than the number's digits.
+std::string GeoValueAt(const std::vector<std::string>& lines, const TNumberedLine& n, size_t fixedLength) {
+  const std::string_view line = lines[n.Line];
+  const size_t keyLength = fixedLength + std::to_string(n.Number).size();
+  return std::string(TrimText(line.substr(std::min(keyLength, line.size()), kHeaderValueLimit)));
+}
+
+// "key = value" lines of a WinGPS chart: the upper-cased key (blanks before
+// the "=" dropped) and the value as WinGPSValue gives it.
+std::optional<std::pair<std::string, std::string>> WinGPSLine(std::string_view line) {
+  const size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  size_t end = eq;
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+  return std::make_pair(UpperAscii(line.substr(0, end)), CutText(std::string(TrimText(line.substr(eq + 1))), 255));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -87,8 +109,7 @@ bool TKAPDecoder::ReadInfo(RChartInfo& info) {
     if (layout.BorderCount == 0) {
       layout.Border.clear();
       for (const TNumberedLine& n : FindNumberedLines(geo_, "VERTEX", "=", TChartHeadBaseCodec::kMaxPoints)) {
-        const std::string key = "VERTEX" + std::to_string(n.Number) + "=";
-        const std::vector<std::string> items = GeoItems(FindSimple(key, geo_));
+        const std::vector<std::string> items = GeoItems(GeoValueAt(geo_, n, 7));
         if (items.size() < 2) continue;
         const auto lat = Num(items[0]), lon = Num(items[1]);
         if (lat && lon) layout.Border.push_back({Rad(*lon), Rad(*lat)});
@@ -108,8 +129,7 @@ bool TKAPDecoder::ReadInfo(RChartInfo& info) {
     if (info.RefCount <= 0) {
       info.RefPoints.clear();
       for (const TNumberedLine& n : FindNumberedLines(geo_, "POINT", "=", TChartHeadBaseCodec::kMaxPoints)) {
-        const std::string key = "POINT" + std::to_string(n.Number) + "=";
-        const std::vector<std::string> items = GeoItems(FindSimple(key, geo_));
+        const std::vector<std::string> items = GeoItems(GeoValueAt(geo_, n, 6));
         if (items.size() < 4) continue;
         const auto lon = Num(items[0]), lat = Num(items[1]), row = Num(items[2]), col = Num(items[3]);
         if (lon && lat && row && col)
@@ -310,8 +330,9 @@ bool TChartHeadMAPCodec::ReadMAP(RChartInfo& info) const {
   const int32_t count = std::clamp<int32_t>(GetInt("MMPNUM,", 0), 0,
                                             static_cast<int32_t>(std::min<size_t>(Lines.size(), kMaxPoints)));
   layout.Border.clear();
-  for (int n = 1; n <= count; ++n) {
-    const std::vector<std::string> it = SplitCommaItems(GetValue("MMPXY," + std::to_string(n) + ","));
+  // One pass over the lines: the first "MMPXY,n," line of each n wins.
+  for (const TNumberedLine& n : FindNumberedLines(Lines, "MMPXY,", ",", count)) {
+    const std::vector<std::string> it = SplitCommaItems(ValueOfLine(n.Line, 7 + std::to_string(n.Number).size()));
     if (it.size() < 2) continue;
     const auto x = Num(it[0]), y = Num(it[1]);
     if (x && y) layout.Border.push_back({*x, *y});
@@ -382,12 +403,25 @@ bool TChartHeadWinGPSCodec::ReadWinGPS(RChartInfo& info) const {
   layout.Scale = RoundToInt(NumOr(text("Scale"), 0), 0);
   info.Projection = text("Mercator") == "True" ? kProjMercator : kProjNone;
 
+  // The numbered point values, collected in one pass (the first line of a
+  // key wins, as in WinGPSValue).
+  std::unordered_map<std::string, std::string> values;
+  for (const std::string& line : Lines)
+    if (auto kv = WinGPSLine(line)) values.emplace(std::move(kv->first), std::move(kv->second));
+  auto value = [&](const std::string& upperKey) -> const std::string* {
+    const auto it = values.find(upperKey);
+    return it == values.end() ? nullptr : &it->second;
+  };
+  auto number = [&](const std::string& upperKey) -> std::optional<double> {
+    const std::string* v = value(upperKey);
+    return Num(v ? *v : std::string());
+  };
   for (int n = 1; n <= 127; ++n) {
     const std::string s = std::to_string(n);
-    const auto xs = WinGPSValue("X" + s);
+    const std::string* xs = value("X" + s);
     if (!xs) break;
-    const auto x = Num(*xs), y = Num(text(("Y" + s).c_str()));
-    const auto lat = Num(text(("Latitude" + s).c_str())), lon = Num(text(("Longitude" + s).c_str()));
+    const auto x = Num(*xs), y = number("Y" + s);
+    const auto lat = number("LATITUDE" + s), lon = number("LONGITUDE" + s);
     if (x && y && lat && lon) info.RefPoints.push_back({*x, *y, Rad(*lon), Rad(*lat)});
   }
   info.RefCount = static_cast<int32_t>(info.RefPoints.size());
