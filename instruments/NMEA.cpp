@@ -99,6 +99,18 @@ std::string_view TNdxString::Field(int n) const {
   return text.substr(start, end - start);
 }
 
+void TNdxString::CopyUsed(const TNdxString& from) {
+  if (&from == this) return;
+  std::string_view text = from.View();
+  std::copy(text.begin(), text.end(), Text.begin());
+  const size_t commas = std::min<size_t>(from.CommaCount, kMaxSentenceCommas) + 1;
+  std::copy_n(from.CommaPos.begin(), commas, CommaPos.begin());
+  CommaCount = from.CommaCount;
+  StarPos = from.StarPos;
+  FirstStarPos = from.FirstStarPos;
+  Length = from.Length;
+}
+
 std::string_view TNdxString::Talker() const {
   std::string_view text = View();
   return text.size() >= 3 ? text.substr(1, 2) : std::string_view();
@@ -187,9 +199,9 @@ void TNMEA::ParseSentence(const TNdxString& sentence) {
     Info.TalkerIn[0] = talker[0];
     Info.TalkerIn[1] = talker[1];
   }
-  LastLine = sentence;
-  Dispatch();
-  if (OnAccepted) OnAccepted(LastLine);
+  Dispatch(sentence);
+  LastLine.CopyUsed(sentence);
+  if (OnAccepted) OnAccepted(sentence);
 }
 
 void TNMEA::ParseEncapsulated(const TNdxString& sentence) {
@@ -199,35 +211,35 @@ void TNMEA::ParseEncapsulated(const TNdxString& sentence) {
   if (!(ChecksumOK(sentence) && sentence.Length >= 7)) return;
   Capture(sentence);
   Updated = 0;
-  LastLine = sentence;
-  std::string_view id = LastLine.Identifier();
-  if (OnAisSentence && (id == "VDM" || id == "VDO")) OnAisSentence(LastLine, id == "VDO");
-  if (OnAccepted) OnAccepted(LastLine);
+  LastLine.CopyUsed(sentence);
+  std::string_view id = sentence.Identifier();
+  if (OnAisSentence && (id == "VDM" || id == "VDO")) OnAisSentence(sentence, id == "VDO");
+  if (OnAccepted) OnAccepted(sentence);
 }
 
-void TNMEA::Dispatch() {
-  std::string_view id = LastLine.Identifier();
+void TNMEA::Dispatch(const TNdxString& L) {
+  std::string_view id = L.Identifier();
   if (id.size() != 3) return;
   switch (PackId(id[0], id[1], id[2])) {
-    case PackId("RMC"): HandleRMC(); break;
-    case PackId("GGA"): HandleGGA(); break;
-    case PackId("GLL"): HandleGLL(); break;
-    case PackId("DBT"): HandleDBT(); break;
-    case PackId("VTG"): HandleVTG(); break;
-    case PackId("VWR"): HandleVWR(false); break;
-    case PackId("VWT"): HandleVWR(true); break;
-    case PackId("MWV"): HandleMWV(); break;
-    case PackId("MWD"): HandleMWD(); break;
-    case PackId("VHW"): HandleVHW(); break;
-    case PackId("HDM"): HandleHDM(); break;
-    case PackId("HDG"): HandleHDG(); break;
-    case PackId("ZDA"): HandleZDA(); break;
-    case PackId("RMA"): HandleRMA(); break;
-    case PackId("MTW"): HandleMTW(); break;
-    case PackId("DPT"): HandleDPT(); break;
-    case PackId("DTM"): HandleDTM(); break;
-    case PackId("HDT"): HandleHDT(); break;
-    case PackId("ROT"): HandleROT(); break;
+    case PackId("RMC"): HandleRMC(L); break;
+    case PackId("GGA"): HandleGGA(L); break;
+    case PackId("GLL"): HandleGLL(L); break;
+    case PackId("DBT"): HandleDBT(L); break;
+    case PackId("VTG"): HandleVTG(L); break;
+    case PackId("VWR"): HandleVWR(L, false); break;
+    case PackId("VWT"): HandleVWR(L, true); break;
+    case PackId("MWV"): HandleMWV(L); break;
+    case PackId("MWD"): HandleMWD(L); break;
+    case PackId("VHW"): HandleVHW(L); break;
+    case PackId("HDM"): HandleHDM(L); break;
+    case PackId("HDG"): HandleHDG(L); break;
+    case PackId("ZDA"): HandleZDA(L); break;
+    case PackId("RMA"): HandleRMA(L); break;
+    case PackId("MTW"): HandleMTW(L); break;
+    case PackId("DPT"): HandleDPT(L); break;
+    case PackId("DTM"): HandleDTM(L); break;
+    case PackId("HDT"): HandleHDT(L); break;
+    case PackId("ROT"): HandleROT(L); break;
     default: break;
   }
 }
@@ -340,9 +352,8 @@ void TNMEA::TakeFixAndMotion(const TNdxString& L, int latField, int sogField, in
   I.CogSogSource = kCogSogReceived;
 }
 
-void TNMEA::HandleRMC() {
+void TNMEA::HandleRMC(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 11) return;
   Seen |= kSeenRMC;  // also for an invalid fix: it still outranks GGA and GLL
   Updated |= kSetFix;
@@ -371,9 +382,8 @@ void TNMEA::HandleRMC() {
   TakeFixAndMotion(L, 3, 7, 8, 10, true);
 }
 
-void TNMEA::HandleGGA() {
+void TNMEA::HandleGGA(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 12) return;
   std::optional<double> age = 0.0, station = 0.0;
   if (L.CommaCount >= 14) {
@@ -418,9 +428,8 @@ void TNMEA::HandleGGA() {
   if (!(Seen & kSeenVTG)) DeriveFromFixes();
 }
 
-void TNMEA::HandleGLL() {
+void TNMEA::HandleGLL(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 4 || (Seen & (kSeenRMC | kSeenGGA))) return;
   I.FixStatus = kFixValid;
   if (L.CommaCount >= 6 && L.Field(6) != "A") I.FixStatus = kFixInvalid;
@@ -446,9 +455,8 @@ void TNMEA::HandleGLL() {
   if (valid && !(Seen & kSeenVTG)) DeriveFromFixes();
 }
 
-void TNMEA::HandleRMA() {
+void TNMEA::HandleRMA(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 11 || (Seen & kSeenRMC)) return;
   Seen |= kSeenRMA;
   I.FixStatus = kFixInvalid;
@@ -459,9 +467,8 @@ void TNMEA::HandleRMA() {
   TakeFixAndMotion(L, 2, 8, 9, 10, false);
 }
 
-void TNMEA::HandleVTG() {
+void TNMEA::HandleVTG(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 8) return;
   if (!(Seen & (kSeenHDM | kSeenHDG))) {
     auto mag = ReadAngle(L.Field(3));
@@ -499,10 +506,10 @@ void TNMEA::HandleVTG() {
 // ---------------------------------------------------------------------------
 // Heading
 
-void TNMEA::HandleHDT() {
+void TNMEA::HandleHDT(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  if (LastLine.CommaCount < 2) return;
-  auto heading = ReadAngleOrNoData(LastLine.Field(1));
+  if (L.CommaCount < 2) return;
+  auto heading = ReadAngleOrNoData(L.Field(1));
   // An empty heading (sensor not ready) is no heading, not north.
   if (!heading || IsNoData(*heading)) return;
   I.CompassHeading = *heading;
@@ -518,10 +525,10 @@ void TNMEA::HandleHDT() {
   Seen |= kSeenHDT;
 }
 
-void TNMEA::HandleHDM() {
+void TNMEA::HandleHDM(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  if (LastLine.CommaCount != 2 || (Seen & (kSeenHDT | kSeenHDG))) return;
-  auto heading = ReadAngleOrNoData(LastLine.Field(1));
+  if (L.CommaCount != 2 || (Seen & (kSeenHDT | kSeenHDG))) return;
+  auto heading = ReadAngleOrNoData(L.Field(1));
   if (!heading || IsNoData(*heading)) return;
   I.MagHeading = *heading;
   I.CompassHeading = I.MagHeading + I.Variation;
@@ -535,9 +542,8 @@ void TNMEA::HandleHDM() {
 
 // HDG: heading, deviation (fields 2 and 3), variation (fields 4 and 5). The
 // variation is taken only when the sentence carries one.
-void TNMEA::HandleHDG() {
+void TNMEA::HandleHDG(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount != 5 || (Seen & kSeenHDT)) return;
   auto heading = ReadAngleOrNoData(L.Field(1));
   if (!heading || IsNoData(*heading)) return;
@@ -559,9 +565,8 @@ void TNMEA::HandleHDG() {
 
 // VHW: true heading, magnetic heading, water speed. An empty heading field
 // leaves the heading alone.
-void TNMEA::HandleVHW() {
+void TNMEA::HandleVHW(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount != 8) return;
   auto heading = ReadAngleOrNoData(L.Field(1));
   bool magnetic = L.Field(4) == "M";
@@ -588,9 +593,8 @@ void TNMEA::HandleVHW() {
 
 // DBT: feet, "f", metres, "M", fathoms, "F". The metre field is preferred;
 // otherwise the first value with its unit. An empty value is no depth.
-void TNMEA::HandleDBT() {
+void TNMEA::HandleDBT(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 4) return;
   Updated |= kSetDepth;
   std::string_view valueText;
@@ -617,11 +621,11 @@ void TNMEA::HandleDBT() {
 }
 
 // DPT: depth below the transducer in metres, offset (not used).
-void TNMEA::HandleDPT() {
+void TNMEA::HandleDPT(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  if (LastLine.CommaCount < 2) return;
+  if (L.CommaCount < 2) return;
   Updated |= kSetDepth;
-  std::string_view text = LastLine.Field(1);
+  std::string_view text = L.Field(1);
   auto value = ReadNumber(text);
   if (!value) {
     I.Depth = NoDataValue;
@@ -631,20 +635,20 @@ void TNMEA::HandleDPT() {
   Seen |= kSeenDepth;
 }
 
-void TNMEA::HandleMTW() {
-  if (LastLine.CommaCount != 2) return;
-  auto temp = ReadNumber(LastLine.Field(1));
+void TNMEA::HandleMTW(const TNdxString& L) {
+  if (L.CommaCount != 2) return;
+  auto temp = ReadNumber(L.Field(1));
   if (!temp) return;
   Info.WaterTemp = *temp;
   Updated |= kSetWaterTemp;
 }
 
-void TNMEA::HandleROT() {
-  if (LastLine.CommaCount < 2) return;
-  if (LastLine.Field(2) == "V") {
+void TNMEA::HandleROT(const TNdxString& L) {
+  if (L.CommaCount < 2) return;
+  if (L.Field(2) == "V") {
     Info.RateOfTurn = NoDataValue;
   } else {
-    auto rate = ReadNumber(LastLine.Field(1));
+    auto rate = ReadNumber(L.Field(1));
     if (!rate) return;
     Info.RateOfTurn = *rate;
   }
@@ -655,8 +659,7 @@ void TNMEA::HandleROT() {
 // ---------------------------------------------------------------------------
 // Date and datum
 
-void TNMEA::HandleZDA() {
-  const TNdxString& L = LastLine;
+void TNMEA::HandleZDA(const TNdxString& L) {
   if (L.CommaCount < 4 || (Seen & kSeenRMC)) return;
   auto whole = [](std::string_view text) -> int {
     auto v = ReadNumber(text);
@@ -676,9 +679,8 @@ void TNMEA::HandleZDA() {
 // DTM: the receiver's local datum is offset from the reference datum by the
 // given minutes (local = reference + offset), so the offset is taken off
 // every received position to bring it back to the reference.
-void TNMEA::HandleDTM() {
+void TNMEA::HandleDTM(const TNdxString& L) {
   TNMEAINFO& I = Info;
-  const TNdxString& L = LastLine;
   if (L.CommaCount < 8) return;
   Updated |= kSetDatum;
   auto lat = ReadNumber(L.Field(3));
@@ -710,8 +712,7 @@ void TNMEA::ZeroWind() {
 
 // VWR (apparent) and VWT (true): angle, "L"/"R", speed, unit, ... A
 // sentence without an angle carries no wind and changes nothing.
-void TNMEA::HandleVWR(bool trueWind) {
-  const TNdxString& L = LastLine;
+void TNMEA::HandleVWR(const TNdxString& L, bool trueWind) {
   if (L.CommaCount != 8) return;
   if (trueWind) {
     if ((Seen & kSeenMWVTrue) || (Info.WindCalc && (Seen & (kSeenVWR | kSeenMWVRelative)))) return;
@@ -729,8 +730,7 @@ void TNMEA::HandleVWR(bool trueWind) {
 }
 
 // MWV: angle, "R"/"T", speed, unit, status.
-void TNMEA::HandleMWV() {
-  const TNdxString& L = LastLine;
+void TNMEA::HandleMWV(const TNdxString& L) {
   if (L.CommaCount != 5) return;
   std::string_view reference = L.Field(2);
   bool isTrue = reference == "T";
@@ -748,8 +748,7 @@ void TNMEA::HandleMWV() {
 }
 
 // MWD: true direction, "T", magnetic direction, "M", speed, unit, ...
-void TNMEA::HandleMWD() {
-  const TNdxString& L = LastLine;
+void TNMEA::HandleMWD(const TNdxString& L) {
   if (L.CommaCount != 8) return;
   if (Info.WindCalc && (Seen & (kSeenVWR | kSeenVWT | kSeenMWVTrue | kSeenMWVRelative))) return;
   // Instruments that know only the speed leave the direction empty; such a

@@ -57,6 +57,9 @@ struct TNdxString {
   // Characters 2-3 and 4-6 (empty where the sentence is too short).
   std::string_view Talker() const;
   std::string_view Identifier() const;
+  // Takes over another sentence: the characters and comma positions in
+  // use, not the whole buffers (what lies beyond them is never read).
+  void CopyUsed(const TNdxString& from);
 };
 
 // Fields of the navigation state that the last accepted sentence wrote
@@ -102,7 +105,8 @@ class TNMEA {
   std::function<void(const TNdxString& sentence)> OnAccepted;
 
   TNMEAINFO Info;
-  // The last accepted sentence; GetField reads it.
+  // A copy of the last accepted sentence, for GetField and for callers
+  // looking back at it (the handlers work on the sentence itself).
   TNdxString LastLine;
   // Accepted sentences whose identifier occurs in CaptureFilter (or all,
   // with "*") are appended to CaptureFile.
@@ -147,27 +151,28 @@ class TNMEA {
 
  private:
   void Capture(const TNdxString& sentence);
-  void Dispatch();
-  void HandleRMC();
+  // Runs the handler of the sentence's identifier.
+  void Dispatch(const TNdxString& L);
+  void HandleRMC(const TNdxString& L);
   void TakeFixAndMotion(const TNdxString& L, int latField, int sogField, int cogField, int varField,
                         bool compassWhenSlow);
-  void HandleGGA();
-  void HandleGLL();
-  void HandleRMA();
-  void HandleVTG();
-  void HandleHDT();
-  void HandleHDM();
-  void HandleHDG();
-  void HandleVHW();
-  void HandleDBT();
-  void HandleDPT();
-  void HandleMTW();
-  void HandleROT();
-  void HandleZDA();
-  void HandleDTM();
-  void HandleVWR(bool trueWind);
-  void HandleMWV();
-  void HandleMWD();
+  void HandleGGA(const TNdxString& L);
+  void HandleGLL(const TNdxString& L);
+  void HandleRMA(const TNdxString& L);
+  void HandleVTG(const TNdxString& L);
+  void HandleHDT(const TNdxString& L);
+  void HandleHDM(const TNdxString& L);
+  void HandleHDG(const TNdxString& L);
+  void HandleVHW(const TNdxString& L);
+  void HandleDBT(const TNdxString& L);
+  void HandleDPT(const TNdxString& L);
+  void HandleMTW(const TNdxString& L);
+  void HandleROT(const TNdxString& L);
+  void HandleZDA(const TNdxString& L);
+  void HandleDTM(const TNdxString& L);
+  void HandleVWR(const TNdxString& L, bool trueWind);
+  void HandleMWV(const TNdxString& L);
+  void HandleMWD(const TNdxString& L);
   // Wind update for one sentence: angle (NoDataValue when none), speed in
   // metres per second, and which kind of wind it reports.
   enum class TWindKind { Apparent, TrueRelative, TrueDirection };
@@ -221,15 +226,19 @@ class TNMEALineBuffer {
   bool OwnsParser() const { return owned_ != nullptr; }
   int64_t LineCount() const { return lineCount_; }
   TMonoTime LastLineTime() const { return lastLineTime_; }
-  // 0 waiting for "$" or "!", 1 inside a "$" sentence, 3 inside a "!"
-  // sentence, 2 skipping the rest of an overlong line.
-  uint8_t State() const { return state_; }
+  enum class TState : uint8_t {
+    Waiting,       // for "$" or "!"
+    Sentence,      // inside a "$" sentence
+    Skipping,      // the rest of an overlong line
+    Encapsulated,  // inside a "!" sentence
+  };
+  TState State() const { return state_; }
   const TNdxString& Line() const { return line_; }
   const std::string& ReplayFileName() const { return replayFileName_; }
   bool ReplayOpen() const { return replayFile_ != nullptr; }
 
  private:
-  void Start(char c, uint8_t state);
+  void Start(char c, TState state);
   void Complete();
   void Discard();
 
@@ -237,7 +246,7 @@ class TNMEALineBuffer {
   TNMEA* parser_;
   IClock& clock_;
   TNdxString line_;
-  uint8_t state_ = 0;
+  TState state_ = TState::Waiting;
   int64_t lineCount_ = 0;
   TMonoTime lastLineTime_{0};
   std::string replayFileName_;

@@ -18,14 +18,14 @@ void TNMEALineBuffer::Reset() {
   line_.CommaCount = 0;
   line_.StarPos = 0;
   line_.FirstStarPos = 0;
-  state_ = 0;
+  state_ = TState::Waiting;
 }
 
 void TNMEALineBuffer::Touch() { lastLineTime_ = clock_.MonoNow(); }
 
 TMonoTime TNMEALineBuffer::IdleTime() const { return clock_.MonoNow() - lastLineTime_; }
 
-void TNMEALineBuffer::Start(char c, uint8_t state) {
+void TNMEALineBuffer::Start(char c, TState state) {
   Reset();
   line_.Text[0] = c;
   line_.Length = 1;
@@ -36,14 +36,14 @@ void TNMEALineBuffer::Start(char c, uint8_t state) {
 // fields) up to the next line end or "$".
 void TNMEALineBuffer::Discard() {
   Reset();
-  state_ = 2;
+  state_ = TState::Skipping;
 }
 
 void TNMEALineBuffer::Complete() {
   // Appending stops one short of the capacity, so the terminator always fits.
   line_.Text[static_cast<size_t>(line_.Length)] = '\r';
   ++line_.Length;
-  if (state_ == 1)
+  if (state_ == TState::Sentence)
     parser_->ParseSentence(line_);
   else
     parser_->ParseEncapsulated(line_);
@@ -58,29 +58,25 @@ void TNMEALineBuffer::Feed(const void* bytes, size_t count) {
   const unsigned char* const end = p + count;
   while (p < end) {
     const unsigned char c = *p++;
-    if (state_ == 0) {
+    if (state_ == TState::Waiting) {
       if (c == '$')
-        Start('$', 1);
+        Start('$', TState::Sentence);
       else if (c == '!')
-        Start('!', 3);
-      continue;
-    }
-    if (state_ != 1 && state_ != 2 && state_ != 3) {
-      state_ = 0;
+        Start('!', TState::Encapsulated);
       continue;
     }
     if (c == '$') {  // a new sentence starts; the unfinished one is dropped
-      Start('$', 1);
+      Start('$', TState::Sentence);
       continue;
     }
     if (c <= 13) {  // CR, LF, NUL, tab and the other low control codes
-      if (state_ == 2)
+      if (state_ == TState::Skipping)
         Reset();
       else
         Complete();
       continue;
     }
-    if (state_ == 2) continue;
+    if (state_ == TState::Skipping) continue;
     int32_t length = line_.Length;
     if (length >= kMaxSentenceLength - 1) {
       Discard();
