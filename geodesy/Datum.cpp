@@ -244,6 +244,14 @@ bool EnsureDefaultDatumFile(const std::string& dataDir, const std::string& shipp
   return AtomicWriteFile(WithTrailingSlash(dataDir) + kDatumFileName, bytes, error);
 }
 
+std::string DatumTableFile(const std::string& dataDir, const std::string& shippedDir) {
+  if (const std::optional<std::string> own = FindFileCaseInsensitive(dataDir, kDatumFileName)) return *own;
+  if (!shippedDir.empty())
+    if (const std::optional<std::string> shipped = FindFileCaseInsensitive(shippedDir, kDatumFileName))
+      return *shipped;
+  return WithTrailingSlash(dataDir) + kDatumFileName;
+}
+
 std::string ShippedDataDir() {
   const std::string prog = ProgramDir();
   const std::string candidates[] = {prog + "data/", prog, prog + "../share/brismare/", BRISMARE_SOURCE_DATA_DIR};

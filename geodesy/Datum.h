@@ -116,6 +116,11 @@ class TDatum {
 bool EnsureDefaultDatumFile(const std::string& dataDir, const std::string& shippedDir,
                             std::string* error = nullptr);
 
+// The datum table to read: the file of that name in dataDir, in whatever
+// letter case it is there, else the one in shippedDir ("" for none), else
+// dataDir's name for it (which does not exist: only WGS 84 is known then).
+std::string DatumTableFile(const std::string& dataDir, const std::string& shippedDir);
+
 // The directory that holds the shipped datum table: "data/" beside the
 // executable, the executable's own directory, "../share/brismare/" from it,
 // or the source tree's data/ folder; "" when none has it.

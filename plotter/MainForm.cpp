@@ -172,8 +172,9 @@ void T_Form::FormCreate() {
 
   r.Step(6, "datum table", [&] {
     EnsureDefaultDatumFile(SysInfo.ProgramDir, ShippedDataDir());
-    const std::optional<std::string> found = FindFileCaseInsensitive(SysInfo.ProgramDir, kDatumFileName);
-    Datum = std::make_unique<TDatum>(found ? *found : SysInfo.ProgramDir + kDatumFileName);
+    // Aliases the user adds go to the data directory's table, never to the
+    // shipped one: no shipped directory here.
+    Datum = std::make_unique<TDatum>(DatumTableFile(SysInfo.ProgramDir, std::string()));
     NoteLifecycle("create TDatum");
   });
   r.Step(6, "decoders", [&] {

@@ -59,8 +59,7 @@ int RunUnattendedScan(const std::string& dataDirIn, std::FILE* out, std::FILE* e
   if (!EnsureDefaultDatumFile(dataDir, ShippedDataDir(), &error))
     PrintLine(err, "No datum table in " + dataDir + (error.empty() ? std::string() : ": " + error) +
                        "; only WGS 84 is known.");
-  const std::optional<std::string> datumFile = FindFileCaseInsensitive(dataDir, kDatumFileName);
-  TDatum datum(datumFile ? *datumFile : dataDir + kDatumFileName);
+  TDatum datum(DatumTableFile(dataDir, std::string()));
 
   TChartList list;
   const TCatalogLoadResult loaded = list.LoadFromFile(index, std::string());

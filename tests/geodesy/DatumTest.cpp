@@ -217,4 +217,22 @@ TEST(Datum, DefaultFileIsCopiedOnce) {
   EXPECT_FALSE(ShippedDataDir().empty());
 }
 
+// The table is read under the name it really has: a data directory's
+// "datums2.ini" is that file, not an upper-case name that does not exist.
+TEST(Datum, TableFileIsTheFileFound) {
+  TTempDir shipped, lower, none;
+  WriteTestFile(shipped / "Datums2.Ini", kSmallTable);
+  WriteTestFile(lower / "datums2.ini", "[Datums]\n");
+  struct Case {
+    std::string dataDir, shippedDir, expected;
+  } cases[] = {
+      {lower.path(), shipped.path(), lower / "datums2.ini"},
+      {none.path(), shipped.path(), shipped / "Datums2.Ini"},
+      {none.path(), "", none / "DATUMS2.INI"},
+      {none.path(), none.path(), none / "DATUMS2.INI"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DatumTableFile(c.dataDir, c.shippedDir), c.expected) << c.dataDir << " | " << c.shippedDir;
+}
+
 }  // namespace

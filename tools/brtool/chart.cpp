@@ -46,13 +46,6 @@ void Usage() {
                "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n");
 }
 
-std::string DatumTablePath() {
-  const std::string own = WithTrailingSlash(DataDir()) + kDatumFileName;
-  if (FindFileCaseInsensitive(DataDir(), kDatumFileName)) return own;
-  const std::string shipped = ShippedDataDir();
-  return shipped.empty() ? own : shipped + kDatumFileName;
-}
-
 std::string UpperExt(const std::string& path) {
   const size_t slash = path.rfind('/');
   const size_t dot = path.rfind('.');
@@ -144,7 +137,7 @@ bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
 }
 
 bool SetUp(const TLoaded& chart, TWorldConvert& w, std::string& error) {
-  TDatum datum(DatumTablePath());
+  TDatum datum(DatumTableFile(DataDir(), ShippedDataDir()));
   const TChartSetup s = w.SetupChart(ChartGeoRef(chart.info, chart.isKap), datum, TDatumSettings());
   if (s.Error != TSetupError::None || !w.Valid) {
     error = "the chart's georeferencing cannot be set up";

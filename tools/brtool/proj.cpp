@@ -23,13 +23,6 @@ void Usage() {
                "       else DATUMS2.INI of the data directory or the shipped one)\n");
 }
 
-std::string DatumTablePath() {
-  const std::string own = WithTrailingSlash(DataDir()) + kDatumFileName;
-  if (FindFileCaseInsensitive(DataDir(), kDatumFileName)) return own;
-  const std::string shipped = ShippedDataDir();
-  return shipped.empty() ? own : shipped + kDatumFileName;
-}
-
 int RunProj(const BrtoolArgs& args) {
   BrtoolOptions opt;
   if (!ParseBrtoolOptions("proj", args, {"lat0", "lon0", "lat1", "lat2", "scale", "height", "datum", "datums"},
@@ -84,7 +77,7 @@ int RunProj(const BrtoolArgs& args) {
   std::optional<TDatum> datum;
   if (const std::string* name = opt.Get("datum")) {
     const std::string* file = opt.Get("datums");
-    datum.emplace(file ? *file : DatumTablePath());
+    datum.emplace(file ? *file : DatumTableFile(DataDir(), ShippedDataDir()));
     bool resolved = false;
     const TDatumParams params = datum->Lookup(*name, &resolved);
     if (!resolved) {
