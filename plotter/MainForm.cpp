@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -539,6 +540,10 @@ std::vector<QWidget*> T_Form::LanguageForms() const {
                                                   forms_.S_Frm};
   for (QWidget* w : others)
     if (w) forms.push_back(w);
+  // Then every other window of the program (the route selection list), so
+  // that no window keeps texts the language file cannot reach.
+  for (QWidget* w : forms_.All)
+    if (w && std::find(forms.begin(), forms.end(), w) == forms.end()) forms.push_back(w);
   return forms;
 }
 

@@ -103,6 +103,9 @@ struct TFormSet {
   TGRP_Org* GRP_Org = nullptr;
   TS_Frm* S_Frm = nullptr;
   TRLForm* RLForm = nullptr;
+  // Every window above (and any the program adds), in the order the
+  // program made them.
+  std::vector<QWidget*> All;
 };
 
 // The event that applies the language file once the window is on screen.

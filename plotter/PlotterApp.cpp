@@ -36,6 +36,7 @@ TPlotterProgram::TPlotterProgram() {
   f.GRP_Org = Make<TGRP_Org>(others_);
   f.S_Frm = Make<TS_Frm>(others_);
   f.RLForm = Make<TRLForm>(others_);
+  for (const auto& w : others_) f.All.push_back(w.get());
   form_->SetForms(f);
 }
 

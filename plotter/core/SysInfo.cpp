@@ -304,8 +304,8 @@ void RWStartOnlySettings(TRWIniFile& ini, RSysInfo& sys) {
   CheckRange(sys.DiskmapImageMem, 0, INT32_MAX / 1024, sys.DefaultDiskmapImageMem);
   CheckRange(sys.MaxZoomOutRes, 0, INT32_MAX, 0);
   CheckRange(sys.GpsTimeout, 1, 86400, 6);
-  // More than a thousand extra lines a second would stall the window.
-  CheckRange(sys.NmeaSimulReads, -1, 1000, 1);
+  // The tick reads this many lines and one more.
+  CheckRange(sys.NmeaSimulReads, -1, kMaxReplayLinesPerTick - 1, 1);
   CheckRange(sys.NmeaCheckSum, 0, INT32_MAX, 1);
   CheckNonNegative(sys.CogSwitchSpeed, 3.0);
   CheckNonNegative(sys.HdtSwitchSpeed, 3.0);

@@ -37,6 +37,7 @@
 #include "foundation/Types.h"
 #include "platform/Clock.h"
 #include "plotter/core/PlotterFlags.h"
+#include "plotter/core/Replay.h"
 
 struct RSysInfo;
 struct TNMEAINFO;
@@ -257,8 +258,6 @@ inline constexpr int kChartHoldTicks = 20;
 inline constexpr double kLogReadSeconds = 10;
 // The network link is made again after this much silence (seconds).
 inline constexpr double kNetworkSilenceSeconds = 60;
-// Replay lines read per tick, at most.
-inline constexpr int kMaxReplayLinesPerTick = 1000;
 // Dead reckoning moves the boat only for speeds below this (knots).
 inline constexpr double kMaxDRSpeed = 200;
 // The boat counts as moving from this speed over ground (knots).

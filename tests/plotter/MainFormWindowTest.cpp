@@ -52,6 +52,12 @@ TEST_F(PlotterWindow, ALanguageFileSavedAndLoadedBackChangesNoText) {
   EXPECT_EQ(written.ReadString(kLanguageSection, "_Form.Exit1.Caption", ""), "Exit");
   EXPECT_EQ(written.ReadString(kLanguageSection, "_Form.TX_MESSAGES.Lines.111", ""), "Wind     ");
   EXPECT_EQ(written.ReadString(kLanguageSection, "SetupFrm.SetupFrm.Caption", ""), "Brismare Setup");
+  EXPECT_EQ(written.ReadString(kLanguageSection, "RLForm.RLForm.Caption", ""), "Select Route");
+  // Every window of the program has its texts in the file.
+  for (QWidget* w : program_->Windows()) {
+    const std::string name = w->objectName().toStdString();
+    EXPECT_TRUE(written.ValueExists(kLanguageSection, name + "." + name + ".Caption")) << name;
+  }
 
   f.ApplyLanguage(file, false);
   EXPECT_EQ(Texts(program_->Windows()), before);

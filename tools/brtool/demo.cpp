@@ -24,6 +24,7 @@
 #include "foundation/IniFile.h"
 #include "foundation/NumText.h"
 #include "platform/AtomicFile.h"
+#include "plotter/core/Replay.h"
 
 namespace {
 
@@ -44,8 +45,7 @@ constexpr int kReplaySeconds = 110;
 
 int FixesPerTick(int fixes) {
   const int perTick = (fixes + kReplaySeconds - 1) / kReplaySeconds;
-  // The plotter reads at most 1001 lines a tick.
-  return std::clamp(perTick, 1, 1001 / TDemoVoyage::kSentencesPerFix);
+  return std::clamp(perTick, 1, kMaxReplayLinesPerTick / TDemoVoyage::kSentencesPerFix);
 }
 
 bool LoadPlan(const std::string* file, TDemoVoyagePlan& plan, std::string& error) {

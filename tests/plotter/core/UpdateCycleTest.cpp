@@ -796,6 +796,18 @@ TEST_F(UpdateCycleTest, ReplayReadsFollowTheSetting) {
     Tick(2);
     EXPECT_EQ(info.Depth, c.depthAfterTwoTicks) << c.reads;
   }
+  // The largest setting the settings file accepts reads that many lines and
+  // one more in a single tick.
+  body.clear();
+  for (int i = 0; i < kMaxReplayLinesPerTick + 1; ++i)
+    body += Nmea("SDDPT," + std::to_string(10 + i) + ".0,0.5") + "\r\n";
+  WriteTestFile(dir / "long.nmea", body);
+  info.Depth = NoDataValue;
+  settings.NmeaSimulReads = kMaxReplayLinesPerTick - 1;
+  ASSERT_TRUE(sim.OpenReplay(dir / "long.nmea"));
+  Cycle();
+  Tick();
+  EXPECT_EQ(info.Depth, 10.0 + kMaxReplayLinesPerTick - 1);
 }
 
 TEST_F(UpdateCycleTest, LogCounterIsReadEveryTenSecondsIntoTheTotals) {
