@@ -83,8 +83,6 @@ bool ImageSizeFromHeader(std::string_view b, int32_t& width, int32_t& height) {
   return true;
 }
 
-namespace {
-
 bool ImageSizeOfFile(const std::string& path, int32_t& width, int32_t& height) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -95,6 +93,8 @@ bool ImageSizeOfFile(const std::string& path, int32_t& width, int32_t& height) {
   ::close(fd);
   return n > 0 && ImageSizeFromHeader(std::string_view(buf, static_cast<size_t>(n)), width, height);
 }
+
+namespace {
 
 std::string UpperExtension(std::string_view path) {
   const size_t slash = path.find_last_of('/');

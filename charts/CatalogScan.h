@@ -68,6 +68,8 @@ struct TScanCounters {
 // Pixel size of a PNG, BMP or GIF image read from its first bytes; false
 // for other files or when the header is damaged.
 bool ImageSizeFromHeader(std::string_view bytes, int32_t& width, int32_t& height);
+// The same from the first bytes of a file; false when it cannot be read.
+bool ImageSizeOfFile(const std::string& path, int32_t& width, int32_t& height);
 
 class TCatalogScanner {
  public:

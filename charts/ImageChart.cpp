@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 
+#include "charts/CatalogScan.h"
 #include "platform/AtomicFile.h"
 
 namespace {
@@ -467,6 +468,11 @@ bool LoadImageFile(const std::string& path, const std::string& upperExt, TChartI
     if (other) return other(path, image, error);
     return Fail(error, "no loader for " + upperExt + " images");
   }
+  // A size given in the header that the loaders would refuse is refused
+  // before the file is read into memory.
+  int32_t w = 0, h = 0;
+  if (ImageSizeOfFile(path, w, h) && int64_t(w) * h > kMaxImagePixels) return Fail(error, "image too large");
+  // The default limit holds the largest image loaded (32-bit BMP).
   std::string bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;
   const std::span<const uint8_t> s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());

@@ -20,7 +20,7 @@ constexpr size_t kMaxJunkBytes = 100;
 // Run lengths are kept below this while their extension bytes are added up.
 constexpr uint32_t kRunCap = 1u << 24;
 // The largest ".GEO" file read.
-constexpr int64_t kMaxGeoBytes = 4 << 20;
+constexpr uint64_t kMaxGeoBytes = 4 << 20;
 
 std::string UpperExtension(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
@@ -101,8 +101,7 @@ int64_t TKAPDecoder::OpenFile(const std::string& fileName, bool headerOnly) {
   lastError_.clear();
   std::string geoText;
   if (UpperExtension(fileName) == ".GEO") {
-    const int64_t size = FileSizeOf(fileName);
-    if (size < 0 || size > kMaxGeoBytes || !ReadWholeFile(fileName, geoText)) {
+    if (!ReadWholeFile(fileName, geoText, nullptr, kMaxGeoBytes)) {
       Fail("cannot read " + fileName);
       return -1;
     }
