@@ -10,6 +10,7 @@
 #include "foundation/Types.h"
 #include "platform/Paths.h"
 #include "plotter/core/Ports.h"
+#include "plotter/core/Replay.h"
 
 namespace {
 
