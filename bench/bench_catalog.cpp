@@ -22,6 +22,7 @@
 #include "charts/ChartFile.h"
 #include "charts/ChartList.h"
 #include "geodesy/Datum.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -131,9 +132,17 @@ void BM_LoadCatalog10000OverChartDir(benchmark::State& state) {
   TScratch s;
   TChartList list;
   FillCatalog(list, s.dir);
-  for (int i = 0; i < list.Count(); ++i) std::ofstream(list.GetFileName(i)) << 'x';
+  std::string error;
+  for (int i = 0; i < list.Count(); ++i)
+    if (!AtomicWriteFile(list.GetFileName(i), "x", &error)) {
+      state.SkipWithError(("cannot write the chart files: " + error).c_str());
+      return;
+    }
   const std::string file = s.dir + kCatalogFileName;
-  list.SaveToFile(file);
+  if (!list.SaveToFile(file, &error)) {
+    state.SkipWithError(("cannot write the catalog: " + error).c_str());
+    return;
+  }
   for (auto _ : state) {
     TChartList loaded;
     benchmark::DoNotOptimize(loaded.LoadFromFile(file, s.dir).Entries);
@@ -160,7 +169,11 @@ void BM_ScanKapHeaders1000(benchmark::State& state) {
     std::string copy = kap;
     const std::string own = "CHART " + std::to_string(100000 + i);
     copy.replace(at, own.size(), own);  // same length: the row offsets stay
-    std::ofstream(s.dir + "C" + std::to_string(100000 + i) + ".KAP", std::ios::binary) << copy;
+    std::string error;
+    if (!AtomicWriteFile(s.dir + "C" + std::to_string(100000 + i) + ".KAP", copy, &error)) {
+      state.SkipWithError(("cannot write the chart copies: " + error).c_str());
+      return;
+    }
   }
   TDatum datum(datumFile);
   TChartHeadExternalCodec codec;

@@ -20,6 +20,21 @@ mkdir -p "$out"
 command -v cct >/dev/null || { echo "cct not found: apt-get install proj-bin" >&2; exit 1; }
 proj_version=$(cct --version 2>&1 | head -n 1)
 
+# A table is made as "<file>.tmp" and replaces the committed one only once
+# it is known to be whole; a failed run leaves the old tables as they were.
+# install_table TMP FILE POINTS: moves TMP over FILE when it holds POINTS lines of
+# four finite numbers each; otherwise removes TMP, says why and stops.
+install_table() {
+  local tmp=$1 file=$2 want=$3 got
+  refuse() { rm -f "$tmp"; echo "$file: $1" >&2; exit 1; }
+  if grep -v '^#' "$tmp" | grep -qiE 'inf|nan'; then refuse "PROJ could not convert some points"; fi
+  awk '!/^#/ && NF != 4 { exit 1 }' "$tmp" || refuse "a line without its four numbers"
+  got=$(grep -vc '^#' "$tmp" || true)
+  [ "$got" = "$want" ] || refuse "$got points instead of $want"
+  mv -f "$tmp" "$file"
+  echo "$file: $got points"
+}
+
 # points SEED COUNT LONMIN LONMAX LATMIN LATMAX [FILTER]
 # Prints "lon lat" lines. FILTER (an awk condition on lon, lat in degrees and
 # the helper dist(lon, lat) = angular distance in degrees from (clon, clat))
@@ -64,9 +79,8 @@ projection() {
           | cct -d "$decimals" $pipeline \
           | awk -v s="$lat0" -v d="$decimals" \
               '{ printf "%.*f %.*f\n", d, $1, d, $2 + s * 3.14159265358979323846 / 180 }')
-  } > "$file"
-  if grep -q inf "$file"; then echo "$file: PROJ could not project some points" >&2; exit 1; fi
-  echo "$file: $(grep -vc '^#' "$file") points"
+  } > "$file.tmp"
+  install_table "$file.tmp" "$file" "$(echo "$pts" | grep -c .)"
 }
 
 # Code 1, spherical Mercator on the unit sphere (radians out).
@@ -131,8 +145,8 @@ datum() {
     echo "# cct -d 12 $pipeline (input height 5 m)"
     paste -d ' ' <(echo "$pts") \
       <(echo "$pts" | awk '{ print $1, $2, 5, 0 }' | cct -d 12 $pipeline | awk '{ print $1, $2 }')
-  } > "$file"
-  echo "$file: $(grep -vc '^#' "$file") points"
+  } > "$file.tmp"
+  install_table "$file.tmp" "$file" "$(echo "$pts" | grep -c .)"
 }
 points 81 100 -10 30 35 71 | datum ed50_intl 6378388 297 -87 -98 -121
 points 82 100 -125 -67 25 50 | datum nad27_clarke1866 6378206.4 294.9786982 -8 160 176
