@@ -20,7 +20,6 @@ namespace {
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kKnotToMs = 0.51444444444444444443;
 constexpr double kKmhToMs = 0.27777777777777777778;
-constexpr double kMsToKnot = 1.9438444924406047517;
 constexpr double kFeetPerMetre = 3.28;
 constexpr double kMetresPerFathom = 1.8288;
 // Radians per minute of arc.
@@ -36,11 +35,6 @@ constexpr uint32_t PackId(char a, char b, char c) {
          static_cast<uint32_t>(static_cast<unsigned char>(c)) << 16;
 }
 constexpr uint32_t PackId(const char (&s)[4]) { return PackId(s[0], s[1], s[2]); }
-
-double Normalised(double a) {
-  NormAngle(a);
-  return a;
-}
 
 double SignedNormalised(double a) {
   NormAngleSigned(a);
@@ -287,7 +281,7 @@ void TNMEA::DeriveFromFixes() {
   // turn it toward north.
   double course = IsNoData(I.PrevCOG)
                       ? courseSample
-                      : Normalised(I.PrevCOG + SignedNormalised(courseSample - I.PrevCOG) / 4);
+                      : NormalisedAngle(I.PrevCOG + SignedNormalised(courseSample - I.PrevCOG) / 4);
   Updated |= kSetSOG | kSetCOG | kSetHeading;
   if (!std::isfinite(sog) || !std::isfinite(course)) {
     I.SOG = I.Heading = I.PrevSOG = I.PrevCOG = 0;
@@ -347,7 +341,7 @@ void TNMEA::TakeFixAndMotion(const TNdxString& L, int latField, int sogField, in
       I.Heading = I.MagHeading + I.Variation;
   }
   SetVelocity();
-  I.MagCourse = Normalised(I.Heading - I.Variation);
+  I.MagCourse = NormalisedAngle(I.Heading - I.Variation);
   Updated |= kSetMagCourse;
   I.CogSogSource = kCogSogReceived;
 }
@@ -515,7 +509,7 @@ void TNMEA::HandleHDT(const TNdxString& L) {
   I.CompassHeading = *heading;
   Updated |= kSetCompass;
   if (!(Seen & (kSeenHDM | kSeenHDG))) {
-    I.MagHeading = Normalised(I.CompassHeading - I.Variation);
+    I.MagHeading = NormalisedAngle(I.CompassHeading - I.Variation);
     Updated |= kSetMagHeading;
   }
   if (I.SOG < CogSwitchSpeed) {
@@ -724,7 +718,7 @@ void TNMEA::HandleVWR(const TNdxString& L, bool trueWind) {
   auto speed = ReadNumber(L.Field(3));
   if (!angle || !speed) return ZeroWind();
   double a = *angle;
-  if (L.Field(2) == "L") a = Normalised(kTwoPi - a);
+  if (L.Field(2) == "L") a = NormalisedAngle(kTwoPi - a);
   UpdateWind(a, WindSpeedMs(*speed, L.Field(4)), trueWind ? TWindKind::TrueRelative : TWindKind::Apparent,
              trueWind ? kSeenVWT : kSeenVWR);
 }
@@ -776,12 +770,12 @@ void TNMEA::UpdateWind(double angle, double speed, TWindKind kind, uint32_t seen
       I.ApparentWindSpeed = speed;
       if (calc || !(Seen & kTrueBits)) {
         TWindTriangle t = SolveWindTriangle(angle, speedKnots, sog);
-        I.TrueWindAngle = Normalised(kPi - t.B);
+        I.TrueWindAngle = NormalisedAngle(kPi - t.B);
         I.TrueWindSpeed = t.C * kKnotToMs;
         I.WindVMG = std::fabs(std::cos(I.TrueWindAngle) * sog);
       }
       if (calc || !(Seen & (kTrueBits | kSeenMWD)))
-        I.TrueWindDirection = Normalised(I.TrueWindAngle + I.Heading);
+        I.TrueWindDirection = NormalisedAngle(I.TrueWindAngle + I.Heading);
       break;
     case TWindKind::TrueRelative:
       if (calc && (Seen & kApparentBits)) return;
@@ -789,10 +783,10 @@ void TNMEA::UpdateWind(double angle, double speed, TWindKind kind, uint32_t seen
       I.TrueWindSpeed = speed;
       if (!(Seen & kApparentBits)) {
         TWindTriangle t = SolveWindTriangle(kPi - angle, speedKnots, sog);
-        I.ApparentWindAngle = Normalised(t.B);
+        I.ApparentWindAngle = NormalisedAngle(t.B);
         I.ApparentWindSpeed = t.C * kKnotToMs;
       }
-      if (calc || !(Seen & kSeenMWD)) I.TrueWindDirection = Normalised(I.TrueWindAngle + I.Heading);
+      if (calc || !(Seen & kSeenMWD)) I.TrueWindDirection = NormalisedAngle(I.TrueWindAngle + I.Heading);
       I.WindVMG = std::fabs(std::cos(I.TrueWindAngle) * sog);
       break;
     case TWindKind::TrueDirection:
@@ -800,9 +794,9 @@ void TNMEA::UpdateWind(double angle, double speed, TWindKind kind, uint32_t seen
       I.TrueWindDirection = angle;
       I.TrueWindSpeed = speed;
       if (!(Seen & (kApparentBits | kTrueBits))) {
-        I.TrueWindAngle = Normalised(angle - I.Heading);
+        I.TrueWindAngle = NormalisedAngle(angle - I.Heading);
         TWindTriangle t = SolveWindTriangle(kPi - I.TrueWindAngle, speedKnots, sog);
-        I.ApparentWindAngle = Normalised(t.B);
+        I.ApparentWindAngle = NormalisedAngle(t.B);
         I.ApparentWindSpeed = t.C * kKnotToMs;
         I.WindVMG = std::fabs(std::cos(I.TrueWindAngle) * sog);
       }

@@ -20,12 +20,12 @@ int TwoDigits(std::string_view text, size_t at) {
   return (text[at] - '0') * 10 + (text[at + 1] - '0');
 }
 
-double Normalised(double a) {
-  NormAngle(a);
-  return a;
-}
-
 }  // namespace
+
+double NormalisedAngle(double angle) {
+  NormAngle(angle);
+  return angle;
+}
 
 std::optional<double> ReadNumber(std::string_view text) {
   if (text.empty()) return 0.0;
@@ -35,7 +35,7 @@ std::optional<double> ReadNumber(std::string_view text) {
 std::optional<double> ReadAngle(std::string_view text) {
   std::optional<double> deg = ReadNumber(text);
   if (!deg || !(std::fabs(*deg) < kMaxAngleDegrees)) return std::nullopt;
-  return Normalised(*deg * kDegToRad);
+  return NormalisedAngle(*deg * kDegToRad);
 }
 
 std::optional<double> ReadAngleOrNoData(std::string_view text) {
@@ -97,7 +97,7 @@ double ReadDate(std::string_view text) {
 
 TWindTriangle SolveWindTriangle(double angle, double windSpeed, double boatSpeed) {
   TWindTriangle r;
-  double t0 = Normalised(angle);
+  double t0 = NormalisedAngle(angle);
   double t = t0 > kPi ? kTwoPi - t0 : t0;
   double w = windSpeed;
   double v = boatSpeed;
@@ -122,7 +122,7 @@ TWindTriangle SolveWindTriangle(double angle, double windSpeed, double boatSpeed
     r.A0 = kTwoPi - r.A0;
     r.B = kTwoPi - r.B;
   }
-  r.A0 = Normalised(r.A0);
-  r.B = Normalised(r.B);
+  r.A0 = NormalisedAngle(r.A0);
+  r.B = NormalisedAngle(r.B);
   return r;
 }

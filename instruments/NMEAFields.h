@@ -9,6 +9,9 @@
 
 #include "instruments/NMEAInfo.h"
 
+// The angle (radians) brought into [0, 2*pi).
+double NormalisedAngle(double angle);
+
 // A decimal number with optional blanks, sign, fraction and exponent. An
 // empty field reads as 0; anything else that is not a finite number fails.
 std::optional<double> ReadNumber(std::string_view text);

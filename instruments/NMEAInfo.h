@@ -17,6 +17,9 @@ inline constexpr double NoDataValue = 1e-13;
 inline bool IsNoData(double v) { return v == NoDataValue; }
 inline bool IsKnown(double v) { return v != NoDataValue; }
 
+// Knots per metre per second (the record keeps wind speeds in m/s).
+inline constexpr double kMsToKnot = 1.9438444924406047517;
+
 // Kinds of sentence received (TNMEA::Seen). The parser only adds bits; the
 // update tick removes kSeenPositionBits when the position times out so that
 // lower-priority sources may supply the position again.

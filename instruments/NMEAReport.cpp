@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr double kMsToKnot = 1.9438444924406047517;
-
 void AppendJsonString(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out.push_back('"');
