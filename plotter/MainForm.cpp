@@ -678,12 +678,17 @@ void T_Form::FormClose() {
   }
   SysInfo.WinState = isMaximized();
   StoreBoundsInSettings();
+  // The program state goes with the geometry, so that a failure can still
+  // be shown while the window is there; destroy then writes it again only
+  // when it changed since.
   std::string error;
-  if (!SaveWindowGeometry(SysInfo, &error)) ShowFailureNotice(error);
-  // The program state is written again when the window goes; writing it
-  // here too means a failure can still be shown while the window is there.
-  else if (!SaveProgramState(SysInfo, &error))
+  const std::string state = ProgramStateText(SysInfo);
+  if (SaveWindowAndState(SysInfo, &error)) {
+    savedStateText_ = state;
+    stateOnDisk_ = true;
+  } else {
     ShowFailureNotice(error);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -720,11 +725,17 @@ void T_Form::FormDestroy() {
     NoteLifecycle("close ports");
   });
   guarded([&] {
+    const std::string text = ProgramStateText(SysInfo);
     std::string error;
-    if (SaveProgramState(SysInfo, &error))
+    if (stateOnDisk_ && text == savedStateText_) {
+      NoteLifecycle("write program state");  // the file holds it already
+    } else if (SaveProgramState(SysInfo, &error)) {
+      savedStateText_ = text;
+      stateOnDisk_ = true;
       NoteLifecycle("write program state");
-    else
+    } else {
       std::fprintf(stderr, "brismare: %s\n", error.c_str());
+    }
   });
   guarded([&] {
     SaveStartFiles();

@@ -546,6 +546,9 @@ class T_Form : public QMainWindow {
   std::unique_ptr<ITickTimer> stateTimer_;
   // The program state as last written (or read), see SaveStateIfChanged.
   std::string savedStateText_;
+  // True once savedStateText_ is what the settings file holds (a write of
+  // the program state succeeded).
+  bool stateOnDisk_ = false;
   bool stateSaveFailureShown_ = false;
   TDashSet dashSet_ = kNormalDashSet;
   TKeyRepeatGate keyGate_;

@@ -105,6 +105,7 @@ void T_Form::SaveStateIfChanged() {
   std::string error;
   if (SaveProgramState(SysInfo, &error)) {
     savedStateText_ = text;
+    stateOnDisk_ = true;
     stateSaveFailureShown_ = false;
     return;
   }

@@ -391,6 +391,16 @@ bool SaveWindowGeometry(const RSysInfo& sys, std::string* error) {
   return SaveGroup(sys, [](TRWIniFile& ini, RSysInfo& s) { RWWindowGeometry(ini, s, true); }, error);
 }
 
+bool SaveWindowAndState(const RSysInfo& sys, std::string* error) {
+  return SaveGroup(
+      sys,
+      [](TRWIniFile& ini, RSysInfo& s) {
+        RWProgramState(ini, s, true);
+        RWWindowGeometry(ini, s, true);
+      },
+      error);
+}
+
 std::string ProgramStateText(const RSysInfo& sys) {
   // An unnamed file is never written.
   TRWIniFile ini{std::string()};

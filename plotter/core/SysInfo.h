@@ -275,6 +275,8 @@ void LoadSettings(RSysInfo& sys);
 bool SaveSetup(const RSysInfo& sys, std::string* error = nullptr);
 bool SaveProgramState(const RSysInfo& sys, std::string* error = nullptr);
 bool SaveWindowGeometry(const RSysInfo& sys, std::string* error = nullptr);
+// The window geometry and the program state in one write (at close).
+bool SaveWindowAndState(const RSysInfo& sys, std::string* error = nullptr);
 
 // The program-state group as the text SaveProgramState would write, for
 // telling whether it changed since the last save.

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -94,7 +95,14 @@ TEST_F(PlotterClose, OrderlyCloseAsksNothingAndSavesEverything) {
   EXPECT_EQ(ini.ReadInteger("Program State", "WinHeight", -1), 540);
   EXPECT_FALSE(ini.ReadBool("Program State", "WinState", true));
   EXPECT_EQ(ini.ReadFloat("Program State", "Tripp Distance", 0), 42.5);
+  // The close wrote the state with the geometry: the window going away
+  // leaves the file as it is (every write makes a new file).
+  struct stat closed {};
+  ASSERT_EQ(::stat(iniFile_.c_str(), &closed), 0);
   Stop();
+  struct stat destroyed {};
+  ASSERT_EQ(::stat(iniFile_.c_str(), &destroyed), 0);
+  EXPECT_EQ(destroyed.st_ino, closed.st_ino);
 
   // The next run comes back to the same place.
   T_Form& again = Start(ReadTestFile(iniFile_));
