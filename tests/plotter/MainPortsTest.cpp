@@ -50,7 +50,7 @@ TEST_F(PlotterPorts, EachPortFeedsItsOwnLineBuffer) {
   // Port B's sentence arrives while port A's is half way: in a shared
   // buffer its "$" would end A's sentence.
   ASSERT_TRUE(a.Write(kRmc.substr(0, 20)));
-  ASSERT_TRUE(WaitFor([&] { return f.NMEABuffer->State() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return f.NMEABuffer->State() == TNMEALineBuffer::TState::Sentence; }));
   ASSERT_TRUE(b.Write(kDpt + "\r\n"));
   ASSERT_TRUE(WaitFor([&] { return sentences.size() == 1; }));
   ASSERT_TRUE(a.Write(kRmc.substr(20) + "\r\n"));
@@ -68,7 +68,7 @@ TEST_F(PlotterPorts, ALostDeviceIsAnnouncedAndTakenBackWithoutSplicing) {
 
   // The adapter goes in the middle of a sentence without a checksum.
   ASSERT_TRUE(pty->Write("$GPRMC,123519,A,4807.038,N,01131.000,E"));
-  ASSERT_TRUE(WaitFor([&] { return f.NMEABuffer->State() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return f.NMEABuffer->State() == TNMEALineBuffer::TState::Sentence; }));
   pty->Close();
   ::unlink(link.c_str());
   ASSERT_TRUE(WaitFor([&] { return f.GPSCom->Reopening(); }));
