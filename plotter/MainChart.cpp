@@ -539,7 +539,9 @@ bool T_Form::PositionAtView(const TFPoint& viewPoint, TFPoint& pos) const {
 // ---------------------------------------------------------------------------
 // The boat, the rings, the title, the marker box
 
-bool T_Form::UpdateBoatPoints() {
+bool T_Form::UpdateBoatPoints() { return PlaceBoat(false); }
+
+bool T_Form::PlaceBoat(bool titleAlways) {
   TNMEA* p = Parser();
   if (!p) return false;
   TNMEAINFO& n = p->Info;
@@ -554,10 +556,11 @@ bool T_Form::UpdateBoatPoints() {
     BoatPoints = {};
   }
   // The rings are measured at the boat: they follow it across the chart
-  // (and appear once it comes where they can be measured).
+  // (and appear once it comes where they can be measured). The title
+  // names their spacing.
   const int step = Rings.stepIndex;
   UpdateRings();
-  if (Rings.stepIndex != step) UpdateTitle();
+  if (titleAlways || Rings.stepIndex != step) UpdateTitle();
   const bool moved = !(n.Pos == n.LastDrawPos);
   n.LastDrawPos = n.Pos;
   return moved;
@@ -566,11 +569,10 @@ bool T_Form::UpdateBoatPoints() {
 bool T_Form::UpdateView() {
   TNMEA* p = Parser();
   const TFPoint boat = p ? p->Info.Pos : TFPoint{};
-  BoatInView = PlotterFlags.Has(pfChartLoaded) && DistanceToRect(boat, ChartInfo.Layout.Bounds) <= kBoatInViewRad;
-  UpdateRings();
-  UpdateTitle();
-  UpdateBoatPoints();
-  return BoatInView;
+  const bool boatInView =
+      PlotterFlags.Has(pfChartLoaded) && DistanceToRect(boat, ChartInfo.Layout.Bounds) <= kBoatInViewRad;
+  PlaceBoat(true);
+  return boatInView;
 }
 
 void T_Form::UpdateRings() {
@@ -833,9 +835,8 @@ void T_Form::PaintOverlays(QPainter& painter) {
   const TNMEA* p = Parser();
   if (!p || !Converter || !Converter->Valid) return;
   const TNMEAINFO& n = p->Info;
-  MovingAtPaint = IsKnown(n.SOG) && n.SOG >= kMovingSpeed;
-  // The boat where it is now, also between updates of the cycle.
-  const TBoatPoints b = ComputeBoatPoints(*Converter, n.Pos, n.Heading, n.SOG, SysInfo.SpeedMark, ChartInfo.NorthRotation);
+  // The boat where the last update of the view or the cycle placed it.
+  const TBoatPoints& b = BoatPoints;
   const bool inView = DistanceToRect(n.Pos, ChartInfo.Layout.Bounds) <= kBoatInViewRad;
   TQtCanvas canvas(painter, ViewSize().X, ViewSize().Y);
   const TCanvasRect clip{0, 0, ViewSize().X, ViewSize().Y};

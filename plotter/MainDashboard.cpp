@@ -727,9 +727,9 @@ void T_Form::UpdateStatus() {
   const bool active = PlotterFlags.Has(pfRouteActive);
 
   if (!editor) {
-    const QAction* unlock = MenuItem("WPUnlock");
-    if (QAction* a = MenuItem("DeleteWP")) a->setVisible(unlock && unlock->isChecked() && !automatic);
-    if (QAction* a = MenuItem("ActivateRoute1")) a->setChecked(active);
+    const QAction* unlock = tickMenus_.wpUnlock;
+    if (QAction* a = tickMenus_.deleteWP) a->setVisible(unlock && unlock->isChecked() && !automatic);
+    if (QAction* a = tickMenus_.activateRoute) a->setChecked(active);
 
     // The status buttons: the caption in red while the mode is off (a red
     // that still reads on the button at deep night levels).
@@ -743,11 +743,11 @@ void T_Form::UpdateStatus() {
       b->setPalette(pal);
     };
     state(DBI_AUTO, msgAutomatic, automatic);
-    if (QMenu* nac = SubMenu("NAC")) nac->menuAction()->setVisible(!automatic);
+    if (QMenu* nac = tickMenus_.nac) nac->menuAction()->setVisible(!automatic);
     DBI_PILOT->setVisible(active);
     // With tracking off and an old track on display, the button keeps the
     // caption it has.
-    const QAction* openOld = MenuItem("OpenOld1");
+    const QAction* openOld = tickMenus_.openOld;
     if (PlotterFlags.Has(pfTracking) || !openOld || !openOld->isChecked())
       state(DBI_TRACE, msgTrack, PlotterFlags.Has(pfTracking));
     state(DBI_PILOT, msgNmeaOut, PlotterFlags.Has(pfPilot));

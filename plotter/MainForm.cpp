@@ -157,7 +157,6 @@ void T_Form::FormCreate() {
   r.Step(3, "speaker", [&] {
     Speaker = std::make_unique<TSpeaker>();
     NoteLifecycle("create TSpeaker");
-    SoundCountdown = 10;
   });
 
   r.Step(4, "hint font", [&] {

@@ -244,6 +244,17 @@ class T_Form : public QMainWindow {
   // A menu item or submenu by object name (nullptr when there is none).
   QAction* MenuItem(const char* name) const;
   QMenu* SubMenu(const char* name) const;
+  // The menu entries the status update of every tick shows, hides or
+  // checks (found once when the menus are made).
+  struct TTickMenus {
+    QAction* wpUnlock = nullptr;
+    QAction* deleteWP = nullptr;
+    QAction* activateRoute = nullptr;
+    QAction* openOld = nullptr;
+    QAction* setDRPos = nullptr;
+    QMenu* nac = nullptr;
+  };
+  const TTickMenus& TickMenus() const { return tickMenus_; }
 
   // ---- operations used by the other parts of the window ----
 
@@ -344,7 +355,6 @@ class T_Form : public QMainWindow {
   int CurrentChart = -2;
   int PreviousChart = -2;
   double PreferredScale = 0;
-  int SoundCountdown = 10;
   int DashboardDesignWidth = 125;
   bool NetworkMode = false;
   bool NetworkOutput = false;
@@ -389,12 +399,10 @@ class T_Form : public QMainWindow {
   TFPointArray ExtendedCorners;
   // A plain image chart (shown without the pager).
   QImage ChartImage;
-  // What UpdateView and UpdateBoatPoints found.
-  bool BoatInView = false;
+  // Where UpdateView and UpdateBoatPoints placed the boat (the paint draws
+  // it there).
   TBoatPoints BoatPoints;
   TRings Rings;
-  // The moving state as of the last paint.
-  bool MovingAtPaint = false;
   // Chart outlines shown ("Outline").
   bool OutlinesShown = false;
 
@@ -443,6 +451,9 @@ class T_Form : public QMainWindow {
   bool UpdateView();
   // The boat's screen points; true when the boat's position changed.
   bool UpdateBoatPoints();
+  // The boat points, the rings measured at the boat and the title (always,
+  // or only when the ring step changed); whether the boat moved.
+  bool PlaceBoat(bool titleAlways);
   void UpdateTitle();
   // The marker box shows the position with its bearing and distance from
   // `from`.
@@ -541,6 +552,7 @@ class T_Form : public QMainWindow {
   void PaintOutlines(QPainter& painter);
 
   TFormSet forms_;
+  TTickMenus tickMenus_;
   std::unique_ptr<ITickTimer> comTimer_;
   std::unique_ptr<TFormTick> tick_;
   std::unique_ptr<ITickTimer> stateTimer_;

@@ -164,6 +164,14 @@ void T_Form::BuildMenus() {
 
   MenuItem("EngineOn1")->setChecked(true);
 
+  // The entries every tick looks at, found once.
+  tickMenus_.wpUnlock = MenuItem("WPUnlock");
+  tickMenus_.deleteWP = MenuItem("DeleteWP");
+  tickMenus_.activateRoute = MenuItem("ActivateRoute1");
+  tickMenus_.openOld = MenuItem("OpenOld1");
+  tickMenus_.setDRPos = MenuItem("SetDRPos1");
+  tickMenus_.nac = SubMenu("NAC");
+
   // The commands of this build.
   connect(MenuItem("Exit1"), &QAction::triggered, this, &QWidget::close);
   connect(MenuItem("NAExit"), &QAction::triggered, this, &QWidget::close);

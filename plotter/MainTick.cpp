@@ -151,7 +151,7 @@ struct TFormTick::Parts final : ITickPorts,
   void ShowDeadReckoning(const TFPoint& pos, bool drMode) override {
     if (f.DB_DRLat) f.DB_DRLat->SetMaskText(PosToMaskText(false, pos.Y));
     if (f.DB_DRLong) f.DB_DRLong->SetMaskText(PosToMaskText(true, pos.X));
-    if (QAction* a = f.MenuItem("SetDRPos1")) a->setVisible(drMode);
+    if (QAction* a = f.TickMenus().setDRPos) a->setVisible(drMode);
   }
 
   // ---- chart view ----
