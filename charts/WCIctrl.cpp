@@ -335,21 +335,23 @@ bool TWCIDecoder::PlainColours(TColourTable& colours) const {
 // ---------------------------------------------------------------------------
 // Row decoding
 
-bool TWCIDecoder::DecodeRunRow(uint64_t offset, int32_t x0, int32_t w, uint8_t* out) {
+bool TWCIDecoder::DecodeRunRow(uint64_t offset, uint64_t end, int32_t x0, int32_t w, uint8_t* out) {
   // Runs carry no row terminator: they are read until the window is full,
-  // cut at its right edge, and never beyond the end of the file.
+  // cut at its right edge, and never beyond the row's data end (the next
+  // row's data, the palette or the end of the file).
   const uint64_t target = uint64_t{static_cast<uint32_t>(x0)} + static_cast<uint32_t>(w);
   uint64_t pos = 0;
-  std::span<const uint8_t> chunk = file_.View(offset, kReadChunk);
+  auto view = [&](uint64_t at) { return file_.View(at, static_cast<size_t>(std::min<uint64_t>(kReadChunk, end - at))); };
+  std::span<const uint8_t> chunk = view(offset);
   size_t i = 0;
   TWCIRun run;
   while (pos < target) {
     if (chunk.size() - i < 3) {
       // Fewer bytes left in the chunk than the longest run: read on, unless
-      // the file ends here.
-      if (offset + chunk.size() < static_cast<uint64_t>(fileSize_)) {
+      // the row's data ends here.
+      if (offset + chunk.size() < end) {
         offset += i;
-        chunk = file_.View(offset, kReadChunk);
+        chunk = view(offset);
         i = 0;
       }
       if (!ReadRun(chunk.data() + i, chunk.size() - i, coding_, run)) break;
@@ -366,7 +368,7 @@ bool TWCIDecoder::DecodeRunRow(uint64_t offset, int32_t x0, int32_t w, uint8_t* 
     pos = end;
   }
   if (pos >= target) return true;
-  // The file ended first: what was not decoded stays blank.
+  // The data ended first: what was not decoded stays blank.
   const uint64_t from = std::max<uint64_t>(pos, static_cast<uint64_t>(x0));
   std::memset(out + (from - static_cast<uint64_t>(x0)), 0, static_cast<size_t>(target - from));
   return false;
@@ -447,14 +449,19 @@ bool TWCIDecoder::DecodeDeflateRow(int32_t row, int32_t x0, int32_t w, uint8_t* 
 bool TWCIDecoder::DecodeRow(int32_t row, int32_t x0, int32_t w, uint8_t* out) {
   const uint32_t entry = index_[row];
   const uint64_t offset = entry & kOffsetMask;
+  // Row data lies after the header and the row index; an offset into them
+  // is damage.
+  const uint64_t dataStart = 24 + 4 * static_cast<uint64_t>(height_);
+  const uint64_t end = std::min<uint64_t>(dataEnd_[row], static_cast<uint64_t>(fileSize_));
   switch (Kind(entry)) {
     case kKindOneColour:
       std::memset(out, static_cast<int>(entry & 0xFF), static_cast<size_t>(w));
       return true;
     case kKindRuns:
-      if (!coding_.Valid || offset >= static_cast<uint64_t>(fileSize_)) break;
-      return DecodeRunRow(offset, x0, w, out);
+      if (!coding_.Valid || offset < dataStart || offset >= end) break;
+      return DecodeRunRow(offset, end, x0, w, out);
     case kKindDeflate:
+      if (offset < dataStart) break;
       return DecodeDeflateRow(row, x0, w, out);
     default:
       break;

@@ -14,8 +14,9 @@
 //
 // A row index entry carries the row's coding in its top two bits: 01 runs at
 // the offset in the low 30 bits, 11 one colour (the low byte), 00 a zlib
-// stream at the offset reaching to the next entry of kind 00 or 01 (the
-// palette offset counts), 10 never written (a blank row).
+// stream at the offset, 10 never written (a blank row). The data of a row of
+// kind 00 or 01 reaches to the next entry of either kind (the palette offset
+// counts).
 //
 // TWCIDecoder reads such files for the plotter and the calibration tool. The
 // file is read through a bounded pread view: a truncated or damaged file is
@@ -159,7 +160,8 @@ class TWCIDecoder : public TPagerSource {
   // Decodes pixels [x0, x0 + w) of one row into out; false when the row is
   // damaged (the pixels that could not be decoded are set to 0).
   bool DecodeRow(int32_t row, int32_t x0, int32_t w, uint8_t* out);
-  bool DecodeRunRow(uint64_t offset, int32_t x0, int32_t w, uint8_t* out);
+  // The runs at [offset, end).
+  bool DecodeRunRow(uint64_t offset, uint64_t end, int32_t x0, int32_t w, uint8_t* out);
   bool DecodeDeflateRow(int32_t row, int32_t x0, int32_t w, uint8_t* out);
   // Inflates the zlib stream at [offset, end) into up to `need` bytes of
   // `target`; returns the bytes produced.
@@ -178,7 +180,7 @@ class TWCIDecoder : public TPagerSource {
   uint32_t paletteOffset_ = 0;
   TWCIRunCoding coding_;
   std::vector<uint32_t> index_;    // height_ entries
-  std::vector<uint32_t> dataEnd_;  // per row: where its data ends (deflated rows)
+  std::vector<uint32_t> dataEnd_;  // per row: where its data ends
   TColourTable palette_{};         // unshaded, 0xFFRRGGBB
   std::string text_;
   bool textCheckOK_ = false;

@@ -163,15 +163,54 @@ TEST_F(TWciFile, ColourByteZeroMeansTwoHundredFiftySix) {
 TEST_F(TWciFile, RunsCutAtTheEndOfTheFile) {
   // Row 4's runs start at the last byte of the file (the check character
   // '0', at depth 4 colour 6 for one pixel), so the file ends inside them.
+  // Row 5's data would begin past the end (damage of its own), so nothing
+  // but the file's end bounds row 4.
   TWciBuild b = MixedFile();
   b.GoodCheck = false;
   std::string bytes = b.Build();
   Set32(bytes, 20 + 4 * 4, 0x40000000u | static_cast<uint32_t>(bytes.size() - 1));
+  Set32(bytes, 20 + 4 * 5, static_cast<uint32_t>(bytes.size() + 100));
   const std::string path = Write(bytes);
   ASSERT_GT(d_.Open(path), 0);
   const std::vector<uint8_t> all = DecodeAll(d_);
   EXPECT_EQ(std::vector<uint8_t>(all.begin() + 32, all.begin() + 40), Row({6, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(d_.ErrorCount(), 2);
+  EXPECT_EQ(std::vector<uint8_t>(all.begin() + 40, all.end()), Row({0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(d_.ErrorCount(), 3);  // the blank row, row 4 cut short, row 5
+}
+
+TEST_F(TWciFile, RowsAreReadOnlyFromTheirOwnData) {
+  // Each case damages one row of the mixed file; the damaged row shows
+  // what it really holds, the rest of its pixels blank, and counts as an
+  // error besides the blank row 3.
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int row;
+    std::vector<uint8_t> pixels;
+  };
+  auto entry = [](uint32_t row, uint32_t value) {
+    std::string s = MixedFile().Build();
+    Set32(s, 20 + 4 * row, value);
+    return s;
+  };
+  TWciBuild shortRuns = MixedFile();
+  shortRuns.Rows[1].Data = "\x29";  // colour 5 x 2, then row 2's zlib stream
+  const Case cases[] = {
+      {"runs ending at the next row's data", shortRuns.Build(), 1, Row({5, 5, 0, 0, 0, 0, 0, 0})},
+      {"runs in the header", entry(1, 0x40000000u), 1, Row({0, 0, 0, 0, 0, 0, 0, 0})},
+      {"runs in the row index", entry(1, 0x40000000u | 24), 1, Row({0, 0, 0, 0, 0, 0, 0, 0})},
+      {"zlib stream in the row index", entry(0, 20), 0, Row({0, 0, 0, 0, 0, 0, 0, 0})},
+  };
+  for (const Case& k : cases) {
+    ASSERT_GT(d_.Open(Write(k.bytes)), 0) << k.what;
+    const std::vector<uint8_t> all = DecodeAll(d_);
+    ASSERT_EQ(all.size(), 48u) << k.what;
+    for (size_t y = 0; y < kMixedRows.size(); ++y)
+      EXPECT_EQ(std::vector<uint8_t>(all.begin() + 8 * y, all.begin() + 8 * y + 8),
+                static_cast<int>(y) == k.row ? k.pixels : kMixedRows[y])
+          << k.what << ", row " << y;
+    EXPECT_EQ(d_.ErrorCount(), 2) << k.what;
+  }
 }
 
 TEST_F(TWciFile, RefusesWhatIsNotAVersionOneFile) {
