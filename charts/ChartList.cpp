@@ -331,7 +331,10 @@ TCatalogLoadResult TChartList::LoadFromBytes(std::string_view bytes, const std::
   if (n < 0 || static_cast<uint64_t>(n) > in.Remaining() / kMinEntryBytes)
     return damaged("it names " + std::to_string(n) + " charts, more than the file can hold");
 
-  entries_.reserve(static_cast<size_t>(n));
+  // A record in memory is several times the size of its smallest form in
+  // the file: the count is trusted for a moderate reservation only, the rest
+  // grows as entries are really read.
+  entries_.reserve(std::min<size_t>(static_cast<size_t>(n), 65536));
   for (int32_t k = 0; k < n; ++k) {
     RChartLayout e;
     uint16_t pad = 0;
