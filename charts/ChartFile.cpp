@@ -111,8 +111,11 @@ bool TChartFile::ReadHeader(const std::string& name, RChartInfo& info) {
     return false;
   }
   const std::string dirForLookup = directory_.empty() ? std::string(".") : directory_;
-  const std::string calDirFound = FindIn(directory_, kChartCalDirName);
-  calDirFile_ = calDirFound.empty() ? directory_ + kChartCalDirName : calDirFound;
+  // KAP and WCI charts carry their calibration: the directory's
+  // "CHARTCAL.DIR" is looked for only for the others.
+  const bool builtIn = typeIndex_ == kTypeKAP || typeIndex_ == kTypeWCI;
+  const std::string calDirFound = builtIn ? std::string() : FindIn(directory_, kChartCalDirName);
+  if (!builtIn) calDirFile_ = calDirFound.empty() ? directory_ + kChartCalDirName : calDirFound;
 
   if (typeIndex_ == kTypeCAL) {
     calSource_ = kCalOwnFile;
@@ -130,7 +133,7 @@ bool TChartFile::ReadHeader(const std::string& name, RChartInfo& info) {
     }
     headerLoaded_ = true;
     take(image);
-  } else if (typeIndex_ == kTypeKAP || typeIndex_ == kTypeWCI) {
+  } else if (builtIn) {
     calSource_ = kCalBuiltIn;
   } else {
     const std::string base = ForeignFileName(path);
@@ -143,7 +146,7 @@ bool TChartFile::ReadHeader(const std::string& name, RChartInfo& info) {
   }
   found_ = true;
 
-  if (typeIndex_ == kTypeKAP || typeIndex_ == kTypeWCI) {
+  if (builtIn) {
     raster_ = true;
     return false;
   }

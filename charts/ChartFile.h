@@ -73,7 +73,8 @@ class TChartFile {
   const std::string& Directory() const { return directory_; }
   const std::string& UpperExt() const { return upperExt_; }
   const std::string& UpperBareName() const { return upperBare_; }
-  // The ".CAL" file and "CHARTCAL.DIR" that belong to the chart.
+  // The ".CAL" file and "CHARTCAL.DIR" that belong to the chart (none for
+  // KAP and WCI charts).
   const std::string& CalFileName() const { return calFile_; }
   const std::string& CalDirFileName() const { return calDirFile_; }
   const TChartImage& Image() const { return image_; }

@@ -170,6 +170,7 @@ TEST(ChartFile, FindsChartsAndTheirCalibrations) {
   f.ReadHeader("deep.kap", info);
   EXPECT_TRUE(f.RasterChart());
   EXPECT_EQ(f.FileName(), other + "/Deep.KAP");
+  EXPECT_EQ(f.CalDirFileName(), "");  // its calibration is inside it
   f.ReadHeader("scan.cal", info);
   EXPECT_EQ(f.FileName(), charts + "/scan.jpg");
 
