@@ -330,7 +330,11 @@ void T_Form::FormCreate() {
     LogDist->Cutoff = SysInfo.LogCutoff;
   });
   r.Step(23, "fuel table", [&] {
-    if (LogDist) LogDist->LoadFuelTable(TIniFile(SysInfo.IniFile), kFuelSection);
+    if (!LogDist) return;
+    // The section as the settings were read, not the whole file again.
+    TIniFile fuel = TIniFile::FromBytes({});
+    for (const auto& [speed, rate] : SysInfo.FuelData) fuel.WriteString(kFuelSection, speed, rate);
+    LogDist->LoadFuelTable(fuel, kFuelSection);
   });
   r.Step(23, "fuel row", [&] {
     if (!LogDist || LogDist->FuelTableHigh < 0) RemoveFuelRow();

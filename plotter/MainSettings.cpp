@@ -94,9 +94,10 @@ void T_Form::MParametersClick() {
   if (SysInfo.LanguageFile != language) LanguageCommand();
   std::string error;
   if (!SaveSetup(SysInfo, &error)) ShowFailureNotice(error);
-  ApplySettings(false);
+  ApplySettings(false);  // it requests the repaint
   LayoutDashboard();
-  RequestRepaint();
+  // Ring and symbol settings show at once.
+  UpdateView();
 }
 
 void T_Form::SaveStateIfChanged() {

@@ -242,10 +242,11 @@ TEST_F(PlotterStart, AnEmptyFuelTableRemovesTheFuelRow) {
     const char* label;
     const char* fuel;
     bool fuelRow;
+    int entries;
   } cases[] = {
-      {"no section", "", false},
-      {"empty section", "[Fuel Data]\r\n", false},
-      {"a table", "[Fuel Data]\r\n050=20\r\n100=45\r\n", true},
+      {"no section", "", false, 0},
+      {"empty section", "[Fuel Data]\r\n", false, 0},
+      {"a table", "[Fuel Data]\r\n100=45\r\n050=20\r\n", true, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -253,6 +254,15 @@ TEST_F(PlotterStart, AnEmptyFuelTableRemovesTheFuelRow) {
     const int rowPitch = f.LabFuel->y() - f.LabHours->y();
     EXPECT_EQ(!f.LabFuel->isHidden(), c.fuelRow);
     EXPECT_EQ(!f.TxtFuel->isHidden(), c.fuelRow);
+    // The table holds the section's entries in order of speed.
+    ASSERT_TRUE(f.LogDist);
+    EXPECT_EQ(f.LogDist->FuelTableHigh, c.entries - 1);
+    if (c.entries == 2) {
+      EXPECT_EQ(f.LogDist->FuelTable[0].Speed, 50);
+      EXPECT_EQ(f.LogDist->FuelTable[0].Rate, 20);
+      EXPECT_EQ(f.LogDist->FuelTable[1].Speed, 100);
+      EXPECT_EQ(f.LogDist->FuelTable[1].Rate, 45);
+    }
     EXPECT_EQ(f.MenuItem("ResetFuel1")->isVisible(), c.fuelRow);
     EXPECT_EQ(f.MenuItem("EngineOn1")->isVisible(), c.fuelRow);
     EXPECT_TRUE(f.MenuItem("ResetTrip1")->isVisible());
