@@ -49,6 +49,7 @@
 #include "platform/qt/QtCanvas.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/MainForm.h"
+#include "plotter/QtColour.h"
 #include "plotter/core/ChartOverlays.h"
 #include "plotter/core/KeyMap.h"
 #include "plotter/core/UpdateCycle.h"
@@ -56,8 +57,6 @@
 namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-QColor ToQColor(TColor c) { return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
 
 TFPoint ViewPointOf(const QPointF& p) { return {p.x(), p.y()}; }
 
@@ -228,11 +227,7 @@ void T_Form::Repaint() {
 
 void T_Form::ShowNotice(const std::string& text) {
   std::fprintf(stderr, "brismare: %s\n", text.c_str());
-  if (!MsgP || !MsgT) return;
-  MsgT->setText(Text(text));
-  if (MsgB) MsgB->hide();
-  MsgP->show();
-  MsgP->raise();
+  ShowMessageLine(text);
 }
 
 // ---------------------------------------------------------------------------

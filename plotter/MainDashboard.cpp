@@ -47,6 +47,7 @@
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
+#include "plotter/QtColour.h"
 
 namespace {
 
@@ -73,11 +74,6 @@ int ColumnWidthFor(const QFont& font) {
   return boxNeeds + 2 * kDashMargin;
 }
 constexpr int kCaptionWidth = 30;
-
-QColor ToQColor(TColor c) { return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
-TColor FromQColor(const QColor& c) {
-  return MakeColor(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
-}
 
 // A box of the dashboard: a raised panel.
 QFrame* MakeBox(QWidget* parent, const char* name) {
@@ -625,6 +621,14 @@ void T_Form::RemoveFuelRow() {
   TxtFuel->hide();
   if (QAction* a = MenuItem("ResetFuel1")) a->setVisible(false);
   if (QAction* a = MenuItem("EngineOn1")) a->setVisible(false);
+}
+
+void T_Form::ShowMessageLine(const std::string& text) {
+  if (!MsgP || !MsgT) return;
+  MsgT->setText(QString::fromStdString(text));
+  if (MsgB) MsgB->hide();
+  MsgP->show();
+  MsgP->raise();
 }
 
 bool T_Form::ShowProgress(const std::string& text, int position, int max) {

@@ -467,7 +467,9 @@ class T_Form : public QMainWindow {
   void AutoOpenBestChart(const TFPoint& lookAhead, const TFPoint& boat);
   // Paints the view (the chart canvas calls it).
   void PaintChart(QPainter& painter, const QRect& dirty);
-  // A line of text in the message panel, without running the event loop.
+  // A line of text in the message panel, without running the event loop
+  // (ShowNotice also writes it to standard error).
+  void ShowMessageLine(const std::string& text);
   void ShowNotice(const std::string& text);
 
   // Chart commands of the menus and keys.

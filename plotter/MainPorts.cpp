@@ -106,9 +106,7 @@ void T_Form::ShowPortNotice() {
   }
   if (!text.empty()) {
     // Shown without running the event loop: this runs inside port events.
-    MsgT->setText(QString::fromStdString(text));
-    if (MsgB) MsgB->hide();
-    MsgP->show();
+    ShowMessageLine(text);
     portNotice_ = text;
     return;
   }

@@ -33,6 +33,7 @@
 #include "navobjects/Routes.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
+#include "plotter/QtColour.h"
 #include "plotter/core/UpdateCycle.h"
 
 int TickIntervalMs() {
@@ -45,10 +46,6 @@ int TickIntervalMs() {
 }
 
 namespace {
-
-QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-QColor ToQColor(TColor c) { return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
 
 void SetFieldText(QLineEdit* field, const QString& text) {
   // What the user is typing is not overwritten under their hands.
@@ -224,13 +221,7 @@ struct TFormTick::Parts final : ITickPorts,
   }
 
   // ---- message panel: shown without running the event loop ----
-  void Show(const std::string& text) override {
-    if (!f.MsgP || !f.MsgT) return;
-    f.MsgT->setText(Text(text));
-    if (f.MsgB) f.MsgB->hide();
-    f.MsgP->show();
-    f.MsgP->raise();
-  }
+  void Show(const std::string& text) override { f.ShowMessageLine(text); }
 };
 
 TFormTick::TFormTick(T_Form& form) : parts_(std::make_unique<Parts>(form)) {

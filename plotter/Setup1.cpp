@@ -22,6 +22,7 @@
 #include "foundation/Colors.h"
 #include "foundation/qt/Language.h"
 #include "platform/FileDialogs.h"
+#include "plotter/QtColour.h"
 #include "plotter/core/SetupKeys.h"
 #include "plotter/core/SysInfo.h"
 
@@ -172,7 +173,7 @@ QString Latin(const char* s) { return QString::fromLatin1(s); }
 
 QIcon ColourSwatch(TColor c) {
   QPixmap pm(14, 14);
-  pm.fill(QColor(ColorRed(c), ColorGreen(c), ColorBlue(c)));
+  pm.fill(ToQColor(c));
   QPainter p(&pm);
   p.setPen(Qt::gray);
   p.drawRect(0, 0, 13, 13);
