@@ -22,6 +22,7 @@
 #include "charts/BMPager.h"
 #include "charts/ChartFile.h"
 #include "charts/ChartList.h"
+#include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
 #include "foundation/Colors.h"
@@ -209,11 +210,7 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TNMEALineBuffer C");
   });
 
-  r.Step(8, "message table", [&] {
-    std::vector<std::string> lines;
-    for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
-    Messages.SetLines(std::move(lines));
-  });
+  r.Step(8, "message table", [&] { ReloadMessageTable(); });
 
   r.Step(9, "pager", [&] {
     Pager = std::make_unique<TBitmapPager>();
@@ -351,7 +348,7 @@ void T_Form::FormCreate() {
   r.Step(26, "network source", [&] {
     NetworkMode = false;
     NetworkOutput = false;
-    if (Upper(SysInfo.NmeaSimul).rfind("IP:", 0) == 0) {
+    if (UpperAscii(SysInfo.NmeaSimul).rfind("IP:", 0) == 0) {
       try {
         TelnetSend = std::make_unique<TTelnetSend>();
         NoteLifecycle("create TTelnetSend");
@@ -550,14 +547,18 @@ std::vector<QWidget*> T_Form::LanguageForms() const {
   return forms;
 }
 
+void T_Form::ReloadMessageTable() {
+  std::vector<std::string> lines;
+  for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
+  Messages.SetLines(std::move(lines));
+}
+
 void T_Form::ApplyLanguage(const std::string& fileName, bool save) {
   if (fileName.empty()) return;
   ::ApplyLanguage(LanguageForms(), fileName, save);
   if (!save) {
     // The message table follows the translated lines.
-    std::vector<std::string> lines;
-    for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
-    Messages.SetLines(std::move(lines));
+    ReloadMessageTable();
     UpdateStatus();
   }
 }
@@ -565,9 +566,7 @@ void T_Form::ApplyLanguage(const std::string& fileName, bool save) {
 void T_Form::LanguageCommand() {
   const TLanguageResult result = ApplyLanguageSetting(LanguageForms(), SysInfo.LanguageFile);
   if (result == TLanguageResult::Loaded) {
-    std::vector<std::string> lines;
-    for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
-    Messages.SetLines(std::move(lines));
+    ReloadMessageTable();
     UpdateStatus();
   }
 }

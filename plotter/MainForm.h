@@ -532,6 +532,9 @@ class T_Form : public QMainWindow {
   void StoreMenuPosition();
   bool TextFieldFocused() const;
   std::vector<QWidget*> LanguageForms() const;
+  // The message table := the lines of TX_MESSAGES (at start and after a
+  // language file changed them).
+  void ReloadMessageTable();
   void ShowFailureNotice(const std::string& text);
   void SetUpPorts();
   void PumpOutput();
