@@ -1,7 +1,6 @@
 // The main window and its settings: pushing them into the objects that use
 // them, the setup dialog, and the periodic save of the program state.
 #include <QAction>
-#include <QDate>
 #include <QMenu>
 
 #include <algorithm>
@@ -19,16 +18,7 @@
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
 #include "plotter/Setup1.h"
-
-namespace {
-
-// The year with its fraction as the magnetic model takes it.
-double DecimalYearNow() {
-  const QDate d = QDate::currentDate();
-  return d.year() + d.dayOfYear() / 365.0;
-}
-
-}  // namespace
+#include "plotter/core/UpdateCycle.h"
 
 void T_Form::ApplySettings(bool starting) {
   // 1. Colours and the side of the dashboard.
@@ -61,8 +51,9 @@ void T_Form::ApplySettings(bool starting) {
       // Before the first fix the boat is where the last run left it.
       const TFPoint pos =
           p->Info.FixStatus == kFixNone ? TFPoint{SysInfo.LastLong, SysInfo.LastLat} : p->Info.Pos;
-      if (const std::optional<double> v = MagError->Declination(DecimalYearNow(), pos.X, pos.Y, 100))
-        p->Info.ModelVariation = *v;
+      if (const std::optional<double> year = DecimalYear(p->GetClock().NowUTC()))
+        if (const std::optional<double> v = MagError->Declination(*year, pos.X, pos.Y, 100))
+          p->Info.ModelVariation = *v;
     }
   }
   if (Speaker) Speaker->Enabled = SysInfo.WarningSound;

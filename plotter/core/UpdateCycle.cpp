@@ -63,8 +63,12 @@ double CourseDifference(double a, double b) {
   return d > kPi ? 2 * kPi - d : d;
 }
 
-// The year with its fraction as the magnetic model takes it: the year plus
-// the day of the year divided by 365.
+bool PlausiblePosition(const TFPoint& p) {
+  return std::isfinite(p.X) && std::isfinite(p.Y) && std::fabs(p.Y) <= kPi / 2 && std::fabs(p.X) <= 2 * kPi;
+}
+
+}  // namespace
+
 std::optional<double> DecimalYear(TDateTime utc) {
   int year = 0, month = 0, day = 0;
   TDateTime newYear = 0;
@@ -72,12 +76,6 @@ std::optional<double> DecimalYear(TDateTime utc) {
   const double dayOfYear = std::floor(utc) - newYear + 1;
   return year + dayOfYear / 365.0;
 }
-
-bool PlausiblePosition(const TFPoint& p) {
-  return std::isfinite(p.X) && std::isfinite(p.Y) && std::fabs(p.Y) <= kPi / 2 && std::fabs(p.X) <= 2 * kPi;
-}
-
-}  // namespace
 
 TUpdateCycle::TUpdateCycle(TNMEA& parser, TNMEALineBuffer* sim, RSysInfo& settings, TPlotterFlags& flags,
                            TNavFlags& nav, IClock& clock, const TTickParts& parts)

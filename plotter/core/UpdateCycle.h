@@ -270,6 +270,10 @@ inline constexpr double kLookAheadCourseChange = 0.17;
 // rollover and never set the system clock.
 inline constexpr int kEarliestGpsYear = 2024;
 
+// The year with its fraction as the magnetic model takes it: the year plus
+// the UTC day of the year divided by 365; none for a time no date fits.
+std::optional<double> DecimalYear(TDateTime utc);
+
 // The log book category of "NMEA Error".
 inline constexpr int kNmeaErrorCategory = 4;
 
