@@ -38,6 +38,10 @@ struct BrtoolOptions {
 bool ParseBrtoolOptions(const std::string& command, const BrtoolArgs& args,
                         const std::vector<std::string>& known, BrtoolOptions& out);
 
+// The extension of the file name in `path`, dot included, in upper case
+// ("" when the name has none).
+std::string UpperExt(const std::string& path);
+
 // A JSON string literal of UTF-8 text (quotes, backslashes and control
 // characters escaped).
 std::string JsonText(std::string_view s);

@@ -46,13 +46,6 @@ void Usage() {
                "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n");
 }
 
-std::string UpperExt(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  return UpperAscii(path.substr(dot));
-}
-
 // A chart record read from any file the chart layer knows.
 struct TLoaded {
   std::string kind;  // "KAP", "NOS", "MAP", "image"

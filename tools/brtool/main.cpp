@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Command.h"
+#include "charts/HeaderText.h"
 
 namespace {
 
@@ -56,6 +57,13 @@ bool ParseBrtoolOptions(const std::string& command, const BrtoolArgs& args,
     }
   }
   return true;
+}
+
+std::string UpperExt(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  return UpperAscii(path.substr(dot));
 }
 
 std::string JsonText(std::string_view s) {

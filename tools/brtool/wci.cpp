@@ -41,13 +41,6 @@ void Usage() {
                "  cache on|off: mark the file so the plotter never keeps it whole in memory, or not\n");
 }
 
-std::string UpperExt(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  return UpperAscii(path.substr(dot));
-}
-
 std::string BareName(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
