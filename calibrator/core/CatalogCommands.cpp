@@ -9,10 +9,10 @@
 #include "geodesy/Datum.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "plotter/core/FileNames.h"
 
 namespace {
 
-constexpr const char* kSettingsFile = "BRISMARE_2.INI";
 
 void PrintLine(std::FILE* f, const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), f);
@@ -53,7 +53,7 @@ bool WantsUnattendedScan(const std::vector<std::string>& params) {
 int RunUnattendedScan(const std::string& dataDirIn, std::FILE* out, std::FILE* err) {
   const std::string dataDir = WithTrailingSlash(dataDirIn);
   const std::string index = dataDir + kCatalogFileName;
-  const TCatalogSettings settings = ReadCatalogSettings(dataDir + kSettingsFile, dataDir);
+  const TCatalogSettings settings = ReadCatalogSettings(dataDir + kSettingsFileName, dataDir);
 
   std::string error;
   if (!EnsureDefaultDatumFile(dataDir, ShippedDataDir(), &error))

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "charts/ChartList.h"
 #include "foundation/IniFile.h"
 #include "foundation/Switches.h"
 #include "foundation/Types.h"
@@ -74,7 +75,7 @@ std::string SettingsFilePath(const std::string& dataDir) {
 void InitSysInfoPaths(RSysInfo& sys, const std::string& iniFile, const std::string& dataDir) {
   sys.IniFile = iniFile;
   sys.ProgramDir = WithTrailingSlash(dataDir);
-  sys.IndexFile = sys.ProgramDir + kIndexFileName;
+  sys.IndexFile = sys.ProgramDir + kCatalogFileName;
   sys.GroupsFile = sys.ProgramDir + kGroupsFileName;
   sys.G7T = sys.ProgramDir + "G7ToWin.exe";
 }

@@ -28,14 +28,14 @@
 #include <utility>
 #include <vector>
 
+#include "plotter/core/FileNames.h"
+
 class TRWIniFile;
 
-inline constexpr const char* kSettingsFileName = "BRISMARE_2.INI";
 inline constexpr const char* kSetupSection = "Program Setup";
 inline constexpr const char* kStateSection = "Program State";
 inline constexpr const char* kCustomSection = "Custom";
 inline constexpr const char* kFuelSection = "Fuel Data";
-inline constexpr const char* kIndexFileName = "BRAINDEX.BIN";
 inline constexpr const char* kGroupsFileName = "BRGROUPS.BIN";
 
 // Pixel sizes by size index ("Small", "Medium", "Large", "Huge").

@@ -12,6 +12,7 @@
 #include "foundation/NumText.h"
 #include "foundation/Types.h"
 #include "platform/Paths.h"
+#include "plotter/core/FileNames.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ std::string Deg(double radians) { return FloatToStrFixedDot(6, radians * kRadToD
 bool Load(const BrtoolOptions& opt, TChartList& list) {
   const std::string* dirOption = opt.Get("dir");
   const std::string dir = WithTrailingSlash(dirOption ? *dirOption : DataDir());
-  const TCatalogSettings settings = ReadCatalogSettings(dir + "BRISMARE_2.INI", dir);
+  const TCatalogSettings settings = ReadCatalogSettings(dir + kSettingsFileName, dir);
   const TCatalogLoadResult r = list.LoadFromFile(dir + kCatalogFileName, settings.ChartDir);
   if (!r.Message.empty()) std::fprintf(stderr, "brtool catalog: %s\n", r.Message.c_str());
   return r.Ok();

@@ -24,6 +24,7 @@
 #include "foundation/IniFile.h"
 #include "foundation/NumText.h"
 #include "platform/AtomicFile.h"
+#include "plotter/core/FileNames.h"
 #include "plotter/core/Replay.h"
 
 namespace {
@@ -153,13 +154,13 @@ int RunMake(const std::string& dir, const std::string* voyageFile) {
 
   if (!WriteFile(dir + "/voyage.nmea", VoyageText(voyage), error)) return fail();
   const std::string settings = SettingsText(voyage);
-  if (!WriteFile(dir + "/BRISMARE_2.INI", settings, error)) return fail();
+  if (!WriteFile(dir + "/" + kSettingsFileName, settings, error)) return fail();
   // Written last: its presence says the directory is complete.
   if (!WriteFile(dir + "/demo-settings.ini", settings, error)) return fail();
   const int perTick = FixesPerTick(voyage.Fixes);
   std::printf("%s/voyage.nmea: %d fixes (%d s), replayed at %d fixes a tick (%d ticks)\n", dir.c_str(),
               voyage.Fixes, voyage.Fixes, perTick, (voyage.Fixes + perTick - 1) / perTick);
-  std::printf("%s/BRISMARE_2.INI: the demo settings (kept as demo-settings.ini)\n", dir.c_str());
+  std::printf("%s/%s: the demo settings (kept as demo-settings.ini)\n", dir.c_str(), kSettingsFileName);
   std::printf("next: BRISMARE_DIR=%s teskor -SU\n", dir.c_str());
   return 0;
 }
