@@ -42,15 +42,16 @@ constexpr std::array<uint16_t, 256> MakeCrcTable() {
 }
 constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
 
-// Opens a file for an in-place change, locked against other writers.
-int OpenForUpdate(const std::string& file) {
-  int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+// Opens a WCI file to be rewritten, locked against other writers of it.
+int OpenForRewrite(const std::string& file, uint64_t& size) {
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return -1;
   }
+  size = static_cast<uint64_t>(st.st_size);
   return fd;
 }
 
@@ -67,17 +68,21 @@ bool PReadAll(int fd, void* dst, size_t n, uint64_t offset) {
   return true;
 }
 
-bool PWriteAll(int fd, const void* src, size_t n, uint64_t offset) {
-  auto* p = static_cast<const uint8_t*>(src);
-  while (n > 0) {
-    ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(offset));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-    offset += static_cast<uint64_t>(w);
+// Replaces `file` (open as fd, `size` bytes) by a copy with `patch` written
+// over the bytes at `patchAt` and `tail` appended, through a temporary file
+// renamed over it: an interruption leaves the old file as it was, and
+// decoders that have the old file open go on reading it.
+bool RewriteFile(const std::string& file, int fd, uint64_t size, uint64_t patchAt, std::string_view patch,
+                 std::string_view tail) {
+  TAtomicFileWriter out;
+  if (!out.Create(file)) return false;
+  std::vector<uint8_t> buffer(std::min<uint64_t>(size, 1 << 20));
+  for (uint64_t at = 0; at < size;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - at));
+    if (!PReadAll(fd, buffer.data(), n, at) || !out.Write(buffer.data(), n)) return false;
+    at += n;
   }
-  return true;
+  return out.WriteAt(patchAt, patch) && out.Write(tail) && out.Commit();
 }
 
 // The result code for a header whose magic or version is wrong: minus the
@@ -536,12 +541,12 @@ int64_t TWCIDecoder::ReplaceHeaderText(const std::string& file, const std::strin
   const int header = ReadHeaderOnly(file);
   Close();
   if (header != 1) return header < 0 ? header : -1;
-  int fd = OpenForUpdate(file);
+  uint64_t size = 0;
+  const int fd = OpenForRewrite(file, size);
   if (fd < 0) return -1;
   int64_t result = -1;
   uint8_t h[16];
-  struct stat st{};
-  if (PReadAll(fd, h, sizeof h, 0) && h[0] == 'W' && h[1] == 'C' && h[2] == 'I' && ::fstat(fd, &st) == 0) {
+  if (PReadAll(fd, h, sizeof h, 0) && h[0] == 'W' && h[1] == 'C' && h[2] == 'I') {
     if (h[3] != 1) {
       result = WrongFormatCode(h, true);
     } else {
@@ -551,14 +556,13 @@ int64_t TWCIDecoder::ReplaceHeaderText(const std::string& file, const std::strin
       const std::string check = WCICheckText(bytes);
       bytes.push_back('\x1A');
       bytes += check;
-      const uint64_t at = static_cast<uint64_t>(st.st_size);
-      if (at <= 0xFFFFFFFFu && PWriteAll(fd, bytes.data(), bytes.size(), at) && ::fsync(fd) == 0) {
-        // The new text is safely on the disk; switching the offset is one
-        // aligned 4-byte write.
-        const uint8_t off[4] = {static_cast<uint8_t>(at), static_cast<uint8_t>(at >> 8),
-                                static_cast<uint8_t>(at >> 16), static_cast<uint8_t>(at >> 24)};
-        if (PWriteAll(fd, off, 4, 16) && ::fsync(fd) == 0) result = static_cast<int64_t>(at + bytes.size());
-      }
+      // The new text goes after everything else, so no byte a row, the
+      // palette or the old text could be read from changes.
+      const uint64_t at = size;
+      const char offset[4] = {static_cast<char>(at), static_cast<char>(at >> 8), static_cast<char>(at >> 16),
+                              static_cast<char>(at >> 24)};
+      if (at <= 0xFFFFFFFFu && RewriteFile(file, fd, size, 16, std::string_view(offset, 4), bytes))
+        result = static_cast<int64_t>(at + bytes.size());
     }
   }
   ::close(fd);
@@ -568,7 +572,8 @@ int64_t TWCIDecoder::ReplaceHeaderText(const std::string& file, const std::strin
 int TWCIDecoder::SetAttributeBit(const std::string& file, int byte, int bit, bool on) {
   Close();
   if (byte < 0 || byte > 3 || bit < 0 || bit > 7) return -1;
-  int fd = OpenForUpdate(file);
+  uint64_t size = 0;
+  const int fd = OpenForRewrite(file, size);
   if (fd < 0) return -1;
   int result = -1;
   uint8_t h[16];
@@ -579,7 +584,9 @@ int TWCIDecoder::SetAttributeBit(const std::string& file, int byte, int bit, boo
     } else {
       const uint8_t old = h[8 + byte];
       const uint8_t now = on ? static_cast<uint8_t>(old | (1u << bit)) : static_cast<uint8_t>(old & ~(1u << bit));
-      if (now == old || (PWriteAll(fd, &now, 1, 8 + static_cast<uint64_t>(byte)) && ::fsync(fd) == 0)) result = old;
+      const char patch = static_cast<char>(now);
+      if (now == old || RewriteFile(file, fd, size, 8 + static_cast<uint64_t>(byte), std::string_view(&patch, 1), {}))
+        result = old;
     }
   }
   ::close(fd);

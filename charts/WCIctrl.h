@@ -133,18 +133,19 @@ class TWCIDecoder : public TPagerSource {
   // Leaves this decoder closed.
   int64_t ExportBMP(const std::string& wciFile, const std::string& bmpFile);
 
-  // Replaces the calibration text of a WCI file. The new text, its 0x1A and
-  // check value are appended to the file and flushed before the text offset
-  // is switched to them, so an interruption leaves the old text in force.
-  // Returns the new file size, -1 on failure, minus the version byte for
-  // another version. Leaves this decoder closed.
+  // Replaces the calibration text of a WCI file: the new text, its 0x1A and
+  // check value are appended and the text offset is switched to them. The
+  // file is rewritten whole through a temporary file, so an interruption
+  // leaves the old file. Returns the new file size, -1 on failure, minus the
+  // version byte for another version. Leaves this decoder closed.
   int64_t ReplaceHeaderText(const std::string& file, const std::string& text);
 
   // Sets or clears bit `bit` (0..7) of attribute byte `byte` (0..3) of a WCI
   // file. Returns the attribute byte before the change; -1 for a byte above
   // 3 or a bit above 7 (the file is left alone), for a file that cannot be
-  // changed or is not WCI; minus the version byte for another version.
-  // Leaves this decoder closed.
+  // changed or is not WCI; minus the version byte for another version. A
+  // change rewrites the file through a temporary file. Leaves this decoder
+  // closed.
   int SetAttributeBit(const std::string& file, int byte, int bit, bool on);
 
   // Maximum length of a calibration text; a longer one is cut with a warning.

@@ -328,9 +328,16 @@ TEST_F(TWciFile, ReplacingTheTextKeepsTheImage) {
   ASSERT_GT(d_.Open(path), 0);
   const std::vector<uint8_t> before = DecodeAll(d_);
 
+  // A decoder that has the chart open goes on showing the file it opened.
+  TWCIDecoder viewer;
+  ASSERT_GT(viewer.Open(path), 0);
+
   const std::string text = "NA=Sm\x1A" "all\r\nCR=Göteborg\r\n";
   const int64_t size = d_.ReplaceHeaderText(path, text);
   EXPECT_FALSE(d_.IsOpen());
+  EXPECT_EQ(DecodeAll(viewer), before);
+  EXPECT_EQ(viewer.ErrorCount(), 1);  // the blank row only
+  EXPECT_EQ(viewer.HeaderText(), b.Text);
   ASSERT_GT(size, 0);
   EXPECT_EQ(size, static_cast<int64_t>(ReadTestFile(path).size()));
   ASSERT_EQ(d_.Open(path), size);
