@@ -1,3 +1,3 @@
-// The charts tests' KAP writer, built into this test program for the chart
-// view's fixtures (ChartFixtures.h).
+// The charts tests' KAP writer, built into the plotter's two test programs
+// (this folder's and core/'s) for the chart fixtures (ChartFixtures.h).
 #include "charts/KapWriter.cpp"
