@@ -27,6 +27,7 @@
 #include "geodesy/CTrans.h"
 #include "platform/Clock.h"
 #include "plotter/MainForm.h"
+#include "plotter/RmcText.h"
 #include "plotter/core/PlotterFlags.h"
 #include "plotter/core/UpdateCycle.h"
 
@@ -99,13 +100,6 @@ bool ChecksumMatches(const std::string& s) {
 }
 
 // Position (radians) of an RMC sentence.
-TFPoint RmcPosition(const std::string& rmc) {
-  const std::vector<std::string> f = Fields(rmc);
-  const double lat = StrToFloatDot(f[3].substr(0, 2)) + StrToFloatDot(f[3].substr(2)) / 60;
-  const double lon = StrToFloatDot(f[5].substr(0, 3)) + StrToFloatDot(f[5].substr(3)) / 60;
-  return {(f[6] == "W" ? -lon : lon) * kDegToRad, (f[4] == "S" ? -lat : lat) * kDegToRad};
-}
-
 double Metres(const TFPoint& a, const TFPoint& b) { return GeoDistance(a, b) * kRadToNM * 1852; }
 
 // The berth: the last waypoint of the demo's voyage.

@@ -27,6 +27,7 @@
 #include "platform/Clock.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
+#include "plotter/RmcText.h"
 #include "plotter/core/Dashboard.h"
 #include "plotter/core/UpdateCycle.h"
 
@@ -46,16 +47,6 @@ std::vector<std::string> ReplayLines() {
     lines.push_back(l);
   }
   return lines;
-}
-
-// Position (radians) of an RMC line of the replay file.
-TFPoint RmcPosition(const std::string& line) {
-  std::vector<std::string> f;
-  std::stringstream in(line);
-  for (std::string field; std::getline(in, field, ',');) f.push_back(field);
-  const double lat = std::stod(f[3].substr(0, 2)) + std::stod(f[3].substr(2)) / 60;
-  const double lon = std::stod(f[5].substr(0, 3)) + std::stod(f[5].substr(3)) / 60;
-  return {lon * kDegToRad, lat * kDegToRad};
 }
 
 std::string ReplaySettings(const std::string& extra = "") {

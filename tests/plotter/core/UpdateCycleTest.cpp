@@ -18,6 +18,7 @@
 #include "instruments/NMEA.h"
 #include "instruments/NMEATestUtil.h"
 #include "platform/Questions.h"
+#include "plotter/RmcText.h"
 #include "plotter/core/SysInfo.h"
 #include "plotter/core/TickTimer.h"
 
@@ -41,19 +42,6 @@ std::vector<std::string> ReplayLines() {
 }
 
 // Latitude and longitude (radians) of an RMC line.
-TFPoint RmcPosition(const std::string& line) {
-  std::vector<std::string> f;
-  size_t start = 0;
-  for (size_t i = 0; i <= line.size(); ++i)
-    if (i == line.size() || line[i] == ',' || line[i] == '*') {
-      f.push_back(line.substr(start, i - start));
-      start = i + 1;
-    }
-  const double lat = std::stod(f[3].substr(0, 2)) + std::stod(f[3].substr(2)) / 60;
-  const double lon = std::stod(f[5].substr(0, 3)) + std::stod(f[5].substr(3)) / 60;
-  return {Rad(lon), Rad(lat)};
-}
-
 // ---- fakes; every call goes into one trace ----
 
 using TTrace = std::vector<std::string>;
