@@ -130,7 +130,7 @@ TEST_F(DashboardWindow, LostGpsPutsTheDeadReckoningBoxInItsPlace) {
   EXPECT_TRUE(f.DB_GPS->isHidden());
   EXPECT_FALSE(f.DB_DR->isHidden());
   EXPECT_EQ(f.DB_DR->geometry(), gps);
-  EXPECT_EQ(f.DB_DR->palette().color(QPalette::Window), f.AlarmColour(true));
+  EXPECT_EQ(f.DB_DR->palette().color(QPalette::Window), QColor(255, 0, 0));  // the alarm red
   f.NavFlags.Exclude(nfGpsLost);
   f.RefreshGpsBox();
   f.UpdateStatus();
@@ -191,7 +191,7 @@ TEST_F(DashboardWindow, StatusButtonsSayTheModeAndKeepItForTheNextStart) {
   T_Form& f = Start(Settings(1024, 700));
   Show();
   EXPECT_EQ(f.DBI_AUTO->text(), "AUTOMATIC OFF");
-  EXPECT_EQ(f.DBI_AUTO->palette().color(QPalette::ButtonText), f.AlarmColour(true));
+  EXPECT_EQ(f.DBI_AUTO->palette().color(QPalette::ButtonText), QColor(255, 0, 0));  // red while off
   EXPECT_TRUE(f.DBI_PILOT->isHidden());  // no active route
   f.DBI_AUTO->click();
   EXPECT_EQ(f.DBI_AUTO->text(), "AUTOMATIC ON");

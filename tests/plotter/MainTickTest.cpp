@@ -81,7 +81,9 @@ TEST_F(PlotterTick, ReplayFileFillsTheDashboardAndKeepsTheLastPosition) {
   EXPECT_EQ(Str(f.DBBLong->text()), LonToStr(fix.X));
   EXPECT_EQ(Str(f.DBBspeed->text()), "6.0");
   const TNMEAINFO& info = f.Parser()->Info;
-  EXPECT_EQ(Str(f.DPTLab->text()), DepthText(info.Depth, f.SysInfo.TransducerDepth, f.SysInfo.DepthShow));
+  // 7.6 m below the transducer (both candidate ticks' DPT) and the 0.5 m
+  // "Transducer Depth", in metres.
+  EXPECT_EQ(Str(f.DPTLab->text()), "8.1m");
   EXPECT_EQ(Str(f.DB_DRCrs->text()), "45");
   EXPECT_EQ(Str(f.DB_DRSpd->text()), "6");
   EXPECT_EQ(f.DB_DRLat->MaskText(), PosToMaskText(false, fix.Y));
