@@ -3,15 +3,12 @@
 #include <QAction>
 
 #include <chrono>
-#include <csignal>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "PlotterFixture.h"
+#include "PlotterProcess.h"
 #include "foundation/IniFile.h"
 #include "navobjects/LogBook.h"
 #include "navobjects/Routes.h"
@@ -109,22 +106,7 @@ TEST_F(PlotterClose, OrderlyCloseAsksNothingAndSavesEverything) {
   EXPECT_EQ(again.geometry(), QRect(30, 40, 700, 500));
 }
 
-// Whether the process has a handler installed for `sig` (/proc's SigCgt).
-bool CatchesSignal(pid_t pid, int sig) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("SigCgt:", 0) != 0) continue;
-    std::istringstream hex(line.substr(7));
-    unsigned long long mask = 0;
-    hex >> std::hex >> mask;
-    return (mask >> (sig - 1)) & 1;
-  }
-  return false;
-}
-
 TEST_F(PlotterClose, SigtermEndsTheProgramInAnOrderlyWay) {
-  const std::string program = std::string(BRISMARE_BIN_DIR) + "/brismare";
   struct Case {
     const char* label;
     const char* settings;  // nullptr: no settings file yet
@@ -138,37 +120,19 @@ TEST_F(PlotterClose, SigtermEndsTheProgramInAnOrderlyWay) {
     TTempDir dataDir;
     const std::string settings = dataDir / "brismare.ini";
     if (c.settings) WriteTestFile(settings, c.settings);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      ::setenv("BRISMARE_DIR", dataDir.path().c_str(), 1);
-      const std::string arg = "-I" + settings;
-      ::execl(program.c_str(), program.c_str(), arg.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    using Clock = std::chrono::steady_clock;
-    const auto started = Clock::now();
-    while (!CatchesSignal(pid, SIGTERM) && Clock::now() - started < std::chrono::seconds(60))
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(CatchesSignal(pid, SIGTERM)) << "the program did not come up";
+    TPlotterProcess program(settings, dataDir.path());
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitUntilUp(std::chrono::seconds(60))) << "the program did not come up";
     // Time to get the window on screen (and the notice up).
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
 
-    ASSERT_EQ(::kill(pid, SIGTERM), 0);
-    const auto sent = Clock::now();
-    int status = 0;
-    pid_t done = 0;
-    while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() - sent < std::chrono::seconds(5))
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (done == 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
+    const std::optional<int> status = program.Terminate(std::chrono::seconds(5));
+    if (!status) {
       ADD_FAILURE() << "still running 5 s after SIGTERM";
       continue;
     }
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
     TIniFile ini(settings);
     EXPECT_TRUE(ini.ValueExists("Program State", "WinWidth"));
     EXPECT_TRUE(ini.ValueExists("Program State", "Total Distance"));

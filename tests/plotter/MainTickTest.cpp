@@ -7,19 +7,17 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "PlotterFixture.h"
+#include "PlotterProcess.h"
 #include "foundation/GenUtil.h"
 #include "foundation/IniFile.h"
 #include "instruments/NMEA.h"
@@ -176,40 +174,18 @@ TEST_F(PlotterTick, NoticesOfTheTickGoToTheMessagePanel) {
 
 // ---- the program itself ----
 
-bool HandlesSigterm(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("SigCgt:", 0) != 0) continue;
-    std::istringstream hex(line.substr(7));
-    unsigned long long mask = 0;
-    hex >> std::hex >> mask;
-    return (mask >> (SIGTERM - 1)) & 1;
-  }
-  return false;
-}
-
 TEST(PlotterProgramTick, AReplayedPositionIsKeptWhenTheProgramIsEnded) {
-  const std::string program = std::string(BRISMARE_BIN_DIR) + "/brismare";
   TTempDir dataDir;
   const std::string settings = dataDir / "brismare.ini";
   // The fixes the program parses are captured as they come.
   const std::string capture = dataDir / "capture.nmea";
   WriteTestFile(settings, ReplaySettings("NMEA_CAPTFILE=" + capture + "\r\nNMEA_CAPTMSG=RMC\r\n"));
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("BRISMARE_DIR", dataDir.path().c_str(), 1);
-    // Twenty ticks a second: a display update every tenth of a second.
-    ::setenv("BRISMARE_TICK_MS", "50", 1);
-    const std::string arg = "-I" + settings;
-    ::execl(program.c_str(), program.c_str(), arg.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  // Twenty ticks a second: a display update every tenth of a second.
+  TPlotterProcess program(settings, dataDir.path(), {{"BRISMARE_TICK_MS", "50"}});
+  ASSERT_TRUE(program.Started());
   using SteadyClock = std::chrono::steady_clock;
   const auto started = SteadyClock::now();
-  while (!HandlesSigterm(pid) && SteadyClock::now() - started < 60s) std::this_thread::sleep_for(50ms);
-  ASSERT_TRUE(HandlesSigterm(pid)) << "the program did not come up";
+  ASSERT_TRUE(program.WaitUntilUp(60s)) << "the program did not come up";
   // Ten fixes of the replay parsed: a few display updates have run.
   auto capturedLines = [&] {
     const std::string text = TestFileExists(capture) ? ReadTestFile(capture) : std::string();
@@ -218,19 +194,10 @@ TEST(PlotterProgramTick, AReplayedPositionIsKeptWhenTheProgramIsEnded) {
   while (capturedLines() < 10 && SteadyClock::now() - started < 90s) std::this_thread::sleep_for(50ms);
   EXPECT_GE(capturedLines(), 10) << "the replay did not run";
   std::this_thread::sleep_for(300ms);
-  ASSERT_EQ(::kill(pid, SIGTERM), 0);
-  int status = 0;
-  pid_t done = 0;
-  const auto sent = SteadyClock::now();
-  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && SteadyClock::now() - sent < 10s)
-    std::this_thread::sleep_for(20ms);
-  if (done == 0) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    FAIL() << "still running 10 s after SIGTERM";
-  }
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::optional<int> status = program.Terminate(10s);
+  ASSERT_TRUE(status) << "still running 10 s after SIGTERM";
+  ASSERT_TRUE(WIFEXITED(*status)) << "ended by signal " << WTERMSIG(*status);
+  EXPECT_EQ(WEXITSTATUS(*status), 0);
   const std::vector<std::string> lines = ReplayLines();
   EXPECT_EQ(ReadTestFile(capture).rfind(lines[0], 0), 0u);
 
