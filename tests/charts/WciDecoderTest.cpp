@@ -380,20 +380,36 @@ TEST_F(TWciFile, ExportsABottomUpBitmap) {
 
 TEST_F(TWciFile, EveryTruncationIsRefusedOrShownAsFarAsItGoes) {
   const std::string bytes = MixedFile().Build();
+  std::vector<uint8_t> expected;
+  for (const auto& row : kMixedRows) expected.insert(expected.end(), row.begin(), row.end());
   for (size_t n = 0; n <= bytes.size(); ++n) {
     const std::string path = Write(bytes.substr(0, n));
     if (d_.Open(path) > 0) {
-      EXPECT_EQ(DecodeAll(d_).size(), 48u) << n;
+      // The text comes last: a file that still opens has all its rows.
+      EXPECT_EQ(DecodeAll(d_), expected) << n;
+      EXPECT_EQ(d_.ErrorCount(), 1) << n;  // the blank row
       std::vector<uint8_t> s;
       d_.DecodeWindow({3, 1}, {4, 4}, s, 2);
     }
   }
-  // Offsets of every row pointing anywhere.
+  // Offsets of every row pointing at one place: the data of rows 0..4 would
+  // end where it begins (the next row's offset), so they are damage and
+  // blank; row 5 (runs) may show what it finds before the palette.
+  const uint32_t paletteAt = static_cast<uint32_t>(static_cast<uint8_t>(bytes[20 + 24])) |
+                             static_cast<uint32_t>(static_cast<uint8_t>(bytes[20 + 25])) << 8;
   for (uint32_t off = 0; off < bytes.size() + 4; off += 3) {
     std::string damaged = bytes;
     for (int y = 0; y < 6; ++y) Set32(damaged, 20 + 4 * y, ((y % 2) ? 0x40000000u : 0u) | off);
     ASSERT_GT(d_.Open(Write(damaged)), 0);
-    EXPECT_EQ(DecodeAll(d_).size(), 48u);
+    const std::vector<uint8_t> all = DecodeAll(d_);
+    ASSERT_EQ(all.size(), 48u);
+    EXPECT_EQ(std::vector<uint8_t>(all.begin(), all.begin() + 40), std::vector<uint8_t>(40, 0)) << off;
+    if (off < 48 || off >= paletteAt) {
+      EXPECT_EQ(std::vector<uint8_t>(all.begin() + 40, all.end()), std::vector<uint8_t>(8, 0)) << off;
+      EXPECT_EQ(d_.ErrorCount(), 6) << off;
+    } else {
+      EXPECT_GE(d_.ErrorCount(), 5) << off;
+    }
   }
 }
 
