@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
           if (f.open(QIODevice::ReadOnly)) form.SimBuffer->FeedText(f.readAll().toStdString());
           form.RefreshGpsBox();
           form.UpdateInstrumentBoxes();
+          form.UpdateView();  // the boat where the fed sentences put it
         }
         if (shade >= 1 && shade <= 4) form.SetShadeLevel(shade - 1);
         form.UpdateStatus();
