@@ -9,6 +9,8 @@
 #include <cmath>
 #include <exception>
 
+#include "charts/ByteOrder.h"
+#include "charts/FileNames.h"
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
@@ -42,38 +44,23 @@ TCatalogSettings ReadCatalogSettings(const std::string& iniFile, const std::stri
 // ---------------------------------------------------------------------------
 // Image sizes
 
-namespace {
-
-uint32_t Le(std::string_view b, size_t at, size_t n) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < n; ++i) v |= uint32_t(static_cast<unsigned char>(b[at + i])) << (8 * i);
-  return v;
-}
-
-uint32_t Be32(std::string_view b, size_t at) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
-  return v;
-}
-
-}  // namespace
-
 bool ImageSizeFromHeader(std::string_view b, int32_t& width, int32_t& height) {
+  const auto* p = reinterpret_cast<const uint8_t*>(b.data());
   int64_t w = 0, h = 0;
   if (b.size() >= 24 && b.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8) && b.substr(12, 4) == "IHDR") {
-    w = Be32(b, 16);
-    h = Be32(b, 20);
+    w = GetBe32(p + 16);
+    h = GetBe32(p + 20);
   } else if (b.size() >= 10 && (b.substr(0, 6) == "GIF87a" || b.substr(0, 6) == "GIF89a")) {
-    w = Le(b, 6, 2);
-    h = Le(b, 8, 2);
+    w = GetLe16(p + 6);
+    h = GetLe16(p + 8);
   } else if (b.size() >= 26 && b.substr(0, 2) == "BM") {
-    const uint32_t infoSize = Le(b, 14, 4);
+    const uint32_t infoSize = GetLe32(p + 14);
     if (infoSize == 12) {
-      w = Le(b, 18, 2);
-      h = Le(b, 20, 2);
+      w = GetLe16(p + 18);
+      h = GetLe16(p + 20);
     } else if (infoSize >= 40) {
-      w = static_cast<int32_t>(Le(b, 18, 4));
-      h = static_cast<int32_t>(Le(b, 22, 4));
+      w = static_cast<int32_t>(GetLe32(p + 18));
+      h = static_cast<int32_t>(GetLe32(p + 22));
       if (h < 0) h = -h;  // top-down rows
     }
   }
@@ -95,13 +82,6 @@ bool ImageSizeOfFile(const std::string& path, int32_t& width, int32_t& height) {
 }
 
 namespace {
-
-std::string UpperExtension(std::string_view path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string();
-  return UpperAscii(path.substr(dot));
-}
 
 bool IsScannedExtension(const std::string& upperExt) {
   static constexpr std::string_view kTypes = ".BMP.PNG.GIF.KAP.WCI.CAL.GEO.";

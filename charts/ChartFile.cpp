@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "charts/FileNames.h"
 #include "charts/HeaderText.h"
 #include "platform/Paths.h"
 
@@ -10,18 +11,6 @@ namespace {
 bool IsRegularFile(const std::string& path) {
   struct stat st{};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string UpperExtension(std::string_view path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string();
-  return UpperAscii(path.substr(dot));
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The file `name` (relative, possibly with directories) in `dir` ("" the

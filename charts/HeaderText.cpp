@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "foundation/GenUtil.h"
 #include "foundation/NumText.h"
 
 namespace {
@@ -11,14 +12,6 @@ namespace {
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool IsBlankish(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string RemoveBlanks(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text)
-    if (c != ' ') out += c;
-  return out;
-}
 
 bool IsContinuation4(std::string_view line) { return line.size() >= 4 && line.substr(0, 4) == "    "; }
 
@@ -30,7 +23,7 @@ std::string ContinuedAt(const std::vector<std::string>& lines, size_t i, std::st
   for (size_t j = i + 1; j < lines.size() && IsContinuation4(lines[j]); ++j) {
     value += joiner;
     if (noSpace)
-      value += TrimText(RemoveBlanks(lines[j]));
+      value += TrimText(RemoveSpaces(lines[j]));
     else
       value += TrimText(lines[j]);
   }
@@ -44,7 +37,7 @@ std::string FindContinued(const std::vector<std::string>& lines, std::string_vie
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = lines[i];
     if (noSpace) {
-      stripped = RemoveBlanks(line);
+      stripped = RemoveSpaces(line);
       line = stripped;
     }
     if (LineStartsWithKey(line, upperKey)) return ContinuedAt(lines, i, line, upperKey.size(), joiner, noSpace);
@@ -203,7 +196,7 @@ std::vector<TNumberedLine> FindNumberedLines(const std::vector<std::string>& lin
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = lines[i];
     if (removeBlanks) {
-      stripped = RemoveBlanks(line);
+      stripped = RemoveSpaces(line);
       line = stripped;
     }
     if (const int number = NumberedKey(line, upperPrefix, suffix, maxIndex)) found.push_back({number, i});

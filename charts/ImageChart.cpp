@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 
+#include "charts/ByteOrder.h"
 #include "charts/CatalogScan.h"
 #include "platform/AtomicFile.h"
 
@@ -15,11 +16,6 @@ namespace {
 bool Fail(std::string* error, const std::string& text) {
   if (error) *error = text;
   return false;
-}
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 void StoreRgb(TChartImage& image, int32_t x, int32_t y, TRgb c) {
@@ -262,23 +258,23 @@ bool LoadBMPImage(std::span<const uint8_t> bytes, TChartImage& image, std::strin
   const uint8_t* b = bytes.data();
   const size_t size = bytes.size();
   if (size < 26 || b[0] != 'B' || b[1] != 'M') return Fail(error, "not a BMP file");
-  const uint32_t offBits = Le32(b + 10);
-  const uint32_t infoSize = Le32(b + 14);
+  const uint32_t offBits = GetLe32(b + 10);
+  const uint32_t infoSize = GetLe32(b + 14);
   int64_t width = 0, height = 0;
   uint16_t bitCount = 0;
   uint32_t compression = 0, clrUsed = 0;
   size_t paletteEntry = 4;
   if (infoSize == 12) {
-    width = Le16(b + 18);
-    height = static_cast<int16_t>(Le16(b + 20));
-    bitCount = Le16(b + 24);
+    width = GetLe16(b + 18);
+    height = static_cast<int16_t>(GetLe16(b + 20));
+    bitCount = GetLe16(b + 24);
     paletteEntry = 3;
   } else if (infoSize >= 40 && infoSize <= 1024 && size >= 14 + size_t(infoSize)) {
-    width = static_cast<int32_t>(Le32(b + 18));
-    height = static_cast<int32_t>(Le32(b + 22));
-    bitCount = Le16(b + 28);
-    compression = Le32(b + 30);
-    clrUsed = Le32(b + 46);
+    width = static_cast<int32_t>(GetLe32(b + 18));
+    height = static_cast<int32_t>(GetLe32(b + 22));
+    bitCount = GetLe16(b + 28);
+    compression = GetLe32(b + 30);
+    clrUsed = GetLe32(b + 46);
   } else {
     return Fail(error, "unsupported BMP header");
   }
@@ -292,10 +288,10 @@ bool LoadBMPImage(std::span<const uint8_t> bytes, TChartImage& image, std::strin
   uint32_t masks[4] = {0, 0, 0, 0};
   if (compression == 3 || compression == 6) {  // bit fields
     if (infoSize >= 52) {
-      for (int i = 0; i < 3; ++i) masks[i] = Le32(b + 54 + 4 * i);
+      for (int i = 0; i < 3; ++i) masks[i] = GetLe32(b + 54 + 4 * i);
     } else {
       if (size < tableStart + 12) return Fail(error, "BMP bit fields missing");
-      for (int i = 0; i < 3; ++i) masks[i] = Le32(b + tableStart + 4 * size_t(i));
+      for (int i = 0; i < 3; ++i) masks[i] = GetLe32(b + tableStart + 4 * size_t(i));
       tableStart += compression == 6 ? 16 : 12;
     }
   }
@@ -362,8 +358,8 @@ bool LoadBMPImage(std::span<const uint8_t> bytes, TChartImage& image, std::strin
     const int32_t row = bottomUp ? h - 1 - y : y;
     for (int32_t x = 0; x < w; ++x) {
       const uint8_t* px = src + size_t(x) * bpp;
-      const uint32_t v = bpp == 2 ? Le16(px) : bpp == 3 ? (uint32_t(px[0]) | (uint32_t(px[1]) << 8) | (uint32_t(px[2]) << 16))
-                                                        : Le32(px);
+      const uint32_t v = bpp == 2 ? GetLe16(px) : bpp == 3 ? (uint32_t(px[0]) | (uint32_t(px[1]) << 8) | (uint32_t(px[2]) << 16))
+                                                        : GetLe32(px);
       StoreRgb(image, x, row, MakeRgb(r.Get(v), g.Get(v), bl.Get(v)));
     }
   }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <exception>
 
+#include "charts/ByteOrder.h"
+#include "charts/FileNames.h"
 #include "charts/HeaderText.h"
 #include "foundation/GenUtil.h"
 #include "foundation/NumText.h"
@@ -21,22 +23,6 @@ constexpr size_t kMaxJunkBytes = 100;
 constexpr uint32_t kRunCap = 1u << 24;
 // The largest ".GEO" file read.
 constexpr uint64_t kMaxGeoBytes = 4 << 20;
-
-std::string UpperExtension(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  return UpperAscii(path.substr(dot));
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-uint32_t Be32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
 
 // Item n after the key, but only when the value has that many items.
 bool CountItem(std::string_view key, std::string_view value, int n, int32_t& out) {
@@ -278,7 +264,7 @@ void TKAPDecoder::ReadRowIndex() {
   uint64_t indexOff = 0;
   if (size_ >= 4) {
     const std::span<const uint8_t> tail = Bytes(size_ - 4, 4);
-    if (tail.size() == 4) indexOff = Be32(tail.data());
+    if (tail.size() == 4) indexOff = GetBe32(tail.data());
   }
   bool usable = size_ >= dataStart_ + 4 && indexOff >= dataStart_ && indexOff <= size_ - 4;
   const uint64_t entries = usable ? (size_ - 4 - indexOff) / 4 : 0;
@@ -297,7 +283,7 @@ void TKAPDecoder::ReadRowIndex() {
         break;
       }
       for (size_t k = 0; k < part; ++k) {
-        const uint32_t off = Be32(s.data() + 4 * k);
+        const uint32_t off = GetBe32(s.data() + 4 * k);
         if (off >= dataStart_ && off < indexOff)
           rowStart_[done + k] = off;
         else

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/AtomicFile.h"
+#include "charts/ByteOrder.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
 #include "foundation/TextCodec.h"
@@ -20,10 +21,6 @@ constexpr const char* kNoPalette = "This BMP has no Palette";
 constexpr const char* kCannotConvert = "This BMP can not be converted to WCI";
 constexpr uint32_t kMaxOffset = 0x3FFFFFFFu;
 
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 void Put32(std::string& s, uint32_t v) {
   for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -38,12 +35,12 @@ TBMPImageSource::TBMPImageSource(const std::string& file) {
   if (!file_.Open(file)) throw EWCIConvertError(kCannotConvert);
   uint8_t h[54];
   if (!file_.ReadExact(0, h, sizeof h) || h[0] != 'B' || h[1] != 'M') throw EWCIConvertError(kCannotConvert);
-  pixelOffset_ = Get32(h + 10);
-  const uint32_t infoSize = Get32(h + 14);
-  const int32_t width = static_cast<int32_t>(Get32(h + 18));
-  const int32_t height = static_cast<int32_t>(Get32(h + 22));
-  bits_ = Get16(h + 28);
-  const uint32_t compression = Get32(h + 30);
+  pixelOffset_ = GetLe32(h + 10);
+  const uint32_t infoSize = GetLe32(h + 14);
+  const int32_t width = static_cast<int32_t>(GetLe32(h + 18));
+  const int32_t height = static_cast<int32_t>(GetLe32(h + 22));
+  bits_ = GetLe16(h + 28);
+  const uint32_t compression = GetLe32(h + 30);
   if (infoSize < 40 || (bits_ != 4 && bits_ != 8) || compression != 0) throw EWCIConvertError(kCannotConvert);
   if (width < 1 || width > 65535 || height == 0 || height < -65535 || height > 65535)
     throw EWCIConvertError(kCannotConvert);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "charts/ByteOrder.h"
 #include "platform/AtomicFile.h"
 #include "foundation/Colors.h"
 #include "foundation/TextCodec.h"
@@ -26,10 +27,6 @@ constexpr size_t kReadChunk = 16384;
 
 uint32_t Kind(uint32_t entry) { return entry >> 30; }
 
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 constexpr std::array<uint16_t, 256> MakeCrcTable() {
   std::array<uint16_t, 256> t{};
@@ -211,9 +208,9 @@ int TWCIDecoder::LoadHeader(bool* notWCI) {
   depth_ = h[4];
   colours_ = h[5] == 0 ? 256 : h[5];
   std::copy(h + 8, h + 12, attributes_);
-  width_ = Get16(h + 12);
-  height_ = Get16(h + 14);
-  textOffset_ = Get32(h + 16);
+  width_ = GetLe16(h + 12);
+  height_ = GetLe16(h + 14);
+  textOffset_ = GetLe32(h + 16);
   coding_ = WCIRunCoding(depth_);
   if (width_ == 0 || height_ == 0) return 0;
 
@@ -222,8 +219,8 @@ int TWCIDecoder::LoadHeader(bool* notWCI) {
   std::vector<uint8_t> raw(indexBytes);
   if (!file_.ReadExact(20, raw.data(), indexBytes)) return 0;
   index_.resize(height_);
-  for (int32_t y = 0; y < height_; ++y) index_[y] = Get32(raw.data() + 4 * y);
-  paletteOffset_ = Get32(raw.data() + 4 * static_cast<size_t>(height_));
+  for (int32_t y = 0; y < height_; ++y) index_[y] = GetLe32(raw.data() + 4 * y);
+  paletteOffset_ = GetLe32(raw.data() + 4 * static_cast<size_t>(height_));
 
   // Where each row's data ends: the offset of the next entry with data (the
   // palette offset after the last row), found once here instead of by a
