@@ -9,6 +9,7 @@
 #include "foundation/NumText.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "platform/TextBasics.h"
 
 namespace {
 
@@ -17,17 +18,11 @@ constexpr double kWgsInvF = 298.257223563;
 // Ellipsoidal height at which the shift is computed.
 constexpr double kShiftHeight = 5.0;
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 std::vector<std::string_view> SplitItems(std::string_view s) {
   std::vector<std::string_view> items;
   for (;;) {
     const size_t comma = s.find(',');
-    items.push_back(Trim(s.substr(0, comma)));
+    items.push_back(TrimSpaceTab(s.substr(0, comma)));
     if (comma == std::string_view::npos) break;
     s.remove_prefix(comma + 1);
   }
@@ -115,7 +110,7 @@ const TDatum::Cache& TDatum::Table() const {
 std::optional<TDatumParams> TDatum::Resolve(std::string_view datumName) const {
   const TIniFile& ini = Table().ini;
   const std::optional<std::string> value = ini.Read("Datums", datumName);
-  if (!value || Trim(*value).empty()) return std::nullopt;
+  if (!value || TrimSpaceTab(*value).empty()) return std::nullopt;
   const std::vector<std::string_view> items = SplitItems(*value);
   if (items.size() < 4 || items[0].empty()) return std::nullopt;
   const std::optional<std::string> ell = ini.Read("Ellips", items[0]);
@@ -141,27 +136,27 @@ std::optional<TDatumParams> TDatum::Resolve(std::string_view datumName) const {
 }
 
 int TDatum::Find(std::string_view name) const {
-  name = Trim(name);
+  name = TrimSpaceTab(name);
   if (name.empty()) return kDatumEmptyName;
   const TIniFile& ini = Table().ini;
   const std::optional<std::string> direct = ini.Read("Datums", name);
-  if (direct && !Trim(*direct).empty()) return Resolve(name) ? kDatumDirect : kDatumNotFound;
+  if (direct && !TrimSpaceTab(*direct).empty()) return Resolve(name) ? kDatumDirect : kDatumNotFound;
   const std::optional<std::string> alias = ini.Read("DatumsAliases", name);
-  if (alias && !Trim(*alias).empty()) return Resolve(Trim(*alias)) ? kDatumAlias : kDatumNotFound;
+  if (alias && !TrimSpaceTab(*alias).empty()) return Resolve(TrimSpaceTab(*alias)) ? kDatumAlias : kDatumNotFound;
   return IsWgs84Name(name) ? kDatumDirect : kDatumNotFound;
 }
 
 TDatumParams TDatum::Lookup(std::string_view name, bool* resolved) const {
-  name = Trim(name);
+  name = TrimSpaceTab(name);
   std::optional<TDatumParams> p;
   if (!name.empty()) {
     const TIniFile& ini = Table().ini;
     const std::optional<std::string> direct = ini.Read("Datums", name);
-    if (direct && !Trim(*direct).empty()) {
+    if (direct && !TrimSpaceTab(*direct).empty()) {
       p = Resolve(name);
     } else {
       const std::optional<std::string> alias = ini.Read("DatumsAliases", name);
-      if (alias && !Trim(*alias).empty()) p = Resolve(Trim(*alias));
+      if (alias && !TrimSpaceTab(*alias).empty()) p = Resolve(TrimSpaceTab(*alias));
     }
   }
   if (resolved) *resolved = name.empty() || p.has_value() || IsWgs84Name(name);
@@ -213,8 +208,8 @@ std::vector<TProjectionPreset> TDatum::ProjectionPresets() const {
 }
 
 bool TDatum::AddAlias(std::string_view alias, std::string_view datumName, std::string* error) {
-  alias = Trim(alias);
-  datumName = Trim(datumName);
+  alias = TrimSpaceTab(alias);
+  datumName = TrimSpaceTab(datumName);
   if (alias.empty() || datumName.empty()) {
     if (error) *error = "Empty datum name";
     return false;
