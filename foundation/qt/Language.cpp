@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSet>
 #include <QStackedWidget>
@@ -189,10 +190,12 @@ std::optional<ListProp> LinesOf(QObject* o) {
 }
 
 // Every object below `o`, parents before their children, siblings in the
-// order they were added.
-void CollectOwned(QObject* o, std::vector<QObject*>& out) {
+// order they were added. Guarded: giving one object its text can delete
+// objects collected after it (a text edit or a label rebuilds its own
+// helpers), so each one is looked at only while it still lives.
+void CollectOwned(QObject* o, std::vector<QPointer<QObject>>& out) {
   for (QObject* child : o->children()) {
-    out.push_back(child);
+    out.emplace_back(child);
     CollectOwned(child, out);
   }
 }
@@ -303,20 +306,22 @@ void TLanguage::Translate(QWidget* form, TRWIniFile& file, bool save) {
   fileName_ = file.FileName();
   if (!form || !HasUsableName(form)) return;
 
-  std::vector<QObject*> owned;
+  std::vector<QPointer<QObject>> owned;
   CollectOwned(form, owned);
 
   // Radio buttons that are items of a named radio group are handled
-  // through the group.
+  // through the group. Nothing has changed yet, so every object lives.
   QSet<QObject*> groupItems;
-  for (QObject* o : owned)
+  for (const QPointer<QObject>& o : owned)
     if (HasUsableName(o))
       for (QAbstractButton* b : RadioItemsOf(o)) groupItems.insert(b);
 
   TPass pass(file, section_, form->objectName(), save);
   pass.Component(form, true, false);
-  for (QObject* o : owned)
+  for (const QPointer<QObject>& o : owned) {
+    if (!o) continue;
     if (HasUsableName(o)) pass.Component(o, false, groupItems.contains(o));
+  }
 }
 
 bool TLanguage::Translate(QWidget* form, const std::string& fileName, bool save) {

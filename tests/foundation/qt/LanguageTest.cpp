@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -295,6 +296,67 @@ TEST(Language, HandWrittenFileTranslates) {
   EXPECT_EQ(f.ports->itemText(0), "Serial");
   EXPECT_EQ(f.fixed->text(), "Fixed text");
   EXPECT_EQ(f.fixed->toolTip(), "Fixed hint");
+}
+
+// An object that rebuilds its named part whenever its title changes, as
+// composite widgets rebuild their helpers when given a text.
+class TRebuildingOwner : public QWidget {
+ public:
+  explicit TRebuildingOwner(QWidget* parent) : QWidget(parent) {
+    setObjectName("Owner");
+    setProperty("title", "Owner title");
+    Rebuild();
+  }
+  QLabel* part = nullptr;
+  int rebuilds = 0;
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::DynamicPropertyChange && part) {
+      ++rebuilds;
+      Rebuild();
+    }
+    return QWidget::event(e);
+  }
+
+ private:
+  void Rebuild() {
+    delete part;
+    part = new QLabel("Part text", this);
+    part->setObjectName("LblPart");
+  }
+};
+
+TEST(Language, ObjectsDeletedByAnEarlierTextAreSkipped) {
+  TTempDir dir;
+  const std::string path = dir / "svenska.lng";
+  WriteTestFile(path,
+                "[Text_2]\r\n"
+                "Form.Owner.Title=Agare\r\n"
+                "Form.LblPart.Caption=Del\r\n"
+                "Form.MemoA.Lines.0=Forsta\r\n"
+                "Form.MemoB.Lines.0=Andra\r\n"
+                "Form.LblLast.Caption=Sista\r\n");
+  QWidget form;
+  form.setObjectName("Form");
+  auto* owner = new TRebuildingOwner(&form);
+  // A text edit given new lines replaces parts of its document that the
+  // pass collected beforehand.
+  auto* memoA = Named<QPlainTextEdit>(&form, "MemoA");
+  memoA->setPlainText("First\nSecond");
+  auto* memoB = Named<QPlainTextEdit>(&form, "MemoB");
+  memoB->setPlainText("Other\nLines");
+  auto* last = Named<QLabel>(&form, "LblLast");
+  last->setText("Last");
+
+  TLanguage(kLanguageSection).Translate(&form, path, false);
+
+  EXPECT_EQ(owner->property("title").toString(), "Agare");
+  EXPECT_EQ(owner->rebuilds, 1);
+  EXPECT_EQ(owner->part->text(), "Part text");  // made during the pass, not in it
+  EXPECT_EQ(memoA->toPlainText(), "Forsta\nSecond");
+  EXPECT_EQ(memoB->toPlainText(), "Andra\nLines");
+  EXPECT_EQ(last->text(), "Sista");  // the pass went on to the end
 }
 
 TEST(Language, MissingFileChangesNothing) {
