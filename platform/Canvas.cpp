@@ -16,7 +16,12 @@ std::string Hex(TRGB c) {
 }
 std::string Points(const TCanvasPoint* points, size_t count) {
   std::string s;
-  for (size_t i = 0; i < count; ++i) s += (i ? " " : "") + Pt(points[i]);
+  // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
+  // a literal added to a temporary string.
+  for (size_t i = 0; i < count; ++i) {
+    if (i) s += ' ';
+    s += Pt(points[i]);
+  }
   return s;
 }
 

@@ -338,8 +338,12 @@ class TChartPainter {
     const double ma = *var;
     canvas_.Line(cx, cy, cx + mr * std::sin(ma), cy - mr * std::cos(ma), 1.5, kMagenta);
     canvas_.Disc(cx + mr * std::sin(ma), cy - mr * std::cos(ma), 3, kMagenta);
-    const std::string lines[2] = {"VAR " + AngleText(*var * kRadToDeg * 60, 0, true),
-                                   "(" + std::to_string(static_cast<int>(variationYear_)) + ")"};
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // a literal added to a temporary string.
+    std::string lines[2] = {"VAR ", "("};
+    lines[0] += AngleText(*var * kRadToDeg * 60, 0, true);
+    lines[1] += std::to_string(static_cast<int>(variationYear_));
+    lines[1] += ')';
     const double ts = r * 0.07;
     for (int i = 0; i < 2; ++i) {
       const double ty = cy + r * (0.26 + 0.14 * i);
@@ -376,11 +380,16 @@ class TChartPainter {
   void TitleLines() {
     title_.clear();
     std::string scale = std::to_string(plan_.Scale);
-    for (int i = static_cast<int>(scale.size()) - 3; i > 0; i -= 3) scale.insert(static_cast<size_t>(i), " ");
+    // Thousands spaced; the character form of insert, since GCC 12 at -O3
+    // warns falsely (-Wrestrict) about inserting a literal.
+    for (int i = static_cast<int>(scale.size()) - 3; i > 0; i -= 3) scale.insert(static_cast<size_t>(i), 1, ' ');
     std::string name = plan_.Name;
     for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     title_.push_back({name, 30, kBlack});
-    title_.push_back({plan_.Number + "   SCALE 1:" + scale, 17, kBlack});
+    std::string number = plan_.Number;  // appended, as in PaintRose
+    number += "   SCALE 1:";
+    number += scale;
+    title_.push_back({number, 17, kBlack});
     title_.push_back({"MERCATOR PROJECTION   WGS 84", 15, kBlack});
     title_.push_back({"DEPTHS IN METRES", 15, kBlack});
     title_.push_back({kDemoMark, 22, kMagenta});

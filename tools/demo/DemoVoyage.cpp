@@ -148,7 +148,13 @@ std::string PosField(double rad, bool lon) {
   return degrees + minutes + "." + frac + "," + hemi;
 }
 
-std::string Two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+std::string Two(int v) {
+  // Padded in place: GCC 12 at -O3 warns falsely (-Wrestrict) about a
+  // literal added to a temporary string.
+  std::string s = std::to_string(v);
+  if (v >= 0 && v < 10) s.insert(0, 1, '0');
+  return s;
+}
 
 std::string Fixed(int decimals, double v) { return FloatToStrFixedDot(decimals, v); }
 
