@@ -48,6 +48,7 @@ class TFrameCanvas : public ICanvas {
   void DrawPolygon(const TCanvasPoint*, size_t) override {}
   void DrawEllipse(const TCanvasRect&) override {}
   void DrawRect(const TCanvasRect&) override {}
+  void DrawRoundRect(const TCanvasRect&, int32_t, int32_t) override {}
   void FillRect(const TCanvasRect&, TRGB) override {}
   void DrawText(TCanvasPoint, std::string_view) override {}
   TCanvasPoint TextExtent(std::string_view) override { return {}; }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +33,7 @@ struct TCanvasRect {
   friend bool operator==(const TCanvasRect&, const TCanvasRect&) = default;
 };
 
-enum class TPenStyle { Solid, Dash, Dot, DashDot, None };
+enum class TPenStyle { Solid, Dash, Dot, DashDot, None, DashDotDot };
 enum class TBrushStyle { Solid, None, Cross, Diagonal };
 
 struct TPen {
@@ -65,6 +66,18 @@ struct TImageView {
   int32_t stride = 0;
 };
 
+class ICanvas;
+
+// A small picture repeated at many places (map symbols of one kind): the
+// same key always means the same picture. `draw` draws it with its top-left
+// corner at (0, 0) within width x height pixels.
+struct TStamp {
+  std::string key;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::function<void(ICanvas&)> draw;
+};
+
 class ICanvas {
  public:
   virtual ~ICanvas() = default;
@@ -83,7 +96,18 @@ class ICanvas {
   // Ellipse inside the rectangle, pen and brush.
   virtual void DrawEllipse(const TCanvasRect& r) = 0;
   virtual void DrawRect(const TCanvasRect& r) = 0;
+  // Rectangle with rounded corners of the given width and height.
+  virtual void DrawRoundRect(const TCanvasRect& r, int32_t cornerW, int32_t cornerH) = 0;
   virtual void FillRect(const TCanvasRect& r, TRGB color) = 0;
+  // Many lines (points 2i and 2i + 1 are the ends of line i) or rectangles
+  // with the current pen and brush, in one call: far cheaper than one call
+  // each when thousands of map symbols are drawn.
+  virtual void DrawLines(const TCanvasPoint* ends, size_t lineCount);
+  virtual void DrawRects(const TCanvasRect* rects, size_t count);
+  // The stamp's picture with its top-left corner at each point. A canvas
+  // that can keep pictures draws it once and copies it; this one draws it
+  // anew at every point.
+  virtual void DrawStamps(const TStamp& stamp, const TCanvasPoint* at, size_t count);
   // Text with its top-left corner at p, in the current font.
   virtual void DrawText(TCanvasPoint p, std::string_view utf8) = 0;
   // Width and height of the text in the current font.
@@ -110,6 +134,7 @@ class TRecordingCanvas : public ICanvas {
   void DrawPolygon(const TCanvasPoint* points, size_t count) override;
   void DrawEllipse(const TCanvasRect& r) override;
   void DrawRect(const TCanvasRect& r) override;
+  void DrawRoundRect(const TCanvasRect& r, int32_t cornerW, int32_t cornerH) override;
   void FillRect(const TCanvasRect& r, TRGB color) override;
   void DrawText(TCanvasPoint p, std::string_view utf8) override;
   TCanvasPoint TextExtent(std::string_view utf8) override;

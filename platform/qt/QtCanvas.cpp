@@ -3,6 +3,12 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPolygon>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -38,6 +44,9 @@ void TQtCanvas::SetPen(const TPen& pen) {
       break;
     case TPenStyle::DashDot:
       p.setStyle(Qt::DashDotLine);
+      break;
+    case TPenStyle::DashDotDot:
+      p.setStyle(Qt::DashDotDotLine);
       break;
     default:
       p.setStyle(Qt::SolidLine);
@@ -84,6 +93,35 @@ void TQtCanvas::DrawEllipse(const TCanvasRect& r) { painter_.drawEllipse(ToQRect
 
 void TQtCanvas::DrawRect(const TCanvasRect& r) { painter_.drawRect(ToQRect(r)); }
 
+void TQtCanvas::DrawRoundRect(const TCanvasRect& r, int32_t cornerW, int32_t cornerH) {
+  // Qt takes the radii of the corners' ellipses, the classic call their sizes.
+  painter_.drawRoundedRect(ToQRect(r), cornerW / 2.0, cornerH / 2.0);
+}
+
+void TQtCanvas::DrawLines(const TCanvasPoint* ends, size_t lineCount) {
+  // TCanvasPoint is two int32 like QPoint's two ints, but the layouts are
+  // not promised to match: converted in chunks.
+  QPoint buffer[512];
+  size_t done = 0;
+  while (done < lineCount) {
+    const size_t n = std::min<size_t>(lineCount - done, std::size(buffer) / 2);
+    for (size_t i = 0; i < 2 * n; ++i) buffer[i] = QPoint(ends[2 * done + i].X, ends[2 * done + i].Y);
+    painter_.drawLines(buffer, static_cast<int>(n));
+    done += n;
+  }
+}
+
+void TQtCanvas::DrawRects(const TCanvasRect* rects, size_t count) {
+  QRect buffer[256];
+  size_t done = 0;
+  while (done < count) {
+    const size_t n = std::min<size_t>(count - done, std::size(buffer));
+    for (size_t i = 0; i < n; ++i) buffer[i] = ToQRect(rects[done + i]);
+    painter_.drawRects(buffer, static_cast<int>(n));
+    done += n;
+  }
+}
+
 void TQtCanvas::FillRect(const TCanvasRect& r, TRGB color) { painter_.fillRect(ToQRect(r), ToQColor(color)); }
 
 void TQtCanvas::DrawText(TCanvasPoint p, std::string_view utf8) {
@@ -109,6 +147,52 @@ void TQtCanvas::DrawImage(const TCanvasRect& dest, const TImageView& image, cons
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
   painter_.drawImage(ToQRect(dest), view, ToQRect(src));
   painter_.restore();
+}
+
+namespace {
+
+// The stamps' pictures, by key; all painting runs on the main thread.
+std::unordered_map<std::string, QImage>& StampCache() {
+  static std::unordered_map<std::string, QImage> cache;
+  return cache;
+}
+// Symbols need a few pictures; the names beside them one each, and a view
+// crowded with them shows well under this many.
+constexpr size_t kStampCacheLimit = 4096;
+// Larger pictures are drawn in place: copying them gains nothing.
+constexpr int32_t kStampSideLimit = 256;
+
+}  // namespace
+
+void TQtCanvas::DrawStamps(const TStamp& stamp, const TCanvasPoint* at, size_t count) {
+  if (!stamp.draw || count == 0) return;
+  if (stamp.width <= 0 || stamp.height <= 0 || stamp.width > kStampSideLimit || stamp.height > kStampSideLimit) {
+    ICanvas::DrawStamps(stamp, at, count);
+    return;
+  }
+  // Drawn at the device's pixel ratio, so that symbols stay sharp on a
+  // high-resolution screen.
+  const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
+  std::string key = stamp.key;
+  key += "@" + std::to_string(static_cast<int>(dpr * 100));
+  auto& cache = StampCache();
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    if (cache.size() >= kStampCacheLimit) cache.clear();
+    QImage picture(static_cast<int>(std::ceil(stamp.width * dpr)), static_cast<int>(std::ceil(stamp.height * dpr)),
+                   QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    {
+      QPainter p(&picture);
+      p.setFont(painter_.font());
+      TQtCanvas inner(p, stamp.width, stamp.height);
+      stamp.draw(inner);
+    }
+    it = cache.emplace(std::move(key), std::move(picture)).first;
+  }
+  const QImage& picture = it->second;
+  for (size_t i = 0; i < count; ++i) painter_.drawImage(at[i].X, at[i].Y, picture);
 }
 
 void TQtCanvas::SetClip(const TCanvasRect& r) { painter_.setClipRect(ToQRect(r)); }

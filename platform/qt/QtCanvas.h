@@ -19,6 +19,12 @@ class TQtCanvas final : public ICanvas {
   void DrawPolygon(const TCanvasPoint* points, size_t count) override;
   void DrawEllipse(const TCanvasRect& r) override;
   void DrawRect(const TCanvasRect& r) override;
+  void DrawRoundRect(const TCanvasRect& r, int32_t cornerW, int32_t cornerH) override;
+  void DrawLines(const TCanvasPoint* ends, size_t lineCount) override;
+  void DrawRects(const TCanvasRect* rects, size_t count) override;
+  // Stamps are drawn once into a picture kept for the process (a few
+  // hundred at most) and copied.
+  void DrawStamps(const TStamp& stamp, const TCanvasPoint* at, size_t count) override;
   void FillRect(const TCanvasRect& r, TRGB color) override;
   void DrawText(TCanvasPoint p, std::string_view utf8) override;
   TCanvasPoint TextExtent(std::string_view utf8) override;
