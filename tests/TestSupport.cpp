@@ -1,5 +1,10 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 TTempDir::TTempDir() {
@@ -23,6 +29,62 @@ TTempDir::TTempDir() {
 TTempDir::~TTempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+// Whether a new file can be made in the directory (it is removed again).
+bool CanCreateIn(const std::string& dir) {
+  const std::string probe = dir + "/.write-probe";
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+bool SetImmutable(const std::string& dir, bool on) {
+#ifndef __linux__
+  (void)dir;
+  (void)on;
+  return false;
+#else
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (ok) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return ok;
+#endif
+}
+
+}  // namespace
+
+TUnwritableDir::TUnwritableDir(std::string dir) : dir_(std::move(dir)) {
+  if (::chmod(dir_.c_str(), 0555) == 0) {
+    chmodded_ = true;
+    if (!CanCreateIn(dir_)) {
+      ok_ = true;
+      return;
+    }
+  }
+  // Root is not stopped by the permission bits.
+  if (SetImmutable(dir_, true)) {
+    immutable_ = true;
+    ok_ = !CanCreateIn(dir_);
+  }
+}
+
+TUnwritableDir::~TUnwritableDir() { Restore(); }
+
+void TUnwritableDir::Restore() {
+  if (immutable_) SetImmutable(dir_, false);
+  if (chmodded_) ::chmod(dir_.c_str(), 0755);
+  immutable_ = chmodded_ = false;
 }
 
 void WriteTestFile(const std::string& path, std::string_view bytes) {

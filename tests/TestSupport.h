@@ -21,6 +21,26 @@ class TTempDir {
   std::string path_;
 };
 
+// Makes a directory refuse new files and renames while the object lives: by
+// its permission bits, or, for root (whom they do not stop), by the file
+// system's immutable flag. Ok() is false when neither works here (the test
+// should then skip).
+class TUnwritableDir {
+ public:
+  explicit TUnwritableDir(std::string dir);
+  ~TUnwritableDir();
+  TUnwritableDir(const TUnwritableDir&) = delete;
+  TUnwritableDir& operator=(const TUnwritableDir&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  void Restore();
+  std::string dir_;
+  bool ok_ = false;
+  bool immutable_ = false;
+  bool chmodded_ = false;
+};
+
 void WriteTestFile(const std::string& path, std::string_view bytes);
 std::string ReadTestFile(const std::string& path);
 bool TestFileExists(const std::string& path);
