@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 #include <limits>
 #include <optional>
 
@@ -650,6 +651,14 @@ TDateTime CTimeToDateTime(std::string_view text) {
 TDateTime NowUTC() { return Clock().NowUTC(); }
 
 TDateTime TodayUTC() { return std::floor(Clock().NowUTC()); }
+
+TDateTime NowLocal() {
+  const double utc = Clock().NowUTC();
+  const std::time_t t = static_cast<std::time_t>(std::floor((utc - kUnixEpochDays) * 86400.0));
+  std::tm local{};
+  if (!localtime_r(&t, &local)) return utc;
+  return utc + static_cast<double>(local.tm_gmtoff) / 86400.0;
+}
 
 bool SetClockUTC(TDateTime utc) { return std::isfinite(utc) && Clock().SetUTC(utc); }
 

@@ -219,6 +219,9 @@ TDateTime CTimeToDateTime(std::string_view text);
 TDateTime NowUTC();
 // Today's UTC date at midnight.
 TDateTime TodayUTC();
+// The local date and time now from the program clock (the time zone's
+// offset at this moment), for file stamps that are local by tradition.
+TDateTime NowLocal();
 // Sets the system clock to a UTC time; false when that is not permitted.
 bool SetClockUTC(TDateTime utc);
 
