@@ -354,6 +354,8 @@ void T_Form::CommitChart(TOpenedChart&& chart) {
     p->Info.DatumOffset = chart.GpsShift;
     p->Info.NorthRotation = ChartInfo.NorthRotation;
   }
+  // The route learns the chart's bounds, the positions its extended corners.
+  PlaceShapesForChart();
   PlotterFlags.Include(pfChartLoaded);
   if (TUpdateCycle* cycle = UpdateCycle()) cycle->ChartLoaded();
   View.SetViewSize(ViewSize());
@@ -465,6 +467,7 @@ void T_Form::ApplyZoom(const TFPoint& viewPoint, bool force) {
   View.SetViewSize(ViewSize());
   const bool changed = View.ApplyZoom(viewPoint, force);
   SyncConverterScale();
+  ReplaceShapes();
   if (Converter) ChartInfo.MilesPerPixel = MilesPerPixelAt(*Converter, ChartInfo.Centre, 100);
   if (TNMEA* p = Parser()) p->Info.MilesPerPixel = ChartInfo.MilesPerPixel;
   if (changed) UpdateView();
@@ -619,6 +622,8 @@ void T_Form::ShowMouseCursor(const TFPoint& viewPoint) {
 }
 
 void T_Form::ChartMousePress(QMouseEvent* e) {
+  // A press on a position or route symbol is the symbol's.
+  if (View.Drag() == TDragState::Idle && ShapesMousePress(e)) return;
   const TFPoint v = ViewPointOf(e->position());
   if (e->button() != Qt::LeftButton) {
     View.SetMouse(v);
@@ -632,6 +637,7 @@ void T_Form::ChartMousePress(QMouseEvent* e) {
 }
 
 void T_Form::ChartMouseMove(QMouseEvent* e) {
+  if (ShapesMouseMove(e)) return;
   const TFPoint v = ViewPointOf(e->position());
   const TChartView::TMove m = View.MouseMove(v);
   if (m.scrolled) {
@@ -661,6 +667,7 @@ void T_Form::ChartMouseMove(QMouseEvent* e) {
 }
 
 void T_Form::ChartMouseRelease(QMouseEvent* e) {
+  if (ShapesMouseRelease(e)) return;
   const TFPoint v = ViewPointOf(e->position());
   if (e->button() != Qt::LeftButton) return;
   const bool wasPanning = View.Drag() == TDragState::Panning;
@@ -671,6 +678,7 @@ void T_Form::ChartMouseRelease(QMouseEvent* e) {
 
 void T_Form::ChartDoubleClick(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
+  if (View.Drag() != TDragState::Measuring && ShapesDoubleClick(e)) return;
   const TFPoint v = ViewPointOf(e->position());
   View.SetMouse(v);
   TDoubleClickContext c;
@@ -826,6 +834,11 @@ void T_Form::PaintOutlines(QPainter& painter) {
 }
 
 void T_Form::PaintOverlays(QPainter& painter) {
+  {
+    // Route legs, position symbols, route symbols.
+    TQtCanvas canvas(painter, ViewSize().X, ViewSize().Y);
+    PaintShapes(canvas);
+  }
   if (OutlinesShown) PaintOutlines(painter);
   const TNMEA* p = Parser();
   if (!p || !Converter || !Converter->Valid) return;

@@ -729,6 +729,8 @@ void T_Form::UpdateStatus() {
   const bool automatic = PlotterFlags.Has(pfAutomatic);
   const bool editor = PlotterFlags.Has(pfRouteEditor);
   const bool active = PlotterFlags.Has(pfRouteActive);
+  // 2. The positions' info boxes and movability.
+  UpdateShapeModes();
 
   if (!editor) {
     const QAction* unlock = tickMenus_.wpUnlock;
@@ -900,6 +902,8 @@ void T_Form::RecomputeColours() {
   if (BoatShape) BoatShape->Color = Colours.boat;
   if (SpeedShape) SpeedShape->Color = Colours.boat;
   if (RingShape) RingShape->Color = Colours.black;
+  // The route's and the positions' colours follow the shading.
+  ApplyShapeSettings();
   // Boxes that carry a colour of their own take it again from the palette.
   RefreshGpsBox();
   RefreshInstrumentTexts();

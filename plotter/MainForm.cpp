@@ -40,6 +40,7 @@
 #include "navobjects/NavCtrls.h"
 #include "navobjects/Routes.h"
 #include "navobjects/Trace.h"
+#include "plotter/core/ChartShapes.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
 #include "plotter/AuxDialogs.h"
@@ -225,6 +226,7 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TRoute positions");
     Route = std::make_unique<TRoute>();
     NoteLifecycle("create TRoute route");
+    SetUpShapes();
   });
 
   r.Step(12, "chart file reader", [&] {
@@ -416,11 +418,12 @@ void T_Form::LoadStartFiles() {
     const std::string path = SysInfo.ProgramDir + it.file;
     if (!it.list || !FileExists(path)) continue;
     const int n = it.index == 0 ? it.list->LoadPositions(path) : it.list->LoadFromFile(path);
-    if (n < 0) {
-      // An unreadable start file still holds the user's data: keep it.
+    if (n < 0 || it.list->LastReadDamaged) {
+      // An unreadable or damaged start file still holds the user's data:
+      // it is kept (what could be read of it is shown).
       StartFileKept[it.index] = true;
-      std::fprintf(stderr, "brismare: %s could not be read; it is kept as it is\n", path.c_str());
-      continue;
+      ShowNotice(path + " could not be read whole; it is kept as it is" +
+                 (it.list->LastError.empty() ? std::string() : " (" + it.list->LastError + ")"));
     }
     it.list->FileName.clear();
   }
@@ -448,7 +451,7 @@ void T_Form::SaveStartFiles() {
     }
     if (save) {
       if (it.list->SaveToFile(path) < 0)
-        std::fprintf(stderr, "brismare: %s could not be written\n", path.c_str());
+        std::fprintf(stderr, "brismare: %s could not be written: %s\n", path.c_str(), it.list->LastError.c_str());
     } else if (FileExists(path)) {
       std::filesystem::remove(path, ec);
     }
@@ -738,6 +741,8 @@ void T_Form::FormDestroy() {
     NoteLifecycle("write start files");
   });
 
+  // The symbols' view of the lists and the converter goes first.
+  guarded([&] { Shapes.reset(); });
   guarded([&] { Free(MagError, "TMagError"); });
   guarded([&] { Free(LogDist, "TLogDist"); });
   guarded([&] { Free(Trace, "TTrace"); });

@@ -75,6 +75,8 @@ class TUpdateCycle;
 class TWCIDecoder;
 class TWorldConvert;
 class TChartCanvas;
+class TChartShapes;
+class ICanvas;
 struct TKeyDecision;
 
 class T_CHInfo;
@@ -490,6 +492,24 @@ class T_Form : public QMainWindow {
   // The chart keys of the key map; false when the key is not a chart key.
   bool DoChartKeyAction(const TKeyDecision& d);
 
+  // ---- the route and the positions on the chart (MainShapes.cpp) ----
+
+  // Their symbols on the chart: styles, drawing, the mouse on them.
+  std::unique_ptr<TChartShapes> Shapes;
+  // The hint of the symbol under the mouse ("" when none).
+  const std::string& ChartHint() const { return chartHint_; }
+  // Info boxes and movability of the symbols for the window's state.
+  void UpdateShapeModes();
+  // Positions "&Unlock", "&Delete Selected" and the "Delete Waypoint" of a
+  // position's and of a route point's menu.
+  void WPUnlockClick();
+  void WPDelSelectClick();
+  void MenuItem5Click();
+  void Delete1Click();
+  // Positions "&Clear" and route "&Clear" (after the unsaved-list question).
+  void WPClearMnuClick();
+  void RteClear1Click();
+
   // Chooses one of the named charts (title, names); nullopt when
   // cancelled. Tests replace it.
   std::function<std::optional<std::string>(const std::string&, const std::vector<std::string>&)> ChooseChart;
@@ -555,6 +575,17 @@ class T_Form : public QMainWindow {
   void UpdateRings();
   void PaintOverlays(QPainter& painter);
   void PaintOutlines(QPainter& painter);
+  void SetUpShapes();
+  void ApplyShapeSettings();
+  void WireShapeCommands();
+  void PlaceShapesForChart();
+  void ReplaceShapes();
+  void PaintShapes(ICanvas& canvas);
+  bool ShapesMousePress(QMouseEvent* e);
+  bool ShapesMouseMove(QMouseEvent* e);
+  bool ShapesMouseRelease(QMouseEvent* e);
+  bool ShapesDoubleClick(QMouseEvent* e);
+  bool ShapeContextMenu(const QPoint& pos);
 
   TFormSet forms_;
   TTickMenus tickMenus_;
@@ -590,6 +621,7 @@ class T_Form : public QMainWindow {
   TPoint zoomFrameScroll_;
   QTimer* zoomSettle_ = nullptr;
   bool paintChartOnly_ = false;
+  std::string chartHint_;
 };
 
 // A Qt key and its modifiers as the key map sees them.

@@ -190,7 +190,10 @@ void T_Form::BuildMenus() {
 
   DBC_MENU_1->setMenu(FileMenu);
   DBC_MENU_2->setMenu(EditMenu);
+  WireShapeCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    // On a position or route symbol: the symbol's own menu.
+    if (ShapeContextMenu(pos)) return;
     QMenu* menu = PlotterFlags.Has(pfRouteEditor) ? RtePopup : NormalPopup;
     menu->popup(MapCanvas->mapToGlobal(pos));
   });

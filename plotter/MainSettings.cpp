@@ -35,6 +35,9 @@ void T_Form::ApplySettings(bool starting) {
     SpeedShape->SetSize(boat / 2);
     SpeedShape->PenWidth = 2;
   }
+  // 3, 5. The route's and the positions' symbols: sizes, colours, info
+  // boxes and whether they may be dragged.
+  ApplyShapeSettings();
   // 4, 6, 7, 10. The parser and the navigation state.
   if (TNMEA* p = Parser()) {
     p->PassFilter = SysInfo.GPSPassThrough;

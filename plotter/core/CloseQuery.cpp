@@ -1,5 +1,6 @@
 #include "plotter/core/CloseQuery.h"
 
+#include "navobjects/NavCtrls.h"
 #include "platform/Questions.h"
 
 bool CloseAllowed(const TCloseState& state, const TMessageTable& messages) {
@@ -11,4 +12,10 @@ bool CloseAllowed(const TCloseState& state, const TMessageTable& messages) {
       !AskYesNo(messages[msgPositions] + messages[msgIsNotSaved]))
     return false;
   return AskYesNo(messages[msgDoYouWantToQuit]);
+}
+
+bool AskListSaved(TNavShapeCollection& list, int what, const TMessageTable& messages) {
+  if (list.Empty()) list.Modified = false;
+  if (!list.Modified) return true;
+  return AskYesNo(messages[what] + messages[msgIsNotSaved]);
 }

@@ -19,3 +19,11 @@ struct TCloseState {
 // unsaved positions, and finally "Do you want to quit"; every question is a
 // Yes/No box and any No keeps the window open. Texts come from `messages`.
 bool CloseAllowed(const TCloseState& state, const TMessageTable& messages);
+
+class TNavShapeCollection;
+
+// Whether the list (the route or the positions) may be given up: an empty
+// list loses its changed mark first; a list marked changed asks "<what> is
+// not saved! Continue?" (`what` a message number: msgRoute or
+// msgPositions), and only Yes gives it up.
+bool AskListSaved(TNavShapeCollection& list, int what, const TMessageTable& messages);

@@ -121,10 +121,12 @@ TEST_F(PlotterWindow, MenusAreWiredAsFarAsTheirCommandsExist) {
   EXPECT_EQ(f.ShadeLevel(), 0);
 
   // Commands still to come are there, and disabled.
-  for (const char* name : {"About1", "ChartInfo1", "RFSave", "NAAddPosition", "DelWPWaypoint"}) {
+  for (const char* name : {"About1", "ChartInfo1", "RFSave", "NAAddPosition", "WPImport"}) {
     ASSERT_NE(f.MenuItem(name), nullptr) << name;
     EXPECT_FALSE(f.MenuItem(name)->isEnabled()) << name;
   }
+  for (const char* name : {"WPUnlock", "WPDeleteSelected", "DelWPWaypoint", "DelRteWaypoint", "WPClear", "FMRouteClear"})
+    EXPECT_TRUE(f.MenuItem(name)->isEnabled()) << name;
   // No transfer program: no GPS menu.
   EXPECT_FALSE(f.SubMenu("GPSMenu")->menuAction()->isEnabled());
   EXPECT_TRUE(f.MenuItem("EngineOn1")->isChecked());
