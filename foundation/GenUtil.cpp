@@ -648,6 +648,18 @@ TDateTime CTimeToDateTime(std::string_view text) {
   return date + *time;
 }
 
+std::string DateTimeToText(TDateTime t, char separator) {
+  if (!std::isfinite(t)) return "";
+  const int64_t seconds = RoundToInt64(t * 86400.0, 0);
+  const int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  const int64_t inDay = seconds - days * 86400;
+  int year = 0, month = 0, day = 0;
+  if (!DecodeDate(static_cast<double>(days), year, month, day)) return "";
+  auto two = [](int64_t v) { return IntToStrPad(v, '0', 2); };
+  return IntToStrPad(year, '0', 4) + "-" + two(month) + "-" + two(day) + separator + two(inDay / 3600) + ":" +
+         two(inDay / 60 % 60) + ":" + two(inDay % 60);
+}
+
 TDateTime NowUTC() { return Clock().NowUTC(); }
 
 TDateTime TodayUTC() { return std::floor(Clock().NowUTC()); }

@@ -201,6 +201,9 @@ std::string SecondsToHMM(double seconds);
 std::string DaysToHMS(double days);
 // The date as "yyyymmdd"; "00000000" when it is outside the years 1..9999.
 std::string DateToYYYYMMDD(TDateTime date);
+// Date and time as "yyyy-mm-dd hh:mm:ss" (with `separator` between date and
+// time), rounded to whole seconds; "" when outside the years 1..9999.
+std::string DateTimeToText(TDateTime t, char separator = ' ');
 // The calendar date for year, month, day, if such a date exists (years
 // 1..9999).
 bool TryEncodeDate(int year, int month, int day, TDateTime& date);

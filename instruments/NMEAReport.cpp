@@ -64,14 +64,8 @@ class TJson {
 }  // namespace
 
 std::string IsoDateTime(TDateTime t) {
-  int64_t seconds = RoundToInt64(t * 86400.0, 0);
-  int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-  int64_t inDay = seconds - days * 86400;
-  int year = 0, month = 0, day = 0;
-  if (!DecodeDate(static_cast<double>(days), year, month, day)) return "";
-  auto two = [](int64_t v) { return IntToStrPad(v, '0', 2); };
-  return IntToStrPad(year, '0', 4) + "-" + two(month) + "-" + two(day) + "T" + two(inDay / 3600) + ":" +
-         two(inDay / 60 % 60) + ":" + two(inDay % 60) + "Z";
+  const std::string text = DateTimeToText(t, 'T');
+  return text.empty() ? text : text + "Z";
 }
 
 std::string SentenceReportJson(const TNMEA& parser, const TNdxString& sentence) {

@@ -40,6 +40,7 @@
 #include "navobjects/NavCtrls.h"
 #include "navobjects/Routes.h"
 #include "navobjects/Trace.h"
+#include "plotter/QtSound.h"
 #include "plotter/core/ChartShapes.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
@@ -109,8 +110,10 @@ void T_Form::BuildWindow() {
   auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", TickIntervalMs());
   timer->SetOnTick([this] { ComTimerTimer(); });
   comTimer_ = std::move(timer);
-  // The program state is written every minute while it changes.
-  auto stateTimer = std::make_unique<TQtTickTimer>(this, "StateTimer", 60000);
+  // The program state (log, trip, engine hours, fuel, last position) is
+  // written every 60 ticks, a minute, while it changes: a crash or a power
+  // cut loses at most that.
+  auto stateTimer = std::make_unique<TQtTickTimer>(this, "StateTimer", 60 * TickIntervalMs());
   stateTimer->SetOnTick([this] { SaveStateIfChanged(); });
   stateTimer_ = std::move(stateTimer);
 
@@ -153,6 +156,8 @@ void T_Form::FormCreate() {
   r.Step(3, "speaker", [&] {
     Speaker = std::make_unique<TSpeaker>();
     NoteLifecycle("create TSpeaker");
+    soundSink_ = std::make_unique<TQtSoundSink>();
+    Speaker->Sink = soundSink_.get();
   });
 
   r.Step(4, "hint font", [&] {
@@ -191,8 +196,12 @@ void T_Form::FormCreate() {
     NMEABuffer->Parser().Converter = Converter.get();
   });
   r.Step(7, "log book", [&] {
-    LogBook = std::make_unique<TLOGGBOOK>();
+    LogBook = std::make_unique<TLOGGBOOK>(NMEABuffer ? &NMEABuffer->Parser().Info : nullptr);
     NoteLifecycle("create TLOGGBOOK");
+    LogBook->TotalDistance = &SysInfo.TotalDistance;
+    // A lost entry is said in the message panel, once, without stopping
+    // anything.
+    LogBook->OnWriteError = [this](const std::string& text) { ShowNotice(text); };
   });
   r.Step(7, "further line buffers", [&] {
     if (!NMEABuffer) throw std::runtime_error("no parser to feed");
@@ -327,10 +336,18 @@ void T_Form::FormCreate() {
     // The section as the settings were read, not the whole file again.
     TIniFile fuel = TIniFile::FromBytes({});
     for (const auto& [speed, rate] : SysInfo.FuelData) fuel.WriteString(kFuelSection, speed, rate);
-    LogDist->LoadFuelTable(fuel, kFuelSection);
+    std::vector<std::string> skipped;
+    LogDist->LoadFuelTable(fuel, kFuelSection, &skipped);
+    if (!skipped.empty()) {
+      std::string keys;
+      for (const std::string& k : skipped) keys += (keys.empty() ? "\"" : ", \"") + k + "\"";
+      ShowNotice("Fuel Data: " + keys + (skipped.size() == 1 ? " is" : " are") +
+                 " not a speed in tenths of a knot and left out");
+    }
   });
   r.Step(23, "fuel row", [&] {
-    if (!LogDist || LogDist->FuelTableHigh < 0) RemoveFuelRow();
+    // Fuel is counted from two table entries on.
+    if (!LogDist || !LogDist->CountsFuel()) RemoveFuelRow();
   });
 
   r.Step(24, "chart state", [&] {
@@ -774,6 +791,7 @@ void T_Form::FormDestroy() {
     NoteLifecycle("free TNMEA");
   });
   guarded([&] { Free(Speaker, "TSpeaker"); });
+  guarded([&] { soundSink_.reset(); });
   guarded([&] { Free(SysColor, "TSYSCOLOR"); });
   NoteLifecycle("free T_Form");
 }

@@ -68,6 +68,7 @@ class TQuickShape;
 class TRoute;
 class TSYSCOLOR;
 class TSpeaker;
+class ISoundSink;
 class TTelnetSend;
 class TTrace;
 class TFormTick;
@@ -622,6 +623,7 @@ class T_Form : public QMainWindow {
   QTimer* zoomSettle_ = nullptr;
   bool paintChartOnly_ = false;
   std::string chartHint_;
+  std::unique_ptr<ISoundSink> soundSink_;
 };
 
 // A Qt key and its modifiers as the key map sees them.

@@ -59,7 +59,15 @@ void T_Form::ApplySettings(bool starting) {
           p->Info.ModelVariation = *v;
     }
   }
-  if (Speaker) Speaker->Enabled = SysInfo.WarningSound;
+  if (Speaker) {
+    Speaker->Enabled = SysInfo.WarningSound;
+    Speaker->GeneralSound = SysInfo.Sound1;
+    // Sound names without a directory: the user's own in the data
+    // directory first, then the sounds that come with the program.
+    Speaker->SoundDirs = {SysInfo.ProgramDir};
+    if (const std::string shipped = ShippedDataDir(); !shipped.empty()) Speaker->SoundDirs.push_back(shipped + "sounds/");
+  }
+  if (LogDist) LogDist->Cutoff = SysInfo.LogCutoff;
   // 11. The ports, except during the start (they open at the first show).
   if (!starting) {
     ClosePorts();

@@ -170,54 +170,29 @@ struct TFormTick::Parts final : ITickPorts,
     return f.MagError ? f.MagError->Declination(year, lon, lat, altitude) : std::nullopt;
   }
 
-  // ---- log counter: the average of the speeds sampled since the last
-  // reading over the time since then ----
+  // ---- log counter ----
   void AddSpeed(double knots) override {
-    if (!f.LogDist) return;
-    f.LogDist->SpeedSum += knots;
-    ++f.LogDist->Samples;
+    if (f.LogDist) f.LogDist->AddSpeed(knots);
   }
-  TLogReading Read(double seconds) override {
+  TLogReading Read(double) override {
     TLogReading r;
     TLogDist* log = f.LogDist.get();
     if (!log) return r;
-    log->AvgSpeed = 0;
-    if (log->Samples <= 0) return r;
-    const double avg = log->SpeedSum / log->Samples;
-    log->SpeedSum = 0;
-    log->Samples = 0;
-    if (!std::isfinite(avg) || !(avg > log->Cutoff)) return r;
-    log->AvgSpeed = avg;
-    r.moving = true;
-    r.distanceNM = avg * seconds / 3600.0;
-    // Fuel from the table's rate at this speed (tenths of a unit per hour);
-    // speeds between the table's entries come with the log counter's own
-    // work.
-    if (log->FuelTableHigh >= 1) {
-      const int tenths = RoundToInt(avg * 10);
-      const int last = std::min(log->FuelTableHigh, TLogDist::kFuelTableSize - 1);
-      for (int i = 0; i <= last; ++i)
-        if (log->FuelTable[static_cast<size_t>(i)].Speed == tenths)
-          r.fuel = log->FuelTable[static_cast<size_t>(i)].Rate / 10.0 * seconds / 3600.0;
-    }
+    r.distanceNM = log->ReadLog();
+    r.moving = log->Moving;
+    r.fuel = log->FuelUsed;
     return r;
   }
 
   // ---- alarm speaker ----
   void Play(const std::string& soundFile) override {
-    if (!f.Speaker) return;
-    f.Speaker->SoundFile = soundFile;
-    // Until the speaker plays sound files, the system bell.
-    if (f.Speaker->Enabled) QApplication::beep();
+    if (f.Speaker) f.Speaker->Play(soundFile);
   }
 
-  // ---- log book ----
+  // ---- log book: the tick's entries ("NMEA Error") come with every update
+  // and are taken once until an entry of another category comes between ----
   void Log(const std::string& text, int category) override {
-    if (!f.LogBook) return;
-    // "NMEA Error" comes with every update in dead reckoning; the log book
-    // takes it once until an entry of another category comes between.
-    if (category == kNmeaErrorCategory && f.LogBook->LastCategory == category) return;
-    f.LogBook->Log(text, category);
+    if (f.LogBook) f.LogBook->LogOnce(text, category);
   }
 
   // ---- message panel: shown without running the event loop ----

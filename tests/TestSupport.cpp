@@ -33,9 +33,16 @@ TTempDir::~TTempDir() {
 
 namespace {
 
-// Whether a new file can be made in the directory (it is removed again).
-bool CanCreateIn(const std::string& dir) {
-  const std::string probe = dir + "/.write-probe";
+// Whether the path takes writing: a new file in a directory (removed
+// again), an append to a file (of nothing).
+bool Writable(const std::string& path, bool isDir) {
+  if (!isDir) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+  const std::string probe = path + "/.write-probe";
   const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
   if (fd < 0) return false;
   ::close(fd);
@@ -43,13 +50,13 @@ bool CanCreateIn(const std::string& dir) {
   return true;
 }
 
-bool SetImmutable(const std::string& dir, bool on) {
+bool SetImmutable(const std::string& path, bool on) {
 #ifndef __linux__
-  (void)dir;
+  (void)path;
   (void)on;
   return false;
 #else
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
   if (fd < 0) return false;
   int flags = 0;
   bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
@@ -64,26 +71,30 @@ bool SetImmutable(const std::string& dir, bool on) {
 
 }  // namespace
 
-TUnwritableDir::TUnwritableDir(std::string dir) : dir_(std::move(dir)) {
-  if (::chmod(dir_.c_str(), 0555) == 0) {
+TUnwritable::TUnwritable(std::string path) : path_(std::move(path)) {
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0) return;
+  isDir_ = S_ISDIR(st.st_mode);
+  mode_ = st.st_mode & 07777;
+  if (::chmod(path_.c_str(), isDir_ ? 0555 : 0444) == 0) {
     chmodded_ = true;
-    if (!CanCreateIn(dir_)) {
+    if (!Writable(path_, isDir_)) {
       ok_ = true;
       return;
     }
   }
   // Root is not stopped by the permission bits.
-  if (SetImmutable(dir_, true)) {
+  if (SetImmutable(path_, true)) {
     immutable_ = true;
-    ok_ = !CanCreateIn(dir_);
+    ok_ = !Writable(path_, isDir_);
   }
 }
 
-TUnwritableDir::~TUnwritableDir() { Restore(); }
+TUnwritable::~TUnwritable() { Restore(); }
 
-void TUnwritableDir::Restore() {
-  if (immutable_) SetImmutable(dir_, false);
-  if (chmodded_) ::chmod(dir_.c_str(), 0755);
+void TUnwritable::Restore() {
+  if (immutable_) SetImmutable(path_, false);
+  if (chmodded_) ::chmod(path_.c_str(), mode_);
   immutable_ = chmodded_ = false;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <string>
 #include <string_view>
@@ -21,21 +22,23 @@ class TTempDir {
   std::string path_;
 };
 
-// Makes a directory refuse new files and renames while the object lives: by
-// its permission bits, or, for root (whom they do not stop), by the file
-// system's immutable flag. Ok() is false when neither works here (the test
-// should then skip).
-class TUnwritableDir {
+// Makes a directory refuse new files and renames, or a file refuse writes,
+// while the object lives: by the permission bits, or, for root (whom they
+// do not stop), by the file system's immutable flag. Ok() is false when
+// neither works here (the test should then skip).
+class TUnwritable {
  public:
-  explicit TUnwritableDir(std::string dir);
-  ~TUnwritableDir();
-  TUnwritableDir(const TUnwritableDir&) = delete;
-  TUnwritableDir& operator=(const TUnwritableDir&) = delete;
+  explicit TUnwritable(std::string path);
+  ~TUnwritable();
+  TUnwritable(const TUnwritable&) = delete;
+  TUnwritable& operator=(const TUnwritable&) = delete;
   bool Ok() const { return ok_; }
 
  private:
   void Restore();
-  std::string dir_;
+  std::string path_;
+  bool isDir_ = false;
+  mode_t mode_ = 0;
   bool ok_ = false;
   bool immutable_ = false;
   bool chmodded_ = false;

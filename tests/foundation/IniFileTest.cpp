@@ -442,7 +442,7 @@ TEST(IniFile, ReadOnlyDirectoryRefusesTheWrite) {
   ASSERT_EQ(::mkdir(roDir.c_str(), 0755), 0);
   WriteTestFile(roDir + "/x.ini", old);
   {
-    TUnwritableDir locked(roDir);
+    TUnwritable locked(roDir);
     if (!locked.Ok()) GTEST_SKIP() << "no way to make a directory unwritable here";
     TIniFile ini(roDir + "/x.ini");
     ini.WriteString("S", "K", "new");

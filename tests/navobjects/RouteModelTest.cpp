@@ -254,7 +254,7 @@ TEST(RouteModel, SavingEmptyFailedAndGood) {
   ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
   WriteTestFile(path, "old contents");
   {
-    TUnwritableDir locked(dir / "sub");
+    TUnwritable locked(dir / "sub");
     if (!locked.Ok()) GTEST_SKIP() << "no way to make a directory unwritable here";
     EXPECT_EQ(route.SaveToFile(path), -1);
     EXPECT_FALSE(route.LastError.empty());

@@ -189,7 +189,6 @@ TEST_F(PlotterStart, FailedStepsLeaveAWorkingPlotterAndAreReportedOnce) {
     bool allObjects;
   } cases[] = {
       {"catalog, start files and settings pushes fail", {14, 16, 18, 22}, kQuietSettings, true},
-      {"a fuel table that cannot be read", {}, std::string(kQuietSettings) + "[Fuel Data]\r\nfast=30\r\n", true},
       {"objects could not be made", {3, 7, 19, 21}, kQuietSettings, false},
   };
   for (const Case& c : cases) {
@@ -246,7 +245,10 @@ TEST_F(PlotterStart, AnEmptyFuelTableRemovesTheFuelRow) {
   } cases[] = {
       {"no section", "", false, 0},
       {"empty section", "[Fuel Data]\r\n", false, 0},
+      {"one entry counts no fuel", "[Fuel Data]\r\n100=45\r\n", false, 1},
       {"a table", "[Fuel Data]\r\n100=45\r\n050=20\r\n", true, 2},
+      // A key that is no speed is left out with a notice; start goes on.
+      {"a key that is no speed", "[Fuel Data]\r\n100=45\r\nfast=30\r\n50=20\r\n", true, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -256,7 +258,9 @@ TEST_F(PlotterStart, AnEmptyFuelTableRemovesTheFuelRow) {
     EXPECT_EQ(!f.TxtFuel->isHidden(), c.fuelRow);
     // The table holds the section's entries in order of speed.
     ASSERT_TRUE(f.LogDist);
-    EXPECT_EQ(f.LogDist->FuelTableHigh, c.entries - 1);
+    EXPECT_EQ(static_cast<int>(f.LogDist->FuelTable.size()), c.entries);
+    EXPECT_FALSE(f.StartErrors.Failed());
+    EXPECT_EQ(f.MsgT->text().contains("\"fast\""), std::string(c.fuel).find("fast") != std::string::npos);
     if (c.entries == 2) {
       EXPECT_EQ(f.LogDist->FuelTable[0].Speed, 50);
       EXPECT_EQ(f.LogDist->FuelTable[0].Rate, 20);

@@ -212,4 +212,34 @@ TEST(PlotterProgramTick, AReplayedPositionIsKeptWhenTheProgramIsEnded) {
   EXPECT_LE(lon, 11 + 40.4 / 60);
 }
 
+// Killed at sea (a crash, the battery switched off): what the program
+// counted up to its last minute is in the settings file. The program runs
+// at twenty ticks a second, so its minute of 60 ticks is 3 s here.
+TEST(PlotterProgramTick, AKilledPlotterLosesAtMostItsLastMinuteOfLog) {
+  TTempDir dataDir;
+  const std::string settings = dataDir / "brismare.ini";
+  // The replay at 6 knots, looping (the last line holds only 0x1A).
+  const std::string replay = dataDir / "loop.nmea";
+  WriteTestFile(replay, ReadTestFile(kReplay) + "\x1A\r\n");
+  WriteTestFile(settings, "[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\nNMEA_SIMUL=" + replay + "\r\n");
+  using SteadyClock = std::chrono::steady_clock;
+  const auto started = SteadyClock::now();
+  TPlotterProcess program(settings, dataDir.path(), {{"BRISMARE_TICK_MS", "50"}});
+  ASSERT_TRUE(program.Started());
+  ASSERT_TRUE(program.WaitUntilUp(60s)) << "the program did not come up";
+  std::this_thread::sleep_for(30s);
+  program.Kill();
+  const double seconds = std::chrono::duration<double>(SteadyClock::now() - started).count();
+
+  TIniFile ini(settings);
+  const double total = ini.ReadFloat("Program State", "Total Distance", 0);
+  const double trip = ini.ReadFloat("Program State", "Tripp Distance", 0);
+  // At most 6 knots for the whole run; at least for the run less what
+  // cannot have been written: the start-up, the log's 10 s between
+  // readings and the 3 s between writes.
+  EXPECT_LE(total, 6 * seconds / 3600 * 1.01);
+  EXPECT_GE(total, 6 * (seconds - 25) / 3600) << "after " << seconds << " s";
+  EXPECT_EQ(trip, total);
+}
+
 }  // namespace

@@ -60,6 +60,16 @@ class TPlotterProcess {
 
   bool Started() const { return pid_ > 0; }
 
+  // Ends the program at once, as a crash or a power cut would (SIGKILL:
+  // nothing of it runs any more), and reaps it.
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+
   // Waits until the program has installed its SIGTERM handler (it is up);
   // false when that takes longer than `timeout`.
   bool WaitUntilUp(std::chrono::milliseconds timeout) const {
