@@ -365,7 +365,11 @@ TNavShape* TRoute::NearestPoint(const TFPoint& pos) const {
   TNavShape* best = nullptr;
   double bestD = std::numeric_limits<double>::infinity();
   for (const auto& s : shapes_) {
-    const double dy = s->Position.Y - pos.Y, dx = s->Position.X - pos.X;
+    const double dy = s->Position.Y - pos.Y;
+    // The longitude difference the short way round: a point just across
+    // the 180th meridian is near, not a whole turn away.
+    double dx = s->Position.X - pos.X;
+    if (std::fabs(dx) > kPi) dx = std::remainder(dx, 2 * kPi);
     const double d = std::sqrt(dy * dy + dx * dx);
     if (d < bestD) {
       bestD = d;

@@ -15,11 +15,38 @@
 #include "navobjects/RouteFiles.h"
 
 class TWorldConvert;
+class TLOGGBOOK;
+struct TNMEAINFO;
 
 // Reverses a point list: first each point takes the leg values of the point
 // after it (the last keeps its own), then the order is reversed, so every
 // leg keeps its values. Lists of fewer than two points stay as they are.
 void ReverseRoutePoints(TRoutePoints& points);
+
+// ---------------------------------------------------------------------------
+// Route following: settings and alarms (see the following section of TRoute)
+
+// "Route Preload", "Route Force" and "Route WP Ack". "Default Speed",
+// "Default XTE" and "AP Capability" come from TRoute::Options.
+struct TRouteFollowSettings {
+  // A waypoint counts as reached this many seconds before the boat gets
+  // there at its present speed.
+  double PreloadSeconds = 20;
+  // Radians of arc (50 m): growth of the range beyond the closest approach
+  // that counts as leaving the waypoint.
+  double Force = 7.853353365705226e-6;
+  // Every waypoint switch raises NewWaypoint for the user to acknowledge.
+  bool WaypointAck = false;
+};
+
+// The navigation alarms route following sets; the window copies them into
+// its flag set and clears NewWaypoint with its acknowledge command.
+struct TRouteAlarms {
+  bool XteAlarm = false;
+  bool XteRight = false;
+  bool XteLeft = false;
+  bool NewWaypoint = false;
+};
 
 class TRoute : public TNavShapeCollection {
  public:
@@ -113,8 +140,9 @@ class TRoute : public TNavShapeCollection {
   // Sum of the leg times (days) from point a to point b, each leg at the
   // speed of the point where it ends ("Default Speed" when that is 0).
   double RouteTime(int a, int b) const;
-  // The point nearest to the position (plain differences of the angles; the
-  // earlier point on equal distances); nullptr without points.
+  // The point nearest to the position (plain differences of the angles, the
+  // longitude's taken the short way round; the earlier point on equal
+  // distances); nullptr without points.
   TNavShape* NearestPoint(const TFPoint& pos) const;
   // The index of the destination of the leg the position belongs to: 0
   // before the first point, Count past the last. With AppendOnly (unless
@@ -151,6 +179,34 @@ class TRoute : public TNavShapeCollection {
   // Draws the visible legs (panel pixels, moved by -offset) with the pen.
   void PaintLegs(ICanvas& canvas, TPoint offset, const TPen& pen) const;
 
+  // ---- route following (RouteFollow.cpp) ----
+  // Driven by the update tick; results go to the navigation state record:
+  // origin and destination, bearings, range, cross-track error (positive
+  // right of the leg), time and distance to go, speed made good.
+  TRouteFollowSettings Follow;
+  TRouteAlarms Alarms;
+  // Receives the route's log entries (not owned; may be null).
+  TLOGGBOOK* LogBook = nullptr;
+  // Begins following at the leg the boat is on. With `allowReverse` (the
+  // user's activation) a route of three or more points whose last leg is
+  // nearest is reversed first; without it (a re-acquisition) it never is.
+  void Start(TNMEAINFO& nav, bool allowReverse);
+  // Once per update tick: recomputes the leg's values, switches to the next
+  // waypoint on arrival (by time, by passing it), re-acquires the route or
+  // ends it when the boat leaves the waypoint.
+  void UpdateCycle(TNMEAINFO& nav);
+  // Moves to the next leg (also the window's "Acknowledge New WP"); at the
+  // last point following ends. Returns whether following goes on.
+  bool NextWaypoint(TNMEAINFO& nav);
+  // Ends following: the values to go become unknown, the cross-track
+  // alarms are cleared, the points are the user's again; the ending is
+  // logged when a route was being followed.
+  void Stop(TNMEAINFO& nav);
+  // Recomputes the values of the current leg (while following).
+  void Update(TNMEAINFO& nav);
+  // Whether following moved to a new leg since the last call.
+  bool WasLegChanged();
+
  private:
   enum class TViewArea { None, Rect, Polygon };
   // f(from, to) for each leg from point a to point b (either order).
@@ -162,6 +218,10 @@ class TRoute : public TNavShapeCollection {
   bool WriteText(const std::string& name, const std::string& bytes);
   void Forget(const TNavShape* shape) override;
   int FinishView();
+  // Route following: points back to the user, and the quiet end.
+  void ReleasePoints();
+  void EndQuietly(TNMEAINFO& nav);
+  void LogRoute(const std::string& message, int category, bool once) const;
 
   TViewArea viewArea_ = TViewArea::None;
   TFRect viewRect_{};

@@ -383,6 +383,9 @@ class T_Form : public QMainWindow {
   void SetMarker(const TFPoint& pos);
   void ClearMarker();
   void RefreshMarkerBox();
+  // The route follower's cross-track and new-waypoint alarms into the
+  // navigation flags.
+  void ApplyRouteAlarms();
   // "&MARK MOB" (Ctrl+Space): the marker at the boat.
   void MANOVERBOARD1Click();
   // "Set &DR Pos": the dead-reckoned boat to the position under the mouse.

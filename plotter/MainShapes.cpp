@@ -46,6 +46,8 @@ QString PlainHint(const std::string& text) {
 void T_Form::SetUpShapes() {
   if (!Route || !Positions || !Converter) return;
   Shapes = std::make_unique<TChartShapes>(*Route, *Positions, *Converter);
+  // Route following writes its entries to the log book.
+  Route->LogBook = LogBook.get();
   Shapes->OnRepaint = [this] {
     if (MapCanvas) MapCanvas->update();
   };

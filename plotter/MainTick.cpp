@@ -1,7 +1,7 @@
 // The main window and the one-second update cycle: the window's timer runs
 // the cycle, and the parts below hand the cycle's calls to the window, its
 // dashboard, its ports and the objects it owns. Parts whose work is not in
-// this build yet (route following, autopilot sentences, AIS targets, the
+// this build yet (the route boxes, autopilot sentences, AIS targets, the
 // track, the shared data line) answer "nothing to do"; the chart view's are
 // the window's (MainChart.cpp).
 #include "plotter/MainTick.h"
@@ -107,9 +107,18 @@ struct TFormTick::Parts final : ITickPorts,
     T_Form& f;
     explicit Route(T_Form& form) : f(form) {}
     bool Active() const override { return f.Route && f.Route->Following; }
-    void UpdateCycle() override {}
-    bool WasLegChanged() override { return false; }
-    void RecolourSymbols() override {}
+    void UpdateCycle() override {
+      TNMEA* p = f.Parser();
+      if (!f.Route || !p) return;
+      f.Route->UpdateCycle(p->Info);
+      f.ApplyRouteAlarms();
+    }
+    bool WasLegChanged() override { return f.Route && f.Route->WasLegChanged(); }
+    void RecolourSymbols() override {
+      if (!f.Route) return;
+      f.Route->StyleAll();
+      f.RequestRepaint();
+    }
     void ShowRouteValues() override {}
   } route{f};
 
@@ -253,6 +262,16 @@ void T_Form::ComTimerTimer() {
     if (tick_) tick_->Cycle().Tick();
   } catch (...) {
   }
+}
+
+void T_Form::ApplyRouteAlarms() {
+  if (!Route) return;
+  const TRouteAlarms& a = Route->Alarms;
+  NavFlags.Set(nfXteAlarm, a.XteAlarm);
+  NavFlags.Set(nfXteRight, a.XteRight);
+  NavFlags.Set(nfXteLeft, a.XteLeft);
+  // A new waypoint waits for its acknowledgement, which clears both.
+  if (a.NewWaypoint) NavFlags.Include(nfNewWaypoint);
 }
 
 void T_Form::MANOVERBOARD1Click() {

@@ -57,6 +57,9 @@ void TChartShapes::ApplySettings(const RSysInfo& sys, const TWindowColours& c) {
   positions_.SetSizeAll(SizeOf(kPositionSymbolSizes, sys.WaypointSize));
   legColour_ = c.routeNormal;
   legWidth_ = std::clamp(sys.RouteLineWidth, 0, 6);
+  route_.Follow.PreloadSeconds = sys.RoutePreload;
+  route_.Follow.Force = sys.RouteForce;
+  route_.Follow.WaypointAck = sys.RouteWPAck;
   for (TRoute* list : {&route_, &positions_}) {
     list->Options.DefaultSpeed = sys.DefaultSpeed;
     list->Options.DefaultXTE = sys.DefaultXTE;

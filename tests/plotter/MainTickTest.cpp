@@ -20,8 +20,10 @@
 #include "PlotterProcess.h"
 #include "foundation/GenUtil.h"
 #include "foundation/IniFile.h"
+#include "foundation/NumText.h"
 #include "instruments/NMEA.h"
 #include "navobjects/LogBook.h"
+#include "navobjects/Routes.h"
 #include "platform/Clock.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
@@ -170,6 +172,61 @@ TEST_F(PlotterTick, NoticesOfTheTickGoToTheMessagePanel) {
   EXPECT_EQ(Str(f.MsgT->text()).rfind("The system clock could not be set", 0), 0u) << Str(f.MsgT->text());
   Tick(f, 4);
   EXPECT_EQ(clock_.SetCount(), 1) << "one attempt a run";
+}
+
+// A route followed by the tick: three points 3 nautical miles apart due
+// north, the boat dead-reckoned along them at 30 knots.
+TEST_F(PlotterTick, TheTickFollowsTheRouteWithSwitchingAndAlarms) {
+  const double lat0 = 54.25 * kDegToRad, lon = 10.25 * kDegToRad, leg = 3 / kRadToNM;
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\nAuto Loggbook=42\r\nRoute WP Ack=1\r\n"
+                  "[Program State]\r\nLast Lat=" + FloatToStrDot(lat0) + "\r\nLast Long=" + FloatToStrDot(lon) +
+                  "\r\n");
+  for (int i = 0; i < 3; ++i) f.Route->AddRecord({{lon, lat0 + i * leg}, 0, 0, 0, 0, std::string(1, char('A' + i)), ""});
+  f.DB_DRCrs->setText("0");
+  f.DB_DRSpd->setText("30");
+  Tick(f, 2);
+  TNMEAINFO& info = f.Parser()->Info;
+  f.Route->Start(info, true);
+  ASSERT_TRUE(f.Route->Following);
+  EXPECT_EQ(info.DestName, "B");
+
+  double lastRange = info.RangeToDest;
+  int switchedAt = -1;
+  for (int t = 1; t <= 800 && f.Route->Following; ++t) {
+    Tick(f);
+    if (info.DestName == "C" && switchedAt < 0) switchedAt = t;
+    if (switchedAt < 0) {
+      // Every tick: straight at the waypoint, on the leg, nearer.
+      EXPECT_LT(info.RangeToDest, lastRange + 1e-12) << t;
+      EXPECT_NEAR(info.XTE * kRadToNM, 0, 1e-6) << t;
+      EXPECT_NEAR(info.TimeToDest * 86400, info.RangeToDest * kRadToNM / 30 * 3600, 1.0) << t;
+      lastRange = info.RangeToDest;
+    }
+  }
+  // B is taken 20 s ("Route Preload") before the boat gets there, 360 s
+  // after the start; the route ends 20 s before C.
+  EXPECT_NEAR(switchedAt, 340, 3);
+  EXPECT_FALSE(f.Route->Following);
+  EXPECT_TRUE(f.NavFlags.Has(nfNewWaypoint));  // waits for its acknowledgement
+  std::vector<std::string> route;
+  for (const TLOGGBOOK::Entry& e : f.LogBook->Entries)
+    if (e.category == kLogRoute || e.category == kLogNextWaypoint) route.push_back(e.message);
+  EXPECT_EQ(route, (std::vector<std::string>{"Route Started at A", "Route Next WP at B", "Route Next WP at C",
+                                              "Route Ending at C"}));
+
+  // Started again near its end, the route is turned round (southbound, C
+  // first). Off the leg to the east is left of it: the cross-track alarm,
+  // which ends with the route.
+  f.Route->Start(info, true);
+  ASSERT_TRUE(f.Route->Following);
+  EXPECT_EQ(f.Route->First()->Caption, "C");
+  f.DB_DRCrs->setText("90");
+  Tick(f, 12);
+  EXPECT_TRUE(f.NavFlags.Has(nfXteAlarm));
+  EXPECT_TRUE(f.NavFlags.Has(nfXteLeft));
+  f.Route->Stop(info);
+  f.ApplyRouteAlarms();
+  EXPECT_FALSE(f.NavFlags.Has(nfXteAlarm));
 }
 
 // ---- the program itself ----
