@@ -178,7 +178,8 @@ void TNMEA::ParseSentence(const TNdxString& sentence) {
   std::string_view id = sentence.Identifier();
   std::string_view talker = sentence.Talker();
   Capture(sentence);
-  if (FilterTakes(PassFilter, id) && OutputEnabled && Info.OutBuffer.size() < kMaxOutBuffer) {
+  const bool echo = CurrentSource != kSourceNone && CurrentSource == EchoSource;
+  if (FilterTakes(PassFilter, id) && OutputEnabled && !echo && Info.OutBuffer.size() < kMaxPassThroughBuffer) {
     Info.OutBuffer.append(sentence.View());
     Info.OutBuffer.push_back('\n');
   }

@@ -87,6 +87,13 @@ inline constexpr uint32_t kSetWind = 1u << 19;        // the five wind values an
 inline constexpr uint32_t kSetDatum = 1u << 20;       // DatumOffset
 inline constexpr uint32_t kSetVelocity = 1u << 21;    // VelEast, VelNorth
 
+// Sources of received sentences.
+inline constexpr int kSourceNone = -1;
+inline constexpr int kSourcePortA = 1;
+inline constexpr int kSourcePortB = 2;
+inline constexpr int kSourcePortC = 3;
+inline constexpr int kSourceNetwork = 4;  // the replay file or the network link
+
 // The parser. Settings are public fields, set by the main window.
 class TNMEA {
  public:
@@ -117,6 +124,11 @@ class TNMEA {
   bool OutputEnabled = true;
   // Identifiers of received "$" sentences copied to the output ("*": all).
   std::string PassFilter;
+  // Where the sentence being handled came from (kSource*), set by its line
+  // buffer, and the source that output currently goes back to (-1: none):
+  // a sentence is never passed through to the link it came from.
+  int CurrentSource = kSourceNone;
+  int EchoSource = kSourceNone;
   // Kinds of sentence received (kSeen* bits).
   uint32_t Seen = 0;
   // What the last accepted sentence wrote (kSet* bits).
@@ -146,6 +158,9 @@ class TNMEA {
   // holds kMaxOutBuffer characters or more.
   void AppendOutput(std::string_view text);
   static constexpr size_t kMaxOutBuffer = 65535;
+  // Passed-through sentences stop at this much queued output, so that a
+  // busy input never crowds out the plotter's own steering sentences.
+  static constexpr size_t kMaxPassThroughBuffer = 49152;
 
   IClock& GetClock() const { return clock_; }
 
@@ -224,6 +239,8 @@ class TNMEALineBuffer {
 
   TNMEA& Parser() const { return *parser_; }
   bool OwnsParser() const { return owned_ != nullptr; }
+  // The source the sentences of this buffer come from (kSource*).
+  int Source = kSourceNone;
   int64_t LineCount() const { return lineCount_; }
   TMonoTime LastLineTime() const { return lastLineTime_; }
   enum class TState : uint8_t {

@@ -43,6 +43,7 @@ void TNMEALineBuffer::Complete() {
   // Appending stops one short of the capacity, so the terminator always fits.
   line_.Text[static_cast<size_t>(line_.Length)] = '\r';
   ++line_.Length;
+  parser_->CurrentSource = Source;
   if (state_ == TState::Sentence)
     parser_->ParseSentence(line_);
   else

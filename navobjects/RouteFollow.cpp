@@ -191,6 +191,11 @@ void TRoute::Update(TNMEAINFO& nav) {
   nav.BearingToDestMag = bearing - VariationOrZero(nav.Variation);
   NormAngle(nav.BearingToDest);
   NormAngle(nav.BearingToDestMag);
+  // The leg's magnetic bearing with the variation of now: the variation
+  // known when the leg began may have been a first guess (the model's at
+  // the last run's position, before the first fix).
+  nav.BODMag = nav.BOD - VariationOrZero(nav.Variation);
+  NormAngle(nav.BODMag);
 
   const double sog = SpeedOrZero(nav.SOG);
   // TimeToGo gives the longest time shown for no speed; a crawl must not

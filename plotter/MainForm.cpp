@@ -35,6 +35,7 @@
 #include "geodesy/MagError.h"
 #include "instruments/NMEA.h"
 #include "instruments/qt/AfComPort.h"
+#include "instruments/qt/DataShare.h"
 #include "instruments/qt/TelnetSend.h"
 #include "navobjects/LogBook.h"
 #include "navobjects/NavCtrls.h"
@@ -191,6 +192,7 @@ void T_Form::FormCreate() {
 
   r.Step(7, "NMEA input", [&] {
     NMEABuffer = std::make_unique<TNMEALineBuffer>();
+    NMEABuffer->Source = kSourcePortA;
     NoteLifecycle("create TNMEALineBuffer main");
     NoteLifecycle("create TNMEA");
     NMEABuffer->Parser().Converter = Converter.get();
@@ -207,10 +209,13 @@ void T_Form::FormCreate() {
     if (!NMEABuffer) throw std::runtime_error("no parser to feed");
     TNMEA* parser = &NMEABuffer->Parser();
     SimBuffer = std::make_unique<TNMEALineBuffer>(parser);
+    SimBuffer->Source = kSourceNetwork;
     NoteLifecycle("create TNMEALineBuffer sim");
     NMEABufferB = std::make_unique<TNMEALineBuffer>(parser);
+    NMEABufferB->Source = kSourcePortB;
     NoteLifecycle("create TNMEALineBuffer B");
     NMEABufferC = std::make_unique<TNMEALineBuffer>(parser);
+    NMEABufferC->Source = kSourcePortC;
     NoteLifecycle("create TNMEALineBuffer C");
   });
 
@@ -758,7 +763,9 @@ void T_Form::FormDestroy() {
     NoteLifecycle("write start files");
   });
 
-  // The symbols' view of the lists and the converter goes first.
+  // The shared data line closes (its socket goes), and the symbols' view
+  // of the lists and the converter goes before them.
+  guarded([&] { DataShare.reset(); });
   guarded([&] { Shapes.reset(); });
   guarded([&] { Free(MagError, "TMagError"); });
   guarded([&] { Free(LogDist, "TLogDist"); });

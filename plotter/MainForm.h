@@ -69,6 +69,8 @@ class TRoute;
 class TSYSCOLOR;
 class TSpeaker;
 class ISoundSink;
+class TDataShareServer;
+struct TNmeaOutputSettings;
 class TTelnetSend;
 class TTrace;
 class TFormTick;
@@ -279,6 +281,9 @@ class T_Form : public QMainWindow {
   void ApplySettings(bool starting);
   void OpenPorts();
   void ClosePorts();
+  // Sent text has somewhere to go: port A is open, or the network link is
+  // up for sending.
+  bool OutputChannelOpen() const;
   // Moves the bytes received on ports A, B and C into their line buffers,
   // then queued output to port A (MainPorts.cpp; the ports' data events
   // and the tick run it).
@@ -496,6 +501,26 @@ class T_Form : public QMainWindow {
   // The chart keys of the key map; false when the key is not a chart key.
   bool DoChartKeyAction(const TKeyDecision& d);
 
+  // ---- NMEA output and the shared data line (MainOutput.cpp) ----
+
+  // The navigation data line for other programs ("DDE" on).
+  std::unique_ptr<TDataShareServer> DataShare;
+  TNmeaOutputSettings OutputSettings() const;
+  // The course to steer and the steering indicator's offset into the
+  // navigation state.
+  void UpdateSteering();
+  // The steering cycle: the sentences of "AutoP Msg" queued; false while
+  // NMEA OUT is off.
+  bool SendSteering();
+  // "Export NMEA" / "Send to &NMEA" of the route, "Export NMEA" of the
+  // positions: queued whole, or not at all with a notice.
+  void SendRoute();
+  void SendPositions();
+  // Starts or stops sharing the data line ("DDE").
+  void ApplyOutputSettings();
+  // The data line of this display update to every client.
+  void PublishDataLine();
+
   // ---- the route and the positions on the chart (MainShapes.cpp) ----
 
   // Their symbols on the chart: styles, drawing, the mouse on them.
@@ -579,6 +604,10 @@ class T_Form : public QMainWindow {
   void UpdateRings();
   void PaintOverlays(QPainter& painter);
   void PaintOutlines(QPainter& painter);
+  // The menu item of that name enabled and running the command.
+  void WireCommand(const char* name, void (T_Form::*slot)());
+  bool QueueUpload(const std::vector<std::string>& sentences, const std::string& what);
+  void WireOutputCommands();
   void SetUpShapes();
   void ApplyShapeSettings();
   void WireShapeCommands();
@@ -627,6 +656,8 @@ class T_Form : public QMainWindow {
   bool paintChartOnly_ = false;
   std::string chartHint_;
   std::unique_ptr<ISoundSink> soundSink_;
+  double steeringOffset_ = 0;
+  bool dataShareFailureShown_ = false;
 };
 
 // A Qt key and its modifiers as the key map sees them.

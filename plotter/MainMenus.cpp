@@ -191,6 +191,7 @@ void T_Form::BuildMenus() {
   DBC_MENU_1->setMenu(FileMenu);
   DBC_MENU_2->setMenu(EditMenu);
   WireShapeCommands();
+  WireOutputCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     // On a position or route symbol: the symbol's own menu.
     if (ShapeContextMenu(pos)) return;
@@ -199,6 +200,13 @@ void T_Form::BuildMenus() {
   });
   connect(DB_INSTR, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { InstrPopup->popup(DB_INSTR->mapToGlobal(pos)); });
+}
+
+void T_Form::WireCommand(const char* name, void (T_Form::*slot)()) {
+  if (QAction* a = MenuItem(name)) {
+    a->setEnabled(true);
+    connect(a, &QAction::triggered, this, slot);
+  }
 }
 
 QAction* T_Form::MenuItem(const char* name) const {

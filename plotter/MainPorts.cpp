@@ -12,6 +12,7 @@
 
 #include "instruments/NMEA.h"
 #include "instruments/qt/AfComPort.h"
+#include "instruments/qt/TelnetSend.h"
 #include "plotter/MainForm.h"
 
 namespace {
@@ -54,14 +55,24 @@ void T_Form::PumpPorts() {
   PumpOutput();
 }
 
+bool T_Form::OutputChannelOpen() const {
+  if (GPSCom && GPSCom->Active()) return true;
+  return NetworkOutput && TelnetSend && TelnetSend->Connected();
+}
+
 void T_Form::PumpOutput() {
   TNMEA* parser = Parser();
   if (!parser) return;
+  const bool portA = GPSCom && GPSCom->Active();
+  const bool network = !portA && NetworkOutput && TelnetSend && TelnetSend->Connected();
+  // A sentence is never passed back to the link it came from.
+  parser->EchoSource = portA ? kSourcePortA : network ? kSourceNetwork : kSourceNone;
   std::string& out = parser->Info.OutBuffer;
   if (out.empty()) return;
-  if (GPSCom && GPSCom->Active()) {
+  if (portA) {
     // Never more than the port's queue takes (one byte kept free), so that
-    // a write is never refused; the rest waits for the next pump.
+    // a write is never refused; the rest waits for the next pump. The
+    // queue holds bytes, and so does the buffer.
     const size_t free = static_cast<size_t>(std::max(GPSCom->OutBufFree(), 0));
     if (out.size() < free) {
       GPSCom->WriteString(out);
@@ -72,9 +83,15 @@ void T_Form::PumpOutput() {
     }
     return;
   }
-  // Port A is closed. Output for the network link would go there (the link
-  // has no sending side at present); otherwise it is discarded, so that it
-  // cannot leave stale when a port opens later.
+  // Port A is closed: the network link takes it when it is up for
+  // sending, without waiting. A link that refuses (gone, or a peer that
+  // does not read) is no longer sent to until it is made again. Otherwise
+  // the text is discarded, so that it cannot go out stale when a port
+  // opens later.
+  if (network && !TelnetSend->Send(out)) {
+    NetworkOutput = false;
+    ShowMessageLine("NMEA output over the network stopped: the link does not take it");
+  }
   out.clear();
 }
 

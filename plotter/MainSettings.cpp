@@ -73,6 +73,8 @@ void T_Form::ApplySettings(bool starting) {
     ClosePorts();
     OpenPorts();
   }
+  // The shared data line ("DDE").
+  ApplyOutputSettings();
   // 12. The log book.
   if (LogBook) {
     LogBook->AutoMask = static_cast<uint32_t>(SysInfo.AutoLogBook);

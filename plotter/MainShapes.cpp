@@ -176,18 +176,12 @@ void T_Form::RteClear1Click() {
 }
 
 void T_Form::WireShapeCommands() {
-  auto wire = [this](const char* name, void (T_Form::*slot)()) {
-    if (QAction* a = MenuItem(name)) {
-      a->setEnabled(true);
-      connect(a, &QAction::triggered, this, slot);
-    }
-  };
-  wire("WPUnlock", &T_Form::WPUnlockClick);
-  wire("WPDeleteSelected", &T_Form::WPDelSelectClick);
-  wire("DeleteWP", &T_Form::WPDelSelectClick);
-  wire("DelWPWaypoint", &T_Form::MenuItem5Click);
-  wire("DelRteWaypoint", &T_Form::Delete1Click);
-  wire("WPClear", &T_Form::WPClearMnuClick);
-  wire("FMRouteClear", &T_Form::RteClear1Click);
-  wire("RFClearRoute", &T_Form::RteClear1Click);
+  WireCommand("WPUnlock", &T_Form::WPUnlockClick);
+  WireCommand("WPDeleteSelected", &T_Form::WPDelSelectClick);
+  WireCommand("DeleteWP", &T_Form::WPDelSelectClick);
+  WireCommand("DelWPWaypoint", &T_Form::MenuItem5Click);
+  WireCommand("DelRteWaypoint", &T_Form::Delete1Click);
+  WireCommand("WPClear", &T_Form::WPClearMnuClick);
+  WireCommand("FMRouteClear", &T_Form::RteClear1Click);
+  WireCommand("RFClearRoute", &T_Form::RteClear1Click);
 }

@@ -1,9 +1,8 @@
 // The main window and the one-second update cycle: the window's timer runs
 // the cycle, and the parts below hand the cycle's calls to the window, its
 // dashboard, its ports and the objects it owns. Parts whose work is not in
-// this build yet (the route boxes, autopilot sentences, AIS targets, the
-// track, the shared data line) answer "nothing to do"; the chart view's are
-// the window's (MainChart.cpp).
+// this build yet (the route boxes, AIS targets, the track) answer "nothing
+// to do"; the chart view's are the window's (MainChart.cpp).
 #include "plotter/MainTick.h"
 
 #include <QAction>
@@ -119,13 +118,15 @@ struct TFormTick::Parts final : ITickPorts,
       f.Route->StyleAll();
       f.RequestRepaint();
     }
-    void ShowRouteValues() override {}
+    void ShowRouteValues() override { f.UpdateSteering(); }
   } route{f};
 
   struct Output final : ITickOutput {
-    bool SendSteering() override { return false; }
-    void PublishDataLine() override {}
-  } output;
+    T_Form& f;
+    explicit Output(T_Form& form) : f(form) {}
+    bool SendSteering() override { return f.SendSteering(); }
+    void PublishDataLine() override { f.PublishDataLine(); }
+  } output{f};
 
   struct Ais final : ITickAis {
     T_Form& f;

@@ -39,3 +39,11 @@ void TTelnetSend::Disconnect() { socket_->abort(); }
 bool TTelnetSend::Connected() const { return socket_->state() == QAbstractSocket::ConnectedState; }
 
 std::string TTelnetSend::ReadString() { return socket_->readAll().toStdString(); }
+
+bool TTelnetSend::Send(std::string_view bytes) {
+  if (!Connected()) return false;
+  if (bytes.empty()) return true;
+  if (socket_->bytesToWrite() + static_cast<int64_t>(bytes.size()) > kMaxPending) return false;
+  const qint64 n = socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+  return n == static_cast<qint64>(bytes.size());
+}

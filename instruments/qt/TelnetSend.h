@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class QTcpSocket;
 
@@ -27,6 +28,12 @@ class TTelnetSend : public QObject {
   void Disconnect();
   bool Connected() const;
   std::string ReadString();
+  // Queues bytes for sending and returns at once (the event loop writes
+  // them). False, and nothing queued, when the link is not connected or
+  // more than kMaxPending bytes still wait: a peer that does not read
+  // never stalls the program.
+  bool Send(std::string_view bytes);
+  static constexpr int64_t kMaxPending = 64 * 1024;
 
   // Splits "host:port"; false when malformed.
   static bool SplitAddress(const std::string& address, std::string& host, uint16_t& port);

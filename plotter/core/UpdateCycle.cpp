@@ -447,17 +447,29 @@ void TUpdateCycle::Countdowns() {
   });
   --aisCountdown_;
 
-  if (slowCountdown_ < 1) {
-    slowCountdown_ = kSlowTicks;
-    Step("AIS purge", [&] {
-      if (ais) ais->Purge(settings_.AISHideTime, settings_.AISDeleteTime);
-    });
+  // The variation is computed for the boat's fix as soon as there is one,
+  // and again when the boat has gone far: the variation at the last run's
+  // place (or at 0 N 0 E before any fix) is no more than a guess.
+  const bool fixed = info_.FixStatus == kFixValid;
+  const bool farFromVariation =
+      fixed && (!variationPos_ || GeoDistance(*variationPos_, info_.Pos) > kVariationDistance);
+  if (slowCountdown_ < 1 || farFromVariation) {
+    const bool slow = slowCountdown_ < 1;
+    if (slow) {
+      slowCountdown_ = kSlowTicks;
+      Step("AIS purge", [&] {
+        if (ais) ais->Purge(settings_.AISHideTime, settings_.AISDeleteTime);
+      });
+    }
     Step("magnetic variation", [&] {
       if (!settings_.MagErrCalc || !parts_.magnetic) return;
       const std::optional<double> year = DecimalYear(clock_.NowUTC());
       if (!year) return;
       const std::optional<double> v = parts_.magnetic->Declination(*year, info_.Pos.X, info_.Pos.Y, 100);
-      if (v && std::isfinite(*v)) info_.ModelVariation = *v;
+      if (v && std::isfinite(*v)) {
+        info_.ModelVariation = *v;
+        if (fixed) variationPos_ = info_.Pos;
+      }
     });
   }
   if (soundCountdown_ < 1) {

@@ -274,6 +274,10 @@ inline constexpr int kEarliestGpsYear = 2024;
 // the UTC day of the year divided by 365; none for a time no date fits.
 std::optional<double> DecimalYear(TDateTime utc);
 
+// The magnetic variation is computed again once the boat is this far from
+// where it was computed (radians of arc, 30 nautical miles).
+inline constexpr double kVariationDistance = 30 / kRadToNM;
+
 // The log book category of "NMEA Error".
 inline constexpr int kNmeaErrorCategory = 4;
 
@@ -357,6 +361,8 @@ class TUpdateCycle {
   TPoint lookAheadOffset_;
   double lookAheadCourse_ = 0;
   TMonoTime lastLogRead_;
+  // The fix the magnetic variation was last computed for.
+  std::optional<TFPoint> variationPos_;
   // Start of the network link's present silence.
   std::optional<TMonoTime> networkQuietSince_;
   int nestedTicks_ = 0;

@@ -94,13 +94,20 @@ TEST_F(TNmeaFixture, TalkerPassThroughAndAis) {
   SendBody("IIMTW,16.8,C");
   EXPECT_EQ(info.OutBuffer, Nmea("IIMTW,16.8,C") + "\r\n");
 
-  // The outgoing buffer stops taking text at 65 535 characters.
+  // Passed-through text stops at its share of the outgoing buffer, which
+  // stops taking any text at 65 535 characters.
   parser.PassFilter = "*";
+  const size_t share = TNMEA::kMaxPassThroughBuffer;
+  info.OutBuffer.assign(share - 1, 'x');
+  SendBody("IIMTW,16.8,C");
+  EXPECT_EQ(info.OutBuffer.size(), share - 1 + Nmea("IIMTW,16.8,C").size() + 2);
+  SendBody("IIMTW,16.8,C");
+  EXPECT_EQ(info.OutBuffer.size(), share - 1 + Nmea("IIMTW,16.8,C").size() + 2);
   info.OutBuffer.assign(65534, 'x');
-  SendBody("IIMTW,16.8,C");
-  EXPECT_EQ(info.OutBuffer.size(), 65534 + Nmea("IIMTW,16.8,C").size() + 2);
-  SendBody("IIMTW,16.8,C");
-  EXPECT_EQ(info.OutBuffer.size(), 65534 + Nmea("IIMTW,16.8,C").size() + 2);
+  parser.AppendOutput("$ECAPB\r\n");
+  EXPECT_EQ(info.OutBuffer.size(), 65534u + 8);
+  parser.AppendOutput("$ECAPB\r\n");
+  EXPECT_EQ(info.OutBuffer.size(), 65534u + 8);
   info.OutBuffer.clear();
   parser.OutputEnabled = false;
   SendBody("IIMTW,16.8,C");

@@ -72,17 +72,19 @@ bool ReadRoutePoints(const std::string& path, const TRouteTextOptions& options, 
       break;
     case TRouteFileKind::G7t: {
       // The file's first route.
-      std::optional<int32_t> number;
+      int number = -1;
       for (const std::string& entry : ListG7tRoutes(bytes)) {
-        number = TryStrToInt(entry.substr(0, entry.find(' ')));
-        if (number && *number >= 0) break;
-        number.reset();
+        const std::optional<int32_t> n = TryStrToInt(entry.substr(0, entry.find(' ')));
+        if (n && *n >= 0) {
+          number = *n;
+          break;
+        }
       }
-      if (!number) {
+      if (number < 0) {
         std::fprintf(stderr, "brtool follow: %s holds no route\n", path.c_str());
         return false;
       }
-      r = ReadG7t(bytes, *number, options);
+      r = ReadG7t(bytes, number, options);
       break;
     }
     default:

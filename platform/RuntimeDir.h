@@ -1,0 +1,16 @@
+// The per-user runtime directory for the program's sockets, and the path
+// of the socket on which the plotter shares its navigation data line.
+#pragma once
+
+#include <string>
+
+// "$XDG_RUNTIME_DIR/brismare" when the variable holds an absolute path,
+// else "<temporary directory>/brismare-<uid>" (no trailing "/").
+std::string RuntimeDirectory();
+// Makes the directory (mode 0700) when it is missing. Refuses (false, with
+// the reason) a directory that is a symbolic link, not a directory, owned
+// by another user or open to others: another user could otherwise put a
+// socket of their own where ours is looked for.
+bool EnsureRuntimeDirectory(std::string* error = nullptr);
+// The data line socket: RuntimeDirectory() + "/nmeadata".
+std::string DataSocketPath();
