@@ -697,7 +697,7 @@ void T_Form::ChartDoubleClick(QMouseEvent* e) {
       View.ArmMeasure(v);
       break;
     case TDoubleClickAction::InsertRoutePoint:
-      // The route editor takes points with its own work.
+      InsertRoutePointAt(v);
       View.SetCentred();
       break;
     default:

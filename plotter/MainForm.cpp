@@ -294,7 +294,11 @@ void T_Form::FormCreate() {
     setWindowTitle(QStringLiteral("Brismare "));
   });
 
-  r.Step(18, "start files", [&] { LoadStartFiles(); });
+  r.Step(18, "start files", [&] {
+    LoadStartFiles();
+    FillPositionList();
+    ShowRouteStats();
+  });
 
   r.Step(19, "magnetic model", [&] {
     MagError = std::make_unique<TMagError>(true);

@@ -71,6 +71,8 @@ class TSpeaker;
 class ISoundSink;
 class TDataShareServer;
 struct TNmeaOutputSettings;
+class TNavShape;
+struct TPointFields;
 class TTelnetSend;
 class TTrace;
 class TFormTick;
@@ -521,6 +523,47 @@ class T_Form : public QMainWindow {
   // The data line of this display update to every client.
   void PublishDataLine();
 
+  // ---- the route: guidance, the editor, its files (MainRoute.cpp) ----
+
+  // "Activate Route" (button, menu): starts following from the boat, or
+  // ends it; refused with a notice without a valid fix.
+  void RteActBtnClick();
+  void DeactivateRoute1Click();
+  // Acknowledges a new waypoint (double-click on the indicator, menu, F5,
+  // Ctrl+N): the alarm flag goes.
+  void DBRteHINTDblClick();
+  void ShowMagneticHeadings1Click();
+  // The guidance boxes from the navigation state.
+  void ShowRouteValues();
+  // First and last point and length; "Save Route" red while changed.
+  void ShowRouteStats();
+  // The route editor.
+  void RouteEditor1Click();
+  void RteEditCloseClick();
+  void RouteAdd1Click();
+  void DBC_RTListChange(int index);
+  void RteEdUpdateClick();
+  void RteDelSelBtnClick();
+  void RteAddWPBtnClick();
+  void RteReverseBtnClick();
+  // A point for a double-click on the chart in the editor.
+  void InsertRoutePointAt(const TFPoint& viewPoint);
+  void ShowRoutePoint(TNavShape* point);
+  void ClearRoutePoint();
+  void FillRouteList();
+  void FillPositionList();
+  // Route files: open (appending, "Clear old route?"), save, save as.
+  void LoadRoute2Click();
+  void RteSaveBtnClick();
+  void RteSaveAsClick();
+  void AfterRouteLoad();
+  // The close question for the route: true when it may be given up.
+  bool AskRouteSaved();
+  // "Find Position" of the positions box.
+  void RteGotoBtnClick();
+  // When the route became active (UTC), for the elapsed time.
+  double RouteStartTime() const { return routeStartTime_; }
+
   // ---- the route and the positions on the chart (MainShapes.cpp) ----
 
   // Their symbols on the chart: styles, drawing, the mouse on them.
@@ -606,6 +649,12 @@ class T_Form : public QMainWindow {
   void PaintOutlines(QPainter& painter);
   // The menu item of that name enabled and running the command.
   void WireCommand(const char* name, void (T_Form::*slot)());
+  template <class T>
+  T* RouteWidget(const char* name) const;
+  void WireRouteCommands();
+  void ShowFields(const TPointFields& f);
+  void AfterRouteEdit(TNavShape* shown);
+  void SaveRouteTo(const std::string& file);
   bool QueueUpload(const std::vector<std::string>& sentences, const std::string& what);
   void WireOutputCommands();
   void SetUpShapes();
@@ -657,6 +706,7 @@ class T_Form : public QMainWindow {
   std::string chartHint_;
   std::unique_ptr<ISoundSink> soundSink_;
   double steeringOffset_ = 0;
+  double routeStartTime_ = 0;
   bool dataShareFailureShown_ = false;
 };
 

@@ -127,9 +127,11 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
     case TKeyAction::ClearMarker:
       ClearMarker();
       break;
+    case TKeyAction::AcknowledgeWaypoint:
+      DBRteHINTDblClick();
+      break;
     default:
-      // The chart commands (MainChart.cpp); the route commands come with
-      // their own work.
+      // The chart commands (MainChart.cpp).
       DoChartKeyAction(d);
       break;
   }

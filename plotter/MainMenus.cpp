@@ -192,6 +192,7 @@ void T_Form::BuildMenus() {
   DBC_MENU_2->setMenu(EditMenu);
   WireShapeCommands();
   WireOutputCommands();
+  WireRouteCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     // On a position or route symbol: the symbol's own menu.
     if (ShapeContextMenu(pos)) return;

@@ -150,29 +150,32 @@ void T_Form::WPDelSelectClick() {
   Positions->DeleteSelected();
   Positions->Modified = true;
   Shapes->SetSelectedPosition(nullptr);
+  FillPositionList();
   RequestRepaint();
 }
 
 void T_Form::MenuItem5Click() {
-  if (Shapes && Shapes->DeleteSelectedPosition()) Repaint();
+  if (!Shapes || !Shapes->DeleteSelectedPosition()) return;
+  FillPositionList();
+  Repaint();
 }
 
 void T_Form::Delete1Click() {
-  if (Shapes && Shapes->DeleteClickedRoutePoint()) Repaint();
+  if (Shapes && Shapes->DeleteClickedRoutePoint()) AfterRouteEdit(nullptr);
 }
 
 void T_Form::WPClearMnuClick() {
   if (!Positions || !Shapes || !AskListSaved(*Positions, msgPositions, Messages)) return;
   Positions->Clear();
   Shapes->SetSelectedPosition(nullptr);
+  FillPositionList();
   Repaint();
 }
 
 void T_Form::RteClear1Click() {
   if (!Route || !Shapes || Route->Following || !AskListSaved(*Route, msgRoute, Messages)) return;
   Route->Clear();
-  Shapes->SetSelectedRoutePoint(nullptr);
-  Repaint();
+  AfterRouteEdit(nullptr);
 }
 
 void T_Form::WireShapeCommands() {

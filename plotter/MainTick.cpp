@@ -1,8 +1,8 @@
 // The main window and the one-second update cycle: the window's timer runs
 // the cycle, and the parts below hand the cycle's calls to the window, its
 // dashboard, its ports and the objects it owns. Parts whose work is not in
-// this build yet (the route boxes, AIS targets, the track) answer "nothing
-// to do"; the chart view's are the window's (MainChart.cpp).
+// this build yet (AIS targets, the track) answer "nothing to do"; the chart
+// view's are the window's (MainChart.cpp).
 #include "plotter/MainTick.h"
 
 #include <QAction>
@@ -118,7 +118,7 @@ struct TFormTick::Parts final : ITickPorts,
       f.Route->StyleAll();
       f.RequestRepaint();
     }
-    void ShowRouteValues() override { f.UpdateSteering(); }
+    void ShowRouteValues() override { f.ShowRouteValues(); }
   } route{f};
 
   struct Output final : ITickOutput {

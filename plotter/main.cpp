@@ -1,13 +1,14 @@
 // brismare, the chart plotter.
 //
 //   brismare [-I<settings file>] [--screenshot <file.png>] [--shade <1-4>]
-//            [--feed <file>]
+//            [--feed <file>] [--activate-route]
 //            [--screenshots <dir> [--screenshot-every <s>] [--screenshot-count <n>]]
 //
 // --screenshot writes a picture of the main window once it is on screen and
 // then ends the program the orderly way (for checking the layout); --shade
 // sets the night shading level first, and --feed hands the NMEA sentences
-// of a file to the parser, so the dashboard shows values. --screenshots
+// of a file to the parser, so the dashboard shows values; --activate-route
+// then activates the route (as "Activate Route" would). --screenshots
 // lets the program run and writes a picture every few seconds (5 unless
 // --screenshot-every says otherwise) as <dir>/plotter-01.png, -02, ...
 // (the directory is made when missing; each name goes to standard output),
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   int shotEvery = 5;
   int shotCount = 6;
   int shade = 1;
+  bool activateRoute = false;
   std::vector<const char*> params{argv[0]};
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -71,6 +73,8 @@ int main(int argc, char** argv) {
       screenshot = argv[++i];
     else if (a == "--feed" && i + 1 < argc)
       feed = argv[++i];
+    else if (a == "--activate-route")
+      activateRoute = true;
     else if (a == "--shade" && i + 1 < argc)
       shade = std::atoi(argv[++i]);
     else if (a == "--screenshots" && i + 1 < argc)
@@ -122,7 +126,7 @@ int main(int argc, char** argv) {
 
     form.show();
     if (!screenshot.empty()) {
-      QTimer::singleShot(500, &form, [&form, &screenshot, &feed, shade, endRun] {
+      QTimer::singleShot(500, &form, [&form, &screenshot, &feed, shade, activateRoute, endRun] {
         if (!feed.empty() && form.SimBuffer) {
           QFile f(QString::fromStdString(feed));
           if (f.open(QIODevice::ReadOnly)) form.SimBuffer->FeedText(f.readAll().toStdString());
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
           form.UpdateInstrumentBoxes();
           form.UpdateView();  // the boat where the fed sentences put it
         }
+        if (activateRoute) form.RteActBtnClick();
         if (shade >= 1 && shade <= 4) form.SetShadeLevel(shade - 1);
         form.UpdateStatus();
         if (!SaveWindowPicture(form, screenshot))

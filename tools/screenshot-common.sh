@@ -27,6 +27,21 @@ run_shown() {
   if [[ "${XVFB:-0}" = 1 ]]; then
     xvfb-run -a -s "-screen 0 $((width + 100))x$((height + 100))x24" "$@"
   else
-    QT_QPA_PLATFORM=offscreen "$@"
+    # A screen of the window's size (the offscreen platform's own is
+    # smaller than a laptop's).
+    local config
+    config=$(mktemp --suffix=.json)
+    printf '{ "screens": [ { "name": "shot", "x": 0, "y": 0, "width": %d, "height": %d, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] }\n' \
+      "$width" "$height" > "$config"
+    QT_QPA_PLATFORM="offscreen:configfile=$config" "$@"
+    local rc=$?
+    rm -f "$config"
+    return $rc
   fi
+}
+
+# Prints the settings lines of a normal window of $1 x $2 pixels at the
+# screen's top-left corner.
+window_geometry() {
+  printf 'WinLeft=0\nWinTop=0\nWinWidth=%s\nWinHeight=%s\nWinState=0\n' "$1" "$2"
 }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <memory>
 #include <optional>
@@ -19,6 +20,15 @@
 #include "foundation/Switches.h"
 #include "plotter/PlotterApp.h"
 #include "plotter/core/Lifecycle.h"
+
+// A mouse event on a widget as the window system delivers it: a press or
+// release of `button` with `buttons` held, or a move with them.
+inline void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton,
+                      Qt::MouseButtons buttons = Qt::LeftButton) {
+  QMouseEvent e(type, at, w->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, buttons,
+                Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
 
 // No serial port: a build machine has none to open.
 inline constexpr const char* kQuietSettings = "[Program Setup]\r\nCom Port=0\r\n";

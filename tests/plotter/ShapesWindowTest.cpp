@@ -89,10 +89,7 @@ class ShapesWindow : public PlotterClockTest {
   }
   static void Mouse(T_Form& f, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton,
                     Qt::MouseButtons buttons = Qt::LeftButton) {
-    QWidget* canvas = f.MapCanvas;
-    QMouseEvent e(type, at, canvas->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, buttons,
-                  Qt::NoModifier);
-    QApplication::sendEvent(canvas, &e);
+    SendMouse(f.MapCanvas, type, at, button, buttons);
   }
   // Writes the start files into the data directory.
   void WriteStartFiles(const TRoutePoints& positions, const TRoutePoints& route) {
