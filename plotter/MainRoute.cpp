@@ -435,6 +435,24 @@ void T_Form::RteGotoBtnClick() {
 // Wiring
 
 void T_Form::WireRouteCommands() {
+  // What each guidance field is.
+  const std::pair<const char*, const char*> hints[] = {
+      {"DBRteWPID", "Waypoint Id"},
+      {"DBRteBWR", "Bearing to waypoint, Rumb Line"},
+      {"DBRteBOD", "Bearing, Origin to Destination waypoint"},
+      {"DBRteRNG", "Range to next waypoint"},
+      {"DBRteTRNG", "Total range left"},
+      {"DBRteXTE", "Crosstrack Error"},
+      {"DBRteTTG", "Time  to next waypoint"},
+      {"DBRteTTTG", "Total time left"},
+      {"DBRteNEXT", "Next Bearing"},
+      {"DBRteTIME", "Elapsed time"},
+      {"DBRteWCV", "Waypoint Closure Velocity"},
+      {"DBRteHINT", "Steering Indicator"},
+  };
+  for (const auto& [name, hint] : hints)
+    if (QLabel* l = RouteWidget<QLabel>(name)) l->setToolTip(QString::fromUtf8(hint));
+
   auto button = [this](const char* name, void (T_Form::*slot)()) {
     if (QPushButton* b = RouteWidget<QPushButton>(name)) connect(b, &QPushButton::clicked, this, slot);
   };
