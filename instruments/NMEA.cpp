@@ -202,8 +202,9 @@ void TNMEA::ParseSentence(const TNdxString& sentence) {
 void TNMEA::ParseEncapsulated(const TNdxString& sentence) {
   if (!AisEnabled) return;
   if (OnSentence) OnSentence(sentence.View());
-  // The checksum rule is never waived for "!" sentences.
-  if (!(ChecksumOK(sentence) && sentence.Length >= 7)) return;
+  // The checksum rule is never waived for "!" sentences: one without a
+  // checksum is refused whatever the checksum setting says.
+  if (!(sentence.StarPos != 0 && ChecksumOK(sentence) && sentence.Length >= 7)) return;
   Capture(sentence);
   Updated = 0;
   LastLine.CopyUsed(sentence);
