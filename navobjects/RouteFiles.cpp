@@ -140,6 +140,7 @@ class TLeWriter {
     U16(static_cast<uint16_t>(v & 0xFFFF));
     U16(static_cast<uint16_t>(v >> 16));
   }
+  void I16(int16_t v) { U16(static_cast<uint16_t>(v)); }
   void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
   void Double(double v) {
     const uint64_t bits = std::bit_cast<uint64_t>(v);
@@ -166,10 +167,8 @@ std::string ShortString(const uint8_t* field, size_t maxLength) {
 // The position of an old record, or false when it is out of range (the
 // bytes are then not of the format).
 bool OldPosition(const uint8_t* latField, const uint8_t* lonField, TFPoint& out) {
-  constexpr int32_t kMaxLat = 90 * 60000;
-  constexpr int32_t kMaxLon = 180 * 60000;
   const TIntPos p{GetLeI32(latField), GetLeI32(lonField)};
-  if (p.Lat < -kMaxLat || p.Lat > kMaxLat || p.Lon < -kMaxLon || p.Lon > kMaxLon) return false;
+  if (!IntPosInRange(p)) return false;
   out = IntPosToFPoint(p);
   return true;
 }
@@ -325,14 +324,15 @@ TRouteReadResult ReadOldPositions(std::string_view bytes) {
 }
 
 TRouteReadResult ReadTrackAsPoints(std::string_view bytes, double defaultXte) {
-  constexpr size_t kTrackRecord = 30;
   // A track cut short in the middle of a record (a crash while recording)
   // keeps its whole records; the rest must be track records.
-  const size_t whole = bytes.size() - bytes.size() % kTrackRecord;
-  TRouteReadResult r = ReadFixedRecords(bytes.substr(0, whole), kTrackRecord, "a track file",
-                                        [&](const uint8_t* rec, TRoutePointRec& p) {
-                                          if (!OldPosition(rec, rec + 4, p.Position)) return false;
-                                          p.LegSpeed = NonZeroOr(0.1, Real48ToDouble(rec + 14));
+  const size_t whole = bytes.size() - bytes.size() % kTrcRecordSize;
+  TRouteReadResult r = ReadFixedRecords(bytes.substr(0, whole), kTrcRecordSize, "a track file",
+                                        [&](const uint8_t* bytes, TRoutePointRec& p) {
+                                          const TTrcRecord rec = DecodeTrcRecord(bytes);
+                                          if (!IntPosInRange(rec.Pos)) return false;
+                                          p.Position = IntPosToFPoint(rec.Pos);
+                                          p.LegSpeed = NonZeroOr(0.1, rec.SOG);
                                           p.LegXTE = defaultXte;
                                           return true;
                                         });
@@ -341,6 +341,43 @@ TRouteReadResult ReadTrackAsPoints(std::string_view bytes, double defaultXte) {
     r.error = "the last track record is cut short";
   }
   return r;
+}
+
+bool IntPosInRange(const TIntPos& p) {
+  constexpr int32_t kMaxLat = 90 * 60000;
+  constexpr int32_t kMaxLon = 180 * 60000;
+  return p.Lat >= -kMaxLat && p.Lat <= kMaxLat && p.Lon >= -kMaxLon && p.Lon <= kMaxLon;
+}
+
+// ---------------------------------------------------------------------------
+// Track records
+
+TTrcRecord DecodeTrcRecord(const uint8_t* bytes) {
+  TTrcRecord r;
+  r.Pos = {GetLeI32(bytes), GetLeI32(bytes + 4)};
+  r.Heading = static_cast<int16_t>(GetLe16(bytes + 8));
+  r.SOG = Real48ToDouble(bytes + 14);
+  r.Time = GetLeDouble(bytes + 20);
+  r.Depth = static_cast<int16_t>(GetLe16(bytes + 28));
+  return r;
+}
+
+std::string EncodeTrcRecord(const TTrcRecord& r) {
+  uint8_t speed[6];
+  if (!DoubleToReal48(r.SOG, speed)) {
+    // Too large (or infinite): the largest value, keeping the sign.
+    std::fill(speed, speed + 6, uint8_t{0xFF});
+    speed[5] = r.SOG < 0 ? 0xFF : 0x7F;
+  }
+  TLeWriter w;
+  w.I32(r.Pos.Lat);
+  w.I32(r.Pos.Lon);
+  w.I16(r.Heading);
+  w.Zeros(4);
+  w.Bytes(std::string_view(reinterpret_cast<const char*>(speed), sizeof speed));
+  w.Double(std::isfinite(r.Time) ? r.Time : 0.0);
+  w.I16(r.Depth);
+  return std::move(w.Text());
 }
 
 // ---------------------------------------------------------------------------

@@ -10,7 +10,8 @@
 //         "T_RTALD.SRW" and "T_WPALD.SRW"); read and written.
 //   RTE   old routes, 63-byte records; read only.
 //   SWP   old positions, 164-byte records; read only.
-//   TRC   30-byte track records read as an unnamed point list; read only.
+//   TRC   30-byte track records (the track recorder's files), read as an
+//         unnamed point list; the record itself is read and written here.
 //   TXT   the comma text exchange format ("WP+"); read and written.
 //   G7T   the column text exchange format of the GPS transfer program;
 //         read and written.
@@ -87,12 +88,45 @@ std::string EncodeSrw(const TRoutePoints& points, TDateTime savedAt, int32_t hea
 TRouteReadResult ReadOldRoute(std::string_view bytes);
 // Old positions file: 164-byte records, checked the same way.
 TRouteReadResult ReadOldPositions(std::string_view bytes);
-// Track records (30 bytes: latitude and longitude int32 at 0 and 4, the
-// speed as a 6-byte real at 14) as unnamed points: the record's speed as the
-// leg speed (0 becomes 0.1 knot) and `defaultXte` as the limit. Positions
-// out of range: NotThisKind; a last record cut short (a crash while
-// recording): Damaged with the whole records.
+// Track records (TTrcRecord below) as unnamed points: the record's speed as
+// the leg speed (0 becomes 0.1 knot) and `defaultXte` as the limit.
+// Positions out of range: NotThisKind; a last record cut short (a crash
+// while recording): Damaged with the whole records.
 TRouteReadResult ReadTrackAsPoints(std::string_view bytes, double defaultXte);
+
+// Whether a compact position is one: latitude within +-90 degrees,
+// longitude within +-180 degrees.
+bool IntPosInRange(const TIntPos& p);
+
+// ---- TRC track records ----
+
+// One record of a daily track file ("yyyymmdd.TRC": records only, no
+// header; little-endian):
+//   offset 0  int32   latitude, thousandths of a minute of arc
+//          4  int32   longitude, the same unit
+//          8  int16   heading, tenths of a degree
+//         10  4 bytes reserved: written 0, never read
+//         14  6 bytes speed over ground in knots, a 6-byte real
+//         20  double  UTC date and time of the fix (TDateTime)
+//         28  int16   depth, tenths of a metre; 0 when no depth is known
+inline constexpr size_t kTrcRecordSize = 30;
+struct TTrcRecord {
+  TIntPos Pos;
+  int16_t Heading = 0;  // tenths of a degree
+  double SOG = 0;       // knots
+  TDateTime Time = 0;   // UTC
+  int16_t Depth = 0;    // tenths of a metre; 0: none
+  friend bool operator==(const TTrcRecord&, const TTrcRecord&) = default;
+};
+// The record held by the 30 bytes at `bytes` (the caller has checked that
+// they are there). Nothing in them is trusted: the position may be out of
+// range (IntPosInRange), the time any double.
+TTrcRecord DecodeTrcRecord(const uint8_t* bytes);
+// The 30 bytes of a record, written byte by byte whatever the host's order.
+// No value that is not a number reaches the file: such a speed or time is
+// written 0; a speed too large for the 6-byte real is written as the
+// largest it holds, with its sign.
+std::string EncodeTrcRecord(const TTrcRecord& r);
 
 // The 6-byte real of the old formats.
 double Real48ToDouble(const uint8_t bytes[6]);

@@ -21,21 +21,19 @@ using namespace route_files;
 
 namespace {
 
-constexpr std::string_view kGpx11Namespace = "http://www.topografix.com/GPX/1/1";
-constexpr std::string_view kGpx10Namespace = "http://www.topografix.com/GPX/1/0";
-constexpr std::string_view kOwnNamespace = "urn:brismare:gpx:1";
-
-// ---------------------------------------------------------------------------
-// Writing
-
 bool IsXmlChar(char32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
          (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Text for element content or an attribute value: markup characters as
-// entities, CR as a character reference (a parser would otherwise turn
-// CR LF into LF), characters XML cannot hold as "?".
+}  // namespace
+
+// The GPX pieces shared with the track files (Trace.cpp).
+namespace route_files {
+
+// ---------------------------------------------------------------------------
+// Writing
+
 std::string XmlEscaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -74,108 +72,18 @@ std::string DecimalText(double v) {
   return res.ec == std::errc() ? std::string(buf, res.ptr) : "0";
 }
 
-void WritePoint(std::string& out, const char* element, const TRoutePointRec& p, const char* indent) {
-  const TFPoint pos = WritablePosition(p.Position);
-  out += std::string(indent) + "<" + element + " lat=\"" + DecimalText(pos.Y * kRadToDeg) + "\" lon=\"" +
-         DecimalText(pos.X * kRadToDeg) + "\">\n";
-  const std::string inner = std::string(indent) + "  ";
-  if (!p.Name.empty()) out += inner + "<name>" + XmlEscaped(p.Name) + "</name>\n";
-  if (!p.Comment.empty()) out += inner + "<cmt>" + XmlEscaped(p.Comment) + "</cmt>\n";
-  out += inner + "<extensions>\n" + inner + "  <brismare:leg speedKnots=\"" + DecimalText(p.LegSpeed) +
-         "\" xteRadians=\"" + DecimalText(p.LegXTE) + "\" reserved1=\"" + std::to_string(p.Reserved1) +
-         "\" reserved2=\"" + std::to_string(p.Reserved2) + "\"/>\n" + inner + "</extensions>\n";
-  out += std::string(indent) + "</" + element + ">\n";
+std::string GpxDocumentStart(std::string_view name) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<gpx version=\"1.1\" creator=\"brismare\" xmlns=\"" +
+      std::string(kGpx11Namespace) + "\" xmlns:brismare=\"" + std::string(kOwnNamespace) + "\">\n";
+  const std::string escaped = XmlEscaped(name);
+  if (!escaped.empty()) out += "  <metadata>\n    <name>" + escaped + "</name>\n  </metadata>\n";
+  return out;
 }
 
 // ---------------------------------------------------------------------------
 // The tokenizer
-
-constexpr size_t kMaxDepth = 64;
-constexpr size_t kMaxAttributes = 64;
-constexpr size_t kMaxNamespaceBindings = 128;
-
-struct TXmlAttribute {
-  std::string_view name;  // qualified
-  std::string value;      // entities resolved
-};
-
-// Pulls the events of one document: start tags (an empty element gives its
-// end at once), end tags, text, the end of the document or an error.
-class TXmlReader {
- public:
-  enum class Event { Start, End, Text, Eof, Error };
-
-  explicit TXmlReader(std::string_view doc) : doc_(doc) {}
-
-  Event Next();
-
-  // Of the last Start (and End) event.
-  std::string_view LocalName() const { return local_; }
-  std::string_view NamespaceUri() const { return uri_; }
-  const std::vector<TXmlAttribute>& Attributes() const { return attributes_; }
-  const std::string* Attribute(std::string_view qualifiedName) const {
-    for (const TXmlAttribute& a : attributes_)
-      if (a.name == qualifiedName) return &a.value;
-    return nullptr;
-  }
-  // Of the last Text event.
-  const std::string& Text() const { return text_; }
-  const std::string& Error() const { return error_; }
-  size_t Depth() const { return open_.size(); }
-
- private:
-  Event Fail(std::string why) {
-    error_ = std::move(why) + " (at byte " + std::to_string(pos_) + ")";
-    failed_ = true;
-    return Event::Error;
-  }
-  bool At(std::string_view s) const { return doc_.substr(pos_).starts_with(s); }
-  bool SkipPast(std::string_view end) {
-    const size_t at = doc_.find(end, pos_);
-    if (at == std::string_view::npos) return false;
-    pos_ = at + end.size();
-    return true;
-  }
-  void SkipBlanks() {
-    while (pos_ < doc_.size() && IsBlank(doc_[pos_])) ++pos_;
-  }
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-  static bool IsNameChar(char c, bool first) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u == '_' || u == ':' || u >= 0x80) return true;
-    return !first && ((u >= '0' && u <= '9') || u == '-' || u == '.');
-  }
-  std::string_view ReadName() {
-    const size_t start = pos_;
-    while (pos_ < doc_.size() && IsNameChar(doc_[pos_], pos_ == start)) ++pos_;
-    return doc_.substr(start, pos_ - start);
-  }
-  // Character data up to `end` (exclusive) with entities resolved and line
-  // ends normalised to LF; false on a bad entity.
-  bool Decode(size_t end, bool entities, std::string& out);
-  Event StartTag();
-  Event EndTag();
-  bool Resolve(std::string_view qualified);
-
-  struct TBinding {
-    std::string_view prefix;
-    std::string uri;
-    size_t depth;
-  };
-
-  std::string_view doc_;
-  size_t pos_ = 0;
-  std::vector<std::string_view> open_;  // qualified names of the open elements
-  std::vector<TBinding> bindings_;
-  std::vector<TXmlAttribute> attributes_;
-  std::string_view local_;
-  std::string uri_;  // a copy: the declaration may end with the element
-  std::string text_;
-  std::string error_;
-  bool pendingEnd_ = false;
-  bool rootDone_ = false;
-  bool failed_ = false;
-};
 
 bool TXmlReader::Decode(size_t end, bool entities, std::string& out) {
   out.clear();
@@ -240,7 +148,7 @@ TXmlReader::Event TXmlReader::StartTag() {
   const std::string_view name = ReadName();
   if (name.empty()) return Fail("a start tag without a name");
   if (rootDone_) return Fail("a second root element");
-  if (open_.size() >= kMaxDepth) return Fail("elements nested too deeply");
+  if (open_.size() >= kXmlMaxDepth) return Fail("elements nested too deeply");
   attributes_.clear();
   bool empty = false;
   for (;;) {
@@ -268,7 +176,7 @@ TXmlReader::Event TXmlReader::StartTag() {
     if (close == std::string_view::npos) return Fail("an attribute value cut short");
     ++pos_;
     if (doc_.substr(pos_, close - pos_).find('<') != std::string_view::npos) return Fail("\"<\" in an attribute value");
-    if (attributes_.size() >= kMaxAttributes) return Fail("too many attributes");
+    if (attributes_.size() >= kXmlMaxAttributes) return Fail("too many attributes");
     for (const TXmlAttribute& a : attributes_)
       if (a.name == attr) return Fail("an attribute given twice");
     TXmlAttribute a{attr, {}};
@@ -279,7 +187,7 @@ TXmlReader::Event TXmlReader::StartTag() {
   open_.push_back(name);
   for (const TXmlAttribute& a : attributes_) {
     if (a.name != "xmlns" && !a.name.starts_with("xmlns:")) continue;
-    if (bindings_.size() >= kMaxNamespaceBindings) return Fail("too many namespace declarations");
+    if (bindings_.size() >= kXmlMaxNamespaceBindings) return Fail("too many namespace declarations");
     bindings_.push_back({a.name == "xmlns" ? std::string_view() : a.name.substr(6), a.value, open_.size()});
   }
   if (!Resolve(name)) return Fail("an undeclared namespace prefix");
@@ -418,6 +326,65 @@ bool DocumentText(std::string_view bytes, std::string& doc) {
   return true;
 }
 
+TGpxWalkEnd WalkGpx(std::string_view bytes, const TGpxVisit& visit, std::string& error) {
+  std::string doc;
+  if (!DocumentText(bytes, doc)) {
+    error = "a UTF-16 document (not supported)";
+    return TGpxWalkEnd::NotGpx;
+  }
+  TXmlReader x(doc);
+  bool rootSeen = false;
+  for (;;) {
+    const TXmlReader::Event e = x.Next();
+    if (e == TXmlReader::Event::Error) {
+      error = (rootSeen ? "the GPX document is damaged: " : "not a GPX file: ") + x.Error();
+      return rootSeen ? TGpxWalkEnd::Damaged : TGpxWalkEnd::NotGpx;
+    }
+    if (e == TXmlReader::Event::Eof) return TGpxWalkEnd::Done;
+    // An end event comes after its element is closed: its depth is one more.
+    const size_t depth = e == TXmlReader::Event::End ? x.Depth() + 1 : x.Depth();
+    if (e == TXmlReader::Event::Start && depth == 1) {
+      if (!IsGpxNamespace(x.NamespaceUri()) || x.LocalName() != "gpx") {
+        error = "not a GPX file (no gpx element)";
+        return TGpxWalkEnd::NotGpx;
+      }
+      rootSeen = true;
+    }
+    if (!visit(x, e, depth)) return TGpxWalkEnd::Stopped;
+  }
+}
+
+bool GpxPointPosition(const TXmlReader& x, TFPoint& out) {
+  const std::string* lat = x.Attribute("lat");
+  const std::string* lon = x.Attribute("lon");
+  const std::optional<double> latDeg = lat ? TryStrToFloatDot(*lat) : std::nullopt;
+  const std::optional<double> lonDeg = lon ? TryStrToFloatDot(*lon) : std::nullopt;
+  return latDeg && lonDeg && PositionFromDegrees(*latDeg, *lonDeg, out);
+}
+
+std::optional<double> GpxNumber(const TXmlReader& x, const char* attribute) {
+  const std::string* v = x.Attribute(attribute);
+  const std::optional<double> d = v ? TryStrToFloatDot(*v) : std::nullopt;
+  return d && std::isfinite(*d) ? d : std::nullopt;
+}
+
+}  // namespace route_files
+
+namespace {
+
+void WritePoint(std::string& out, const char* element, const TRoutePointRec& p, const char* indent) {
+  const TFPoint pos = WritablePosition(p.Position);
+  out += std::string(indent) + "<" + element + " lat=\"" + DecimalText(pos.Y * kRadToDeg) + "\" lon=\"" +
+         DecimalText(pos.X * kRadToDeg) + "\">\n";
+  const std::string inner = std::string(indent) + "  ";
+  if (!p.Name.empty()) out += inner + "<name>" + XmlEscaped(p.Name) + "</name>\n";
+  if (!p.Comment.empty()) out += inner + "<cmt>" + XmlEscaped(p.Comment) + "</cmt>\n";
+  out += inner + "<extensions>\n" + inner + "  <brismare:leg speedKnots=\"" + DecimalText(p.LegSpeed) +
+         "\" xteRadians=\"" + DecimalText(p.LegXTE) + "\" reserved1=\"" + std::to_string(p.Reserved1) +
+         "\" reserved2=\"" + std::to_string(p.Reserved2) + "\"/>\n" + inner + "</extensions>\n";
+  out += std::string(indent) + "</" + element + ">\n";
+}
+
 // A point being read.
 struct TGpxPoint {
   TRoutePointRec rec;
@@ -430,11 +397,7 @@ enum class TGpxField { None, RouteName, Name, Cmt, Desc };
 
 TRouteReadResult ParseGpx(std::string_view bytes, bool isRoute, const TRouteTextOptions& options,
                           std::string* routeName) {
-  std::string doc;
-  if (!DocumentText(bytes, doc)) return Failure(TRouteReadStatus::NotThisKind, "a UTF-16 document (not supported)");
-  TXmlReader x(doc);
   TRoutePoints points;
-  bool rootSeen = false;
   bool inRoute = false, routeSeen = false;
   bool inPoint = false, inExtensions = false;
   size_t pointDepth = 0;
@@ -442,37 +405,24 @@ TRouteReadResult ParseGpx(std::string_view bytes, bool isRoute, const TRouteText
   size_t fieldDepth = 0;
   std::string fieldText;
   TGpxPoint point;
+  std::string pointError;
 
-  for (;;) {
-    const TXmlReader::Event e = x.Next();
-    if (e == TXmlReader::Event::Error) {
-      if (!rootSeen) return Failure(TRouteReadStatus::NotThisKind, "not a GPX file: " + x.Error());
-      return Failure(TRouteReadStatus::Damaged, "the GPX document is damaged: " + x.Error(), std::move(points));
-    }
-    if (e == TXmlReader::Event::Eof) break;
-    // An end event comes after its element is closed: its depth is one more.
-    const size_t depth = e == TXmlReader::Event::End ? x.Depth() + 1 : x.Depth();
+  auto visit = [&](const TXmlReader& x, TXmlReader::Event e, size_t depth) {
     if (e == TXmlReader::Event::Text) {
       if (field != TGpxField::None && depth == fieldDepth) fieldText += x.Text();
-      continue;
+      return true;
     }
     const bool gpx = IsGpxNamespace(x.NamespaceUri());
     const std::string_view name = x.LocalName();
     if (e == TXmlReader::Event::Start) {
-      if (depth == 1) {
-        if (!gpx || name != "gpx") return Failure(TRouteReadStatus::NotThisKind, "not a GPX file (no gpx element)");
-        rootSeen = true;
-      } else if (depth == 2 && gpx && isRoute && name == "rte" && !routeSeen) {
+      if (depth == 2 && gpx && isRoute && name == "rte" && !routeSeen) {
         inRoute = routeSeen = true;
       } else if (gpx && ((depth == 2 && !isRoute && name == "wpt") || (depth == 3 && inRoute && name == "rtept"))) {
         point = TGpxPoint();
-        const std::string* lat = x.Attribute("lat");
-        const std::string* lon = x.Attribute("lon");
-        const std::optional<double> latDeg = lat ? TryStrToFloatDot(*lat) : std::nullopt;
-        const std::optional<double> lonDeg = lon ? TryStrToFloatDot(*lon) : std::nullopt;
-        if (!latDeg || !lonDeg || !PositionFromDegrees(*latDeg, *lonDeg, point.rec.Position))
-          return Failure(TRouteReadStatus::Damaged,
-                         "point " + std::to_string(points.size() + 1) + " has no valid lat and lon", std::move(points));
+        if (!GpxPointPosition(x, point.rec.Position)) {
+          pointError = "point " + std::to_string(points.size() + 1) + " has no valid lat and lon";
+          return false;
+        }
         inPoint = true;
         pointDepth = depth;
       } else if (gpx && depth == 3 && inRoute && name == "name") {
@@ -484,13 +434,8 @@ TRouteReadResult ParseGpx(std::string_view bytes, bool isRoute, const TRouteText
                                  : TGpxField::None;
         inExtensions = name == "extensions";
       } else if (inExtensions && depth == pointDepth + 2 && x.NamespaceUri() == kOwnNamespace && name == "leg") {
-        auto number = [&x](const char* attr) -> std::optional<double> {
-          const std::string* v = x.Attribute(attr);
-          const std::optional<double> d = v ? TryStrToFloatDot(*v) : std::nullopt;
-          return d && std::isfinite(*d) ? d : std::nullopt;
-        };
-        const std::optional<double> speed = number("speedKnots");
-        const std::optional<double> xte = number("xteRadians");
+        const std::optional<double> speed = GpxNumber(x, "speedKnots");
+        const std::optional<double> xte = GpxNumber(x, "xteRadians");
         if (speed && xte) {
           point.ownValues = true;
           point.rec.LegSpeed = *speed;
@@ -505,7 +450,7 @@ TRouteReadResult ParseGpx(std::string_view bytes, bool isRoute, const TRouteText
         fieldDepth = depth;
         fieldText.clear();
       }
-      continue;
+      return true;
     }
     // The end of an element.
     if (field != TGpxField::None && depth == fieldDepth) {
@@ -539,8 +484,18 @@ TRouteReadResult ParseGpx(std::string_view bytes, bool isRoute, const TRouteText
       points.push_back(std::move(point.rec));
     }
     // The first route is the one read; what follows it does not matter.
-    if (inRoute && depth == 2) break;
+    return !(inRoute && depth == 2);
+  };
+  std::string error;
+  switch (WalkGpx(bytes, visit, error)) {
+    case TGpxWalkEnd::NotGpx:
+      return Failure(TRouteReadStatus::NotThisKind, error);
+    case TGpxWalkEnd::Damaged:
+      return Failure(TRouteReadStatus::Damaged, error, std::move(points));
+    default:
+      break;
   }
+  if (!pointError.empty()) return Failure(TRouteReadStatus::Damaged, pointError, std::move(points));
   if (isRoute && !routeSeen) return Failure(TRouteReadStatus::NoPoints, "no route (rte) in the GPX file");
   return TextImportResult(std::move(points), isRoute ? "route point (rtept)" : "waypoint (wpt)");
 }
@@ -558,12 +513,8 @@ std::string GpxRouteName(std::string_view bytes) {
 }
 
 std::string EncodeGpx(const TRoutePoints& points, bool isRoute, std::string_view name) {
-  std::string out =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<gpx version=\"1.1\" creator=\"brismare\" xmlns=\"" +
-      std::string(kGpx11Namespace) + "\" xmlns:brismare=\"" + std::string(kOwnNamespace) + "\">\n";
+  std::string out = GpxDocumentStart(name);
   const std::string listName = XmlEscaped(name);
-  if (!listName.empty()) out += "  <metadata>\n    <name>" + listName + "</name>\n  </metadata>\n";
   if (isRoute) {
     out += "  <rte>\n";
     if (!listName.empty()) out += "    <name>" + listName + "</name>\n";

@@ -10,15 +10,8 @@
 #include "navobjects/RouteFilesDetail.h"
 #include "platform/TextBasics.h"
 
-using namespace route_files;
+namespace route_files {
 
-namespace {
-
-constexpr size_t kMaxNameChars = 40;       // comma text names and comments
-constexpr size_t kMaxG7tNameChars = 15;    // G7T names (in a field of 16)
-constexpr size_t kMaxRouteNameChars = 67;  // "R  nn " + name within characters 4 to 73
-
-// `prefix` is given in lower case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && FoldCase(text.substr(0, prefix.size())) == prefix;
 }
@@ -26,6 +19,45 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 bool EqualsNoCase(std::string_view text, std::string_view lower) {
   return text.size() == lower.size() && StartsWithNoCase(text, lower);
 }
+
+std::vector<std::string> CommaItems(std::string_view line) {
+  std::vector<std::string> items(1);
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    std::string& item = items.back();
+    if (quoted) {
+      if (c != '"')
+        item += c;
+      else if (i + 1 < line.size() && line[i + 1] == '"')
+        item += line[++i];
+      else
+        quoted = false;
+    } else if (c == ',') {
+      items.emplace_back();
+    } else if (c == '"' && item.empty()) {
+      quoted = true;
+    } else {
+      item += c;
+    }
+  }
+  return items;
+}
+
+std::string_view Columns(std::string_view line, size_t first, size_t last) {
+  if (first < 1 || first > line.size() || last < first) return {};
+  return line.substr(first - 1, std::min(last, line.size()) - first + 1);
+}
+
+}  // namespace route_files
+
+using namespace route_files;
+
+namespace {
+
+constexpr size_t kMaxNameChars = 40;       // comma text names and comments
+constexpr size_t kMaxG7tNameChars = 15;    // G7T names (in a field of 16)
+constexpr size_t kMaxRouteNameChars = 67;  // "R  nn " + name within characters 4 to 73
 
 // Asks the datum question; no function means No.
 bool OtherDatumConfirmed(const TRouteTextOptions& options) {
@@ -63,34 +95,6 @@ TTextPoint TextPoint(const TRoutePoints& points, size_t i, int routeNumber, cons
 // ---------------------------------------------------------------------------
 // Comma text
 
-// The items of a comma text line, split at commas only (blanks belong to
-// the items, so "Sea Point" is one name); an item that begins with a double
-// quote runs to the closing quote, commas included, and "" inside it is one
-// quote.
-std::vector<std::string> CommaItems(std::string_view line) {
-  std::vector<std::string> items(1);
-  bool quoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    std::string& item = items.back();
-    if (quoted) {
-      if (c != '"')
-        item += c;
-      else if (i + 1 < line.size() && line[i + 1] == '"')
-        item += line[++i];
-      else
-        quoted = false;
-    } else if (c == ',') {
-      items.emplace_back();
-    } else if (c == '"' && item.empty()) {
-      quoted = true;
-    } else {
-      item += c;
-    }
-  }
-  return items;
-}
-
 // The packed angle format an item names: "D" 0, "DM" 1, "DMS" 2; anything
 // else reads the number as degrees, which is format 0 as well.
 int AngleFormatOf(std::string_view item) {
@@ -123,13 +127,6 @@ bool ReadPointLine(const std::vector<std::string>& items, std::string_view tag, 
 
 // ---------------------------------------------------------------------------
 // G7T
-
-// Characters first..last (1-based, inclusive) of a line; what the line does
-// not hold is left out.
-std::string_view Columns(std::string_view line, size_t first, size_t last) {
-  if (first < 1 || first > line.size() || last < first) return {};
-  return line.substr(first - 1, std::min(last, line.size()) - first + 1);
-}
 
 std::string_view FromColumn(std::string_view line, size_t first) {
   return first >= 1 && first <= line.size() ? line.substr(first - 1) : std::string_view();
