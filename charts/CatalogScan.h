@@ -46,8 +46,14 @@ struct TCatalogSettings {
   // data directory; an entry may contain "*" (scan its subdirectories).
   std::string ChartDir;
   bool UseChartNumbers = false;  // "Use Chart Numbers"
-  // "Use KAP zero shift" (0..3) and "Reverse KAP zero shift".
-  TDatumSettings Datum;
+  // "Use KAP zero shift" (0..3) and "Reverse KAP zero shift". The scan
+  // asks about the unknown datum of every chart that is not KAP, whatever
+  // the mode.
+  TDatumSettings Datum = [] {
+    TDatumSettings s;
+    s.Question = TDatumQuestion::AlsoNotKap;
+    return s;
+  }();
 };
 
 // Reads the scan's settings from the settings file (a missing file or key

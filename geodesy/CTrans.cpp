@@ -865,7 +865,8 @@ TChartSetup TWorldConvert::SetupChart(const RGeoRef& ref, TDatum& datum, const T
 // ---------------------------------------------------------------------------
 // The datum rule
 
-TChartShiftChoice ChooseChartShiftRule(bool isKap, bool datumKnown, const TFPoint& chartShift, int mode) {
+TChartShiftChoice ChooseChartShiftRule(bool isKap, bool datumKnown, const TFPoint& chartShift, int mode,
+                                       TDatumQuestion question) {
   TChartShiftChoice ch;
   const bool noShift = chartShift.X == 0 && chartShift.Y == 0;
   if (!isKap) {
@@ -891,7 +892,7 @@ TChartShiftChoice ChooseChartShiftRule(bool isKap, bool datumKnown, const TFPoin
     }
   }
   if (ch.Rule == TChartShiftRule::Datum && !datumKnown) {
-    if (isKap && mode != 0)
+    if (mode != 0 && (isKap || question == TDatumQuestion::ModeZeroOnly))
       ch.Rule = TChartShiftRule::ChartShift;
     else
       ch.AskAlias = true;
@@ -908,7 +909,8 @@ TChartDatum ResolveChartDatum(const RGeoRef& ref, TDatum& datum, const TDatumSet
                               const TDatumAliasAsk& ask) {
   TChartDatum out;
   bool known = datum.Find(ref.DatumName) > 0;
-  const TChartShiftChoice ch = ChooseChartShiftRule(ref.IsKAP, known, ref.DatumShift, settings.KapZeroShiftMode);
+  const TChartShiftChoice ch =
+      ChooseChartShiftRule(ref.IsKAP, known, ref.DatumShift, settings.KapZeroShiftMode, settings.Question);
   if (ch.AskAlias && ask) {
     out.Asked = true;
     out.AliasDeclined = !ask(ref.DatumName);

@@ -182,12 +182,18 @@ class TCoordTrans {
 // the chart catalog (bringing a chart's border to WGS 84) both decide it with
 // ChooseChartShiftRule, so the two can never disagree.
 
+// When the user is asked to name a chart's unknown datum. The chart view
+// asks only in "Use KAP zero shift" mode 0 and otherwise takes the chart's
+// own shift; the catalog scan also asks for every chart that is not KAP.
+enum class TDatumQuestion : uint8_t { ModeZeroOnly, AlsoNotKap };
+
 // "Use KAP zero shift" and "Reverse KAP zero shift" of the settings, and the
 // receiver's datum ("GPS Datum").
 struct TDatumSettings {
   int KapZeroShiftMode = 2;
   bool ReverseKapShift = true;
   std::string GpsDatum;
+  TDatumQuestion Question = TDatumQuestion::ModeZeroOnly;
 };
 
 enum class TChartShiftRule : uint8_t {
@@ -213,9 +219,11 @@ inline constexpr double kNoDtmShift = -1e-12;
 // datum when it is known, else the chart's shift; 3 the datum when the header
 // has no DTM record (DS exactly (kNoDtmShift, kNoDtmShift)), else the chart's
 // shift; other values the datum. When the datum rule falls on an unknown
-// datum: a KAP chart in a mode other than 0 takes its own shift instead;
-// otherwise the user is asked (AskAlias).
-TChartShiftChoice ChooseChartShiftRule(bool isKap, bool datumKnown, const TFPoint& chartShift, int mode);
+// datum: in a mode other than 0 the chart takes its own shift instead
+// (with `question` AlsoNotKap only a KAP chart does); otherwise the user is
+// asked (AskAlias).
+TChartShiftChoice ChooseChartShiftRule(bool isKap, bool datumKnown, const TFPoint& chartShift, int mode,
+                                       TDatumQuestion question = TDatumQuestion::ModeZeroOnly);
 
 // The chart's own shift as applied: DS, negated for a KAP chart when
 // "Reverse KAP zero shift" is off.

@@ -247,10 +247,12 @@ std::string DatumTableFile(const std::string& dataDir, const std::string& shippe
   return WithTrailingSlash(dataDir) + kDatumFileName;
 }
 
-std::string ShippedDataDir() {
-  const std::string prog = ProgramDir();
-  const std::string candidates[] = {prog + "data/", prog, prog + "../share/brismare/", BRISMARE_SOURCE_DATA_DIR};
+std::string ShippedDataDirOf(const std::string& programDir) {
+  const std::string prog = WithTrailingSlash(programDir);
+  const std::string candidates[] = {InstalledShareDir(prog), prog + "data/", prog};
   for (const std::string& dir : candidates)
     if (FindFileCaseInsensitive(dir, kDatumFileName)) return dir;
   return {};
 }
+
+std::string ShippedDataDir() { return ShippedDataDirOf(ProgramDir()); }

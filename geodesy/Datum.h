@@ -121,7 +121,13 @@ bool EnsureDefaultDatumFile(const std::string& dataDir, const std::string& shipp
 // dataDir's name for it (which does not exist: only WGS 84 is known then).
 std::string DatumTableFile(const std::string& dataDir, const std::string& shippedDir);
 
-// The directory that holds the shipped datum table: "data/" beside the
-// executable, the executable's own directory, "../share/brismare/" from it,
-// or the source tree's data/ folder; "" when none has it.
+// The directory of the data files that come with the programs (datum
+// table, sounds, the magnetic model's coefficient file, the demo voyage),
+// looked for after the data directory: the first that holds the datum table
+// of the installation's share directory ("<prefix>/share/brismare/" for
+// programs in "<prefix>/bin/"), "data/" beside the executable (the build
+// tree links the source tree's data/ there) and the executable's own
+// directory; "" when none has it.
+std::string ShippedDataDirOf(const std::string& programDir);
+// ShippedDataDirOf(ProgramDir()).
 std::string ShippedDataDir();

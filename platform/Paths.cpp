@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -176,6 +177,19 @@ const std::string& ProgramDir() {
   return dir;
 }
 
+std::string InstalledShareDir(const std::string& programDir) {
+  // The program directory holds no symbolic link (it comes from
+  // /proc/self/exe), so its ".." may be folded: "/usr/bin/../share" is
+  // "/usr/share".
+  const std::string joined = WithTrailingSlash(programDir) + BRISMARE_SHARE_FROM_BIN;
+  if (!IsAbsolutePath(joined)) return joined;
+  return WithTrailingSlash(std::filesystem::path(joined).lexically_normal().string());
+}
+
+bool IsInstalledProgramDir(const std::string& programDir) {
+  return !programDir.empty() && IsDirectory(InstalledShareDir(programDir));
+}
+
 std::string ComputeDataDir(const std::string& programDir) {
   std::string env = Env("BRISMARE_DIR");
   if (!env.empty()) {
@@ -190,7 +204,10 @@ std::string ComputeDataDir(const std::string& programDir) {
     MakeDirs(dir, 0755);
     return dir;
   }
-  if (!programDir.empty() && IsWritableDir(programDir)) return WithTrailingSlash(programDir);
+  // An installed program keeps nothing beside itself, even when its
+  // directory is writable (for root, say).
+  if (!programDir.empty() && IsWritableDir(programDir) && !IsInstalledProgramDir(programDir))
+    return WithTrailingSlash(programDir);
   std::string data = XdgDir("XDG_DATA_HOME", ".local/share/");
   if (data.empty()) return WithTrailingSlash(programDir);
   std::string dir = data + "brismare/";

@@ -15,14 +15,24 @@
 #include <vector>
 
 // Directory of the running executable (from /proc/self/exe), trailing "/".
-// Computed once. Read-only resources (default datum table, language files,
-// sounds) may ship here.
+// Computed once.
 const std::string& ProgramDir();
+
+// The share directory of an installation whose programs live in
+// `programDir`: "<prefix>/share/brismare/" for "<prefix>/bin/" (the relative
+// way from the installed bin to the share directory is fixed when the
+// programs are configured). Named whether or not it exists.
+std::string InstalledShareDir(const std::string& programDir);
+
+// True when `programDir` belongs to an installation: its share directory
+// (InstalledShareDir) exists.
+bool IsInstalledProgramDir(const std::string& programDir);
 
 // The writable directory that holds the settings file, the catalog, the log
 // book and the default chart, route, waypoint and track directories:
 //   1. $BRISMARE_DIR when set (relative values count from the current directory);
-//   2. else ProgramDir() when it is writable ("portable" installation);
+//   2. else ProgramDir() when it is writable and not an installation's bin
+//      directory ("portable" copy, the build tree);
 //   3. else $XDG_DATA_HOME/brismare, or ~/.local/share/brismare.
 // The directory is created when missing. Computed on first use and then kept;
 // both programs use the same rule, so they share their files.

@@ -3,22 +3,13 @@
 #pragma once
 
 #include "plotter/PlotterDialog.h"
+// Chart information, available charts and the datum alias dialog are shared
+// with the calibration tool.
+#include "sharedui/ChartAvail.h"
+#include "sharedui/ChartInfoDialog.h"
+#include "sharedui/DatumAlias.h"
 
 class TChartList;
-
-// "Chart Information": chart information.
-class T_CHInfo : public TPlotterDialog {
-  Q_OBJECT
- public:
-  explicit T_CHInfo(QWidget* parent = nullptr);
-};
-
-// "Available Charts": the charts on a position or all charts.
-class TChartAvail : public TPlotterDialog {
-  Q_OBJECT
- public:
-  explicit TChartAvail(QWidget* parent = nullptr);
-};
 
 // "Edit Position": editing one position.
 class TWptEdFrm : public TPlotterDialog {
@@ -39,13 +30,6 @@ class TPSForm : public TPlotterDialog {
   Q_OBJECT
  public:
   explicit TPSForm(QWidget* parent = nullptr);
-};
-
-// "Add Chart Datum Alias": naming the datum of a chart.
-class TDatFrm : public TPlotterDialog {
-  Q_OBJECT
- public:
-  explicit TDatFrm(QWidget* parent = nullptr);
 };
 
 // "Manage Chart Groups": chart groups.

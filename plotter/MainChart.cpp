@@ -15,7 +15,6 @@
 #include <QCursor>
 #include <QEvent>
 #include <QFrame>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -47,6 +46,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 #include "platform/qt/QtCanvas.h"
+#include "plotter/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/MainForm.h"
 #include "plotter/QtColour.h"
@@ -180,6 +180,7 @@ void T_Form::WireChartCommands() {
     if (QAction* a = MenuItem(n)) a->setCheckable(true);
     wire(n, [this] { OutlineMnuClick(); });
   }
+  wire("ChartInfo1", [this] { MChartInfo1Click(); });
   wire("NACBestChart", [this] { FindBest1Click(); });
   wire("NACFindBoat", [this] { DBBLatClick(); });
   for (const char* n : {"NACSmallerScale", "RPSmallerScale"}) wire(n, [this] { SmallerScale1Click(); });
@@ -253,14 +254,7 @@ bool T_Form::LoadChart(const std::string& file, bool interactive) {
   if (interactive) {
     options.askAlias = [this](const std::string& name) {
       if (AskDatumAlias) return AskDatumAlias(name);
-      if (!Datum) return false;
-      QStringList names;
-      for (const std::string& n : Datum->DatumNames()) names << Text(n);
-      if (names.isEmpty()) return false;
-      bool ok = false;
-      const QString chosen = QInputDialog::getItem(this, QStringLiteral("Add Chart Datum Alias"),
-                                                   Text("The chart's datum \"" + name + "\" is:"), names, 0, false, &ok);
-      return ok && Datum->AddAlias(name, chosen.toStdString());
+      return Datum && forms_.DatFrm && forms_.DatFrm->Ask(*Datum, name);
     };
   }
 
@@ -357,6 +351,9 @@ void T_Form::CommitChart(TOpenedChart&& chart) {
   // The route learns the chart's bounds, the positions its extended corners.
   PlaceShapesForChart();
   PlotterFlags.Include(pfChartLoaded);
+  // The track and the AIS targets learn its bounds.
+  PlaceTrackForChart();
+  PlaceAisForChart();
   if (TUpdateCycle* cycle = UpdateCycle()) cycle->ChartLoaded();
   View.SetViewSize(ViewSize());
   View.BeginChart(ChartInfo.Width, ChartInfo.Height, SysInfo.NCZoom == 1);
@@ -468,6 +465,9 @@ void T_Form::ApplyZoom(const TFPoint& viewPoint, bool force) {
   const bool changed = View.ApplyZoom(viewPoint, force);
   SyncConverterScale();
   ReplaceShapes();
+  ReplaceTrack();
+  ReprojectAis(true);
+  if (TUpdateCycle* cycle = UpdateCycle()) cycle->AisReprojected();
   if (Converter) ChartInfo.MilesPerPixel = MilesPerPixelAt(*Converter, ChartInfo.Centre, 100);
   if (TNMEA* p = Parser()) p->Info.MilesPerPixel = ChartInfo.MilesPerPixel;
   if (changed) UpdateView();
@@ -840,6 +840,10 @@ void T_Form::PaintOverlays(QPainter& painter) {
     PaintShapes(canvas);
   }
   if (OutlinesShown) PaintOutlines(painter);
+  {
+    TQtCanvas canvas(painter, ViewSize().X, ViewSize().Y);
+    PaintTrack(canvas);
+  }
   const TNMEA* p = Parser();
   if (!p || !Converter || !Converter->Valid) return;
   const TNMEAINFO& n = p->Info;
@@ -923,25 +927,22 @@ void T_Form::XOpenClick() {
 
 namespace {
 
-std::optional<std::string> ChooseFromList(QWidget* parent, const std::string& title,
-                                          const std::vector<std::string>& names) {
-  if (names.empty()) return std::nullopt;
-  QStringList items;
-  for (const std::string& n : names) items << QString::fromStdString(n);
-  bool ok = false;
-  const QString chosen = QInputDialog::getItem(parent, QString::fromStdString(title), QString(), items, 0, false, &ok);
-  if (!ok) return std::nullopt;
-  return chosen.toStdString();
+// The available-charts window with the plotter's message texts and the
+// night shading's colours; the chosen chart's name, or nothing.
+std::optional<std::string> ChooseAvailableChart(T_Form& form, TChartAvail& avail, const TMessageTable& messages,
+                                                const TWindowColours& colours, const TChartList* catalog) {
+  avail.SetColumnCaptions(Text(messages[55]), Text(messages[56]));
+  avail.SetListColours(ToQColor(colours.palette[piWhite]), ToQColor(colours.palette[piBlack]));
+  avail.Catalog = catalog;
+  if (form.ExecDialog(avail) != QDialog::Accepted || avail.SelectedName.empty()) return std::nullopt;
+  return avail.SelectedName;
 }
 
 }  // namespace
 
 void T_Form::ListAllChartsClick() {
-  if (PlotterFlags.Has(pfAutomatic) || !ChartList) return;
-  std::vector<std::string> names;
-  ChartList->ListCharts({0, 0}, "", [&](const std::string& name, int32_t) { names.push_back(name); }, 0, 0, 0);
-  const std::optional<std::string> chosen =
-      ChooseChart ? ChooseChart("Available Charts", names) : ChooseFromList(this, "Available Charts", names);
+  if (PlotterFlags.Has(pfAutomatic) || !ChartList || !forms_.ChartAvail) return;
+  const std::optional<std::string> chosen = ChooseAvailableChart(*this, *forms_.ChartAvail, Messages, Colours, ChartList.get());
   if (!chosen) return;
   if (OpenCatalogChart(ChartList->FindByName(*chosen)) < 0) return;
   if (const TNMEA* p = Parser(); p && InsideCurrentChart(p->Info.Pos)) CentreOnPosition(p->Info.Pos);
@@ -972,14 +973,36 @@ void T_Form::OnPosition1Click() {
     pos = MenuPos;
   else
     return;
-  std::vector<std::string> names;
-  ChartList->ListChartsAt(pos, 0, [&](const std::string& name, int32_t) { names.push_back(name); }, 0);
-  const std::optional<std::string> chosen =
-      ChooseChart ? ChooseChart("Available Charts", names) : ChooseFromList(this, "Available Charts", names);
+  if (!forms_.ChartAvail) return;
+  TChartAvail& avail = *forms_.ChartAvail;
+  avail.ResetList();
+  ChartList->ListChartsAt(
+      pos, 0,
+      [&](const std::string& name, int32_t scale) {
+        avail.AddChartItem(name, scale, ChartList->ResolvedFileName(ChartList->FindByName(name)));
+      },
+      0);
+  avail.SetFilled(true);
+  const std::optional<std::string> chosen = ChooseAvailableChart(*this, avail, Messages, Colours, ChartList.get());
+  // The next "List All" lists the whole catalog again, not the charts of
+  // this position.
+  avail.ResetList();
   if (!chosen) return;
   const int index = ChartList->FindByName(*chosen);
   if (index == CurrentChart || OpenCatalogChart(index) >= 0) CentreOnPosition(pos);
 }
+
+void T_Form::MChartInfo1Click() {
+  T_CHInfo* info = forms_.CHInfo;
+  if (!info) return;
+  info->ReadOnlyInfo = true;
+  info->Datums = Datum.get();
+  const std::string search = ChartFile ? ChartFile->SearchPath : std::string();
+  info->Fill(ChartInfo, CurrentChartFile.empty() ? std::string() : TChartFile::ResolveChartFile(CurrentChartFile, search));
+  ExecDialog(*info);
+}
+
+int T_Form::ExecDialog(QDialog& dialog) { return RunDialog ? RunDialog(dialog) : dialog.exec(); }
 
 void T_Form::FindBest1Click() {
   if (PlotterFlags.Has(pfAutomatic)) {

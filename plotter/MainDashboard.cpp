@@ -277,7 +277,12 @@ void T_Form::BuildDashboard() {
     DBBMErr = MakeValue(DB_GPS, "DBBMErr", "---");
     DBBdt = MakeLabel(DB_GPS, "DBBdt", "", true);
     DBBdt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // On the talker's line, at its right end: the network link's state,
+    // when there is one.
+    DBNetState = MakeLabel(DB_GPS, "DBNetState", "", true);
+    DBNetState->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     g->addWidget(DBGPSB, 0, 0, 1, 2);
+    g->addWidget(DBNetState, 0, 0, 1, 2);
     g->addWidget(DBBLat, 1, 0, 1, 2);
     g->addWidget(DBBLong, 2, 0, 1, 2);
     AddRow(g, 3, MakeLabel(DB_GPS, "LabHead", "Hdg"), DBBhead);
@@ -847,7 +852,7 @@ void T_Form::DBI_TRACEClick() {
   PlotterFlags.Toggle(pfTracking);
   SysInfo.ShowTrack = PlotterFlags.Has(pfTracking);
   if (QAction* a = MenuItem("OpenOld1")) a->setChecked(false);
-  if (Trace) PlotterFlags.Has(pfTracking) ? Trace->Start() : Trace->Stop();
+  ApplyTracking();
   UpdateStatus();
   RequestRepaint();
 }

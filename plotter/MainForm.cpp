@@ -33,6 +33,7 @@
 #include "geodesy/CTrans.h"
 #include "geodesy/Datum.h"
 #include "geodesy/MagError.h"
+#include "instruments/AIS.h"
 #include "instruments/NMEA.h"
 #include "instruments/qt/AfComPort.h"
 #include "instruments/qt/DataShare.h"
@@ -53,6 +54,7 @@
 #include "plotter/QtTickTimer.h"
 #include "plotter/Setup1.h"
 #include "plotter/core/CloseQuery.h"
+#include "plotter/core/FirstStart.h"
 #include "plotter/core/Lifecycle.h"
 #include "plotter/core/Ports.h"
 
@@ -143,6 +145,8 @@ void T_Form::FormCreate() {
   PlotterFlags = {pfStarting};
 
   r.Step(1, "settings file", [&] { InitSysInfoPaths(SysInfo, SettingsFilePath(DataDir()), DataDir()); });
+  bool firstStart = false;
+  r.Step(1, "first start", [&] { firstStart = IsFirstStart(SysInfo.IniFile, SysInfo.IndexFile); });
 
   r.Step(2, "chart cursors", [&] {
     for (int i = 0; i < kChartCursorCount; ++i) {
@@ -218,6 +222,10 @@ void T_Form::FormCreate() {
     NMEABufferC->Source = kSourcePortC;
     NoteLifecycle("create TNMEALineBuffer C");
   });
+  r.Step(7, "AIS decoder", [&] {
+    CreateAisDecoder();
+    NoteLifecycle("create TAisDecoder");
+  });
 
   r.Step(8, "message table", [&] { ReloadMessageTable(); });
 
@@ -285,6 +293,14 @@ void T_Form::FormCreate() {
           if (!destroyed_) ShowFailureNotice(problems);
         });
     }
+  });
+
+  r.Step(16, "first-start notice", [&] {
+    if (!firstStart) return;
+    const std::string notice = PrepareFirstStart(SysInfo.ProgramDir, SysInfo.ChartDir);
+    QTimer::singleShot(0, this, [this, notice] {
+      if (!destroyed_) AppMessageBox(notice, mfOk | mfIconInformation);
+    });
   });
 
   r.Step(17, "progress and title", [&] {
@@ -368,19 +384,12 @@ void T_Form::FormCreate() {
   r.Step(25, "apply settings", [&] { ApplySettings(true); });
 
   r.Step(26, "network source", [&] {
-    NetworkMode = false;
-    NetworkOutput = false;
-    if (UpperAscii(SysInfo.NmeaSimul).rfind("IP:", 0) == 0) {
-      try {
-        TelnetSend = std::make_unique<TTelnetSend>();
-        NoteLifecycle("create TTelnetSend");
-        NetworkMode = true;
-        SysInfo.NmeaSimul.erase(0, 3);
-      } catch (...) {
-        // Without a client the plotter simply has no network source.
-        TelnetSend.reset();
-        NetworkMode = false;
-      }
+    try {
+      CreateNetworkSource();
+    } catch (...) {
+      // Without a client the plotter simply has no network source.
+      TelnetSend.reset();
+      NetworkMode = false;
     }
   });
 
@@ -509,9 +518,7 @@ void T_Form::FormShow() {
       if (LogBook) LogBook->Log("Brismare Started", 0);
     });
     r.Step(104, "instrument boxes", [&] { UpdateInstrumentBoxes(); });
-    r.Step(105, "track", [&] {
-      if (Trace) PlotterFlags.Has(pfTracking) ? Trace->Start() : Trace->Stop();
-    });
+    r.Step(105, "track", [&] { ApplyTracking(); });
     r.Step(106, "simulation file", [&] {
       if (!NetworkMode && SimBuffer && !SysInfo.NmeaSimul.empty())
         SimBuffer->OpenReplay(ResolveStoredPath(SysInfo.NmeaSimul, SysInfo.ProgramDir));
@@ -526,13 +533,7 @@ void T_Form::FormShow() {
   r.Step(109, "status", [&] { UpdateStatus(); });
 
   if (NetworkMode && TelnetSend) {
-    r.Step(110, "network", [&] {
-      TelnetSend->Address = SysInfo.NmeaSimul;
-      TelnetSend->Login = SysInfo.IPLogin;
-      TelnetSend->Password = SysInfo.IPPassword;
-      TelnetSend->Connect();
-      if (SysInfo.IPLogin.empty()) NetworkOutput = true;
-    });
+    r.Step(110, "network", [&] { StartNetworkSource(); });
   }
   if (r.Failed())
     QTimer::singleShot(0, this, [this] {
@@ -791,7 +792,9 @@ void T_Form::FormDestroy() {
   guarded([&] { Free(ExternalCodec, "TChartHeadExternalCodec"); });
   guarded([&] { Free(ChartList, "TChartList"); });
   guarded([&] { Free(Datum, "TDatum"); });
-  // The buffers that share the parser go before the one that owns it.
+  // The decoder leaves the parser before the parser goes; the buffers that
+  // share the parser go before the one that owns it.
+  guarded([&] { Free(Ais, "TAisDecoder"); });
   guarded([&] { Free(SimBuffer, "TNMEALineBuffer sim"); });
   guarded([&] { Free(NMEABufferB, "TNMEALineBuffer B"); });
   guarded([&] { Free(NMEABufferC, "TNMEALineBuffer C"); });

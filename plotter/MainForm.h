@@ -37,6 +37,7 @@
 #include "plotter/core/TickTimer.h"
 
 class QAction;
+class QDialog;
 class QFrame;
 class QMouseEvent;
 class QPainter;
@@ -75,6 +76,7 @@ class TNavShape;
 struct TPointFields;
 class TTelnetSend;
 class TTrace;
+class TAisDecoder;
 class TFormTick;
 class TUpdateCycle;
 class TWCIDecoder;
@@ -201,6 +203,8 @@ class T_Form : public QMainWindow {
   QLabel* DBBMErr = nullptr;
   QLabel* DBBdt = nullptr;
   QLabel* DBGPSB = nullptr;
+  // The network link's state ("" without a network source).
+  QLabel* DBNetState = nullptr;
   QFrame* DB_DR = nullptr;
   TPosEdit* DB_DRLat = nullptr;
   TPosEdit* DB_DRLong = nullptr;
@@ -290,6 +294,18 @@ class T_Form : public QMainWindow {
   // then queued output to port A (MainPorts.cpp; the ports' data events
   // and the tick run it).
   void PumpPorts();
+  // The network source ("NMEA_SIMUL" = "IP:", "UDP:" or "GPSD:";
+  // MainPorts.cpp): the link is made at start, started when the window is
+  // first shown, and started again when the setup dialog changed the
+  // source.
+  void CreateNetworkSource();
+  void StartNetworkSource();
+  void ApplyNetworkSource();
+  // The tick's network step: the link's timers, then the text received (a
+  // line begun on an earlier connection is forgotten first).
+  std::string ReceiveNetworkText();
+  // Network mode and network output off, the link stopped.
+  void EndNetwork();
   // The setup dialog ("&Properties"): on Save the setup group is written
   // and the settings applied; Cancel changes nothing.
   void MParametersClick();
@@ -332,6 +348,11 @@ class T_Form : public QMainWindow {
   // Asks for a line of text (title, prompt); nullopt when cancelled. Tests
   // replace it.
   std::function<std::optional<std::string>(const std::string&, const std::string&)> InputQuery;
+  // Runs one of the plotter's modal windows (chart list, chart information)
+  // and returns its QDialog result; by default the window's own exec().
+  // Tests replace it to answer the window.
+  std::function<int(QDialog&)> RunDialog;
+  int ExecDialog(QDialog& dialog);
 
   // Closes the window without any question (termination signal, logout):
   // FormClose runs, and FormDestroy when the window object goes.
@@ -490,6 +511,8 @@ class T_Form : public QMainWindow {
   void ListAllChartsClick();
   void Last1Click();
   void OnPosition1Click();
+  // "Chart &Info": the chart on show in the chart information window.
+  void MChartInfo1Click();
   void FindBest1Click();
   void NextChart1Click();
   void SmallerScale1Click();
@@ -564,6 +587,37 @@ class T_Form : public QMainWindow {
   // When the route became active (UTC), for the elapsed time.
   double RouteStartTime() const { return routeStartTime_; }
 
+  // ---- the track (MainTrack.cpp) ----
+
+  // The recording settings and the write-error notice into the recorder.
+  void ApplyTrackSettings();
+  // The TRACK switch's state into the recorder: recording starts (today's
+  // file, its points shown) or stops.
+  void ApplyTracking();
+  // The tick's offer of the boat's position to the recorder.
+  void RecordTrack();
+  // The chart's area to the track (a chart was loaded), its points placed
+  // anew (the zoom changed), and drawn.
+  void PlaceTrackForChart();
+  void ReplaceTrack();
+  void PaintTrack(ICanvas& canvas);
+
+  // ---- AIS targets (MainAis.cpp) ----
+
+  // The decoder of the parser's "!" sentences and the target table; made
+  // after the parser, freed before it.
+  std::unique_ptr<TAisDecoder> Ais;
+  void CreateAisDecoder();
+  // "AIS Show": decoding on, or off with the table emptied.
+  void ApplyAisSettings();
+  // The chart's area to the targets (a chart was loaded) and their chart
+  // points; ReprojectAis recomputes the points of targets that moved (all
+  // with `force`) and returns how many.
+  void PlaceAisForChart();
+  int ReprojectAis(bool force);
+  // Targets silent for the hide time are hidden, for the delete time freed.
+  void PurgeAis(int hideMinutes, int deleteMinutes);
+
   // ---- the route and the positions on the chart (MainShapes.cpp) ----
 
   // Their symbols on the chart: styles, drawing, the mouse on them.
@@ -582,9 +636,6 @@ class T_Form : public QMainWindow {
   void WPClearMnuClick();
   void RteClear1Click();
 
-  // Chooses one of the named charts (title, names); nullopt when
-  // cancelled. Tests replace it.
-  std::function<std::optional<std::string>(const std::string&, const std::vector<std::string>&)> ChooseChart;
   // Asks the user to name a chart's datum among the table's (a chart whose
   // datum is unknown, "Use KAP zero shift" 0). Tests replace it.
   std::function<bool(const std::string& datumName)> AskDatumAlias;
@@ -631,6 +682,8 @@ class T_Form : public QMainWindow {
   void SetUpPorts();
   void PumpOutput();
   void ShowPortNotice();
+  void NetworkStateChanged();
+  void NetworkNotice(const QString& text);
   void SetUpTick();
   void InstallChartCanvas();
   void WireChartCommands();
@@ -692,6 +745,11 @@ class T_Form : public QMainWindow {
   int instrFuelRowHeight_ = 0;
   // The lost-device notice in the message panel ("" when none shows).
   std::string portNotice_;
+  // The "NMEA_SIMUL" value the sources were set up for, and the network
+  // link's notice in the message panel ("" when none shows).
+  std::string networkSetting_;
+  std::string networkNotice_;
+  bool networkOutputDropSaid_ = false;
   // The chart canvas's last frame, shown moved while the chart is dragged
   // with "Drag Update" off.
   QImage panFrame_;

@@ -1,6 +1,7 @@
-// The main window's serial ports: their wiring, the received bytes into
-// the line buffers, queued output out to port A, and the notice while a
-// port waits for its lost device.
+// The main window's serial ports and network source: their wiring, the
+// received bytes into the line buffers, queued output out to port A or the
+// network link, the notice while a port waits for its lost device, and the
+// network link's state and failures.
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -11,9 +12,11 @@
 #include <string_view>
 
 #include "instruments/NMEA.h"
+#include "instruments/NetSource.h"
 #include "instruments/qt/AfComPort.h"
 #include "instruments/qt/TelnetSend.h"
 #include "plotter/MainForm.h"
+#include "plotter/core/Lifecycle.h"
 
 namespace {
 constexpr const char* kPortNames[3] = {"A", "B", "C"};
@@ -57,14 +60,14 @@ void T_Form::PumpPorts() {
 
 bool T_Form::OutputChannelOpen() const {
   if (GPSCom && GPSCom->Active()) return true;
-  return NetworkOutput && TelnetSend && TelnetSend->Connected();
+  return NetworkOutput && TelnetSend && TelnetSend->CanSend();
 }
 
 void T_Form::PumpOutput() {
   TNMEA* parser = Parser();
   if (!parser) return;
   const bool portA = GPSCom && GPSCom->Active();
-  const bool network = !portA && NetworkOutput && TelnetSend && TelnetSend->Connected();
+  const bool network = !portA && NetworkOutput && TelnetSend && TelnetSend->CanSend();
   // A sentence is never passed back to the link it came from.
   parser->EchoSource = portA ? kSourcePortA : network ? kSourceNetwork : kSourceNone;
   std::string& out = parser->Info.OutBuffer;
@@ -84,13 +87,16 @@ void T_Form::PumpOutput() {
     return;
   }
   // Port A is closed: the network link takes it when it is up for
-  // sending, without waiting. A link that refuses (gone, or a peer that
-  // does not read) is no longer sent to until it is made again. Otherwise
-  // the text is discarded, so that it cannot go out stale when a port
-  // opens later.
-  if (network && !TelnetSend->Send(out)) {
-    NetworkOutput = false;
-    ShowMessageLine("NMEA output over the network stopped: the link does not take it");
+  // sending, without waiting; the plotter's own sentences (our talker) are
+  // kept before relayed ones when a peer does not read. Otherwise the text
+  // is discarded, so that it cannot go out stale when a port opens later.
+  if (network) {
+    const int64_t droppedBefore = TelnetSend->OutputQueue().DroppedLines();
+    TelnetSend->SendText(out, "$" + parser->Info.TalkerOut);
+    if (TelnetSend->OutputQueue().DroppedLines() > droppedBefore && !networkOutputDropSaid_) {
+      networkOutputDropSaid_ = true;
+      ShowNotice("NMEA output over the network: the server does not take it; the oldest sentences are dropped");
+    }
   }
   out.clear();
 }
@@ -130,4 +136,112 @@ void T_Form::ShowPortNotice() {
   // Hide the notice, unless something else has taken the panel since.
   if (!portNotice_.empty() && MsgT->text() == QString::fromStdString(portNotice_)) MsgP->hide();
   portNotice_.clear();
+}
+
+// ---------------------------------------------------------------------------
+// The network source
+
+void T_Form::CreateNetworkSource() {
+  NetworkMode = false;
+  NetworkOutput = false;
+  networkSetting_ = SysInfo.NmeaSimul;
+  if (!IsNetworkSource(SysInfo.NmeaSimul)) return;
+  TelnetSend = std::make_unique<TTelnetSend>();
+  NoteLifecycle("create TTelnetSend");
+  connect(TelnetSend.get(), &TTelnetSend::StateChanged, this, &T_Form::NetworkStateChanged);
+  connect(TelnetSend.get(), &TTelnetSend::Notice, this, &T_Form::NetworkNotice);
+  NetworkMode = true;
+}
+
+void T_Form::StartNetworkSource() {
+  if (!TelnetSend) return;
+  const TNetSource source = ParseNetworkSource(SysInfo.NmeaSimul);
+  TelnetSend->SetSource(source);
+  TelnetSend->SetLogin(SysInfo.IPLogin, SysInfo.IPPassword);
+  // Output goes back only over a TCP link without a login.
+  NetworkMode = true;
+  NetworkOutput = source.Kind == TNetKind::Tcp && SysInfo.IPLogin.empty();
+  // A setting that can never work has been said in the message panel.
+  if (!TelnetSend->Connect()) EndNetwork();
+  NetworkStateChanged();
+}
+
+void T_Form::ApplyNetworkSource() {
+  if (SysInfo.NmeaSimul == networkSetting_) return;
+  if (!IsNetworkSource(SysInfo.NmeaSimul)) {
+    // Network input off. (The dialog never names a replay file; one
+    // written into the settings by hand is opened at the next start.)
+    networkSetting_ = SysInfo.NmeaSimul;
+    EndNetwork();
+    if (TelnetSend) {
+      TelnetSend->disconnect(this);
+      TelnetSend.reset();
+      NoteLifecycle("free TTelnetSend");
+    }
+    NetworkStateChanged();
+    return;
+  }
+  if (SimBuffer) {
+    SimBuffer->CloseReplay();
+    SimBuffer->Reset();
+  }
+  if (TelnetSend)
+    networkSetting_ = SysInfo.NmeaSimul;
+  else
+    CreateNetworkSource();
+  StartNetworkSource();
+}
+
+std::string T_Form::ReceiveNetworkText() {
+  if (!TelnetSend) return {};
+  TelnetSend->Poll();
+  bool anew = false;
+  std::string text = TelnetSend->ReceiveText(&anew);
+  // The end of a line from the connection before must not join the first
+  // bytes of this one.
+  if (anew && SimBuffer) SimBuffer->Reset();
+  return text;
+}
+
+void T_Form::EndNetwork() {
+  NetworkMode = false;
+  NetworkOutput = false;
+  if (TelnetSend && TelnetSend->State() != TTelnetSend::TState::Off) TelnetSend->Disconnect();
+}
+
+void T_Form::NetworkStateChanged() {
+  const TTelnetSend* link = TelnetSend.get();
+  if (DBNetState) {
+    DBNetState->setText(link ? QString::fromLatin1(TTelnetSend::StateName(link->State())) : QString());
+    std::string tip;
+    if (link) {
+      tip = link->Description();
+      if (!link->GpsdRelease().empty()) tip += " (gpsd " + link->GpsdRelease() + ")";
+      if (!link->LastFailure().empty()) tip += "\nLast failure: " + link->LastFailure();
+    }
+    DBNetState->setToolTip(QString::fromStdString(tip));
+  }
+  if (!link) return;
+  switch (link->State()) {
+    case TTelnetSend::TState::Connecting:
+      networkOutputDropSaid_ = false;
+      break;
+    case TTelnetSend::TState::Connected:
+      // Working again: the failure notice goes, unless something else has
+      // taken the panel since.
+      if (!networkNotice_.empty()) {
+        std::fprintf(stderr, "brismare: %s: receiving again\n", link->Description().c_str());
+        if (MsgP && MsgT && MsgT->text() == QString::fromStdString(networkNotice_)) MsgP->hide();
+        networkNotice_.clear();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void T_Form::NetworkNotice(const QString& text) {
+  // Shown without running the event loop: this runs inside socket events.
+  networkNotice_ = text.toStdString();
+  ShowNotice(networkNotice_);
 }

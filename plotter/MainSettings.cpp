@@ -47,7 +47,6 @@ void T_Form::ApplySettings(bool starting) {
     p->Info.WindCalc = SysInfo.WindCalc;
     p->Info.XteFactor = SysInfo.AutoPXTEAmp / 100.0;
     p->Capability = SysInfo.APCapability;
-    p->AisEnabled = SysInfo.AISShow;
     if (!SysInfo.AISShow) SysInfo.AISPanel = false;
     // 9. The magnetic variation at the boat, now.
     if (SysInfo.MagErrCalc && MagError) {
@@ -68,10 +67,13 @@ void T_Form::ApplySettings(bool starting) {
     if (const std::string shipped = ShippedDataDir(); !shipped.empty()) Speaker->SoundDirs.push_back(shipped + "sounds/");
   }
   if (LogDist) LogDist->Cutoff = SysInfo.LogCutoff;
+  ApplyAisSettings();
+  ApplyTrackSettings();
   // 11. The ports, except during the start (they open at the first show).
   if (!starting) {
     ClosePorts();
     OpenPorts();
+    ApplyNetworkSource();
   }
   // The shared data line ("DDE").
   ApplyOutputSettings();
@@ -90,6 +92,7 @@ void T_Form::MParametersClick() {
   TSetupFrm* dialog = forms_.SetupFrm;
   if (!dialog) return;
   const std::string language = SysInfo.LanguageFile;
+  const std::string source = SysInfo.NmeaSimul;
   if (Datum) dialog->SetDatumNames(Datum->DatumNames());
   std::vector<std::string> devices;
   for (const TSerialDevice& d : ListSerialDevices()) devices.push_back(d.Path);
@@ -97,7 +100,10 @@ void T_Form::MParametersClick() {
   if (!dialog->Execute(SysInfo)) return;
   if (SysInfo.LanguageFile != language) LanguageCommand();
   std::string error;
-  if (!SaveSetup(SysInfo, &error)) ShowFailureNotice(error);
+  if (!SaveSetup(SysInfo, &error))
+    ShowFailureNotice(error);
+  else if (SysInfo.NmeaSimul != source && !SaveNmeaSource(SysInfo, &error))
+    ShowFailureNotice(error);
   ApplySettings(false);  // it requests the repaint
   LayoutDashboard();
   // Ring and symbol settings show at once.

@@ -1,7 +1,7 @@
 // The main window and the one-second update cycle: the window's timer runs
 // the cycle, and the parts below hand the cycle's calls to the window, its
 // dashboard, its ports and the objects it owns. Parts whose work is not in
-// this build yet (AIS targets, the track) answer "nothing to do"; the chart
+// this build yet (the AIS info window) answer "nothing to do"; the chart
 // view's are the window's (MainChart.cpp).
 #include "plotter/MainTick.h"
 
@@ -92,14 +92,11 @@ struct TFormTick::Parts final : ITickPorts,
     T_Form& f;
     explicit Network(T_Form& form) : f(form) {}
     bool Active() const override { return f.NetworkMode && f.TelnetSend; }
-    std::string Receive() override { return f.TelnetSend ? f.TelnetSend->ReadString() : std::string(); }
-    // The connection is made without waiting; only an address that cannot
-    // work fails here.
+    std::string Receive() override { return f.ReceiveNetworkText(); }
+    // The connection is made without waiting and failures are retried by
+    // the link; only a setting that can never work fails here.
     bool Reconnect() override { return f.TelnetSend && f.TelnetSend->Connect(); }
-    void End() override {
-      f.NetworkMode = false;
-      f.NetworkOutput = false;
-    }
+    void End() override { f.EndNetwork(); }
   } network{f};
 
   struct Route final : ITickRoute {
@@ -132,14 +129,20 @@ struct TFormTick::Parts final : ITickPorts,
     T_Form& f;
     explicit Ais(T_Form& form) : f(form) {}
     void FreeHiddenInfoWindow() override {}
-    void Reproject() override {}
+    void Reproject() override { f.ReprojectAis(false); }
     bool TakeChanged() override {
       TNMEA* p = f.Parser();
       return p && std::exchange(p->AisChanged, false);
     }
     void RefreshInfoWindow() override {}
-    void Purge(int, int) override {}
+    void Purge(int hideMinutes, int deleteMinutes) override { f.PurgeAis(hideMinutes, deleteMinutes); }
   } ais{f};
+
+  struct Track final : ITickTrack {
+    T_Form& f;
+    explicit Track(T_Form& form) : f(form) {}
+    void Record(const TNMEAINFO&) override { f.RecordTrack(); }
+  } track{f};
 
   // ---- ports ----
   void PumpPorts() override { f.PumpPorts(); }
@@ -221,6 +224,7 @@ TFormTick::TFormTick(T_Form& form) : parts_(std::make_unique<Parts>(form)) {
   parts.route = &p.route;
   parts.output = &p.output;
   parts.ais = &p.ais;
+  parts.track = &p.track;
   parts.magnetic = &p;
   parts.log = &p;
   parts.sound = &p;

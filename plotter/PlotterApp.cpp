@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <string>
+
 #include "plotter/AuxDialogs.h"
 #include "plotter/PrintDialogs.h"
 #include "plotter/Setup1.h"
@@ -17,6 +19,14 @@ T* Make(std::vector<std::unique_ptr<QWidget>>& list) {
   return raw;
 }
 
+// The windows shared with the calibration tool know nothing of the
+// plotter's start-up record: it is kept here.
+template <class T>
+T* MakeShared(std::vector<std::unique_ptr<QWidget>>& list, const char* className) {
+  NoteLifecycle(std::string("form ") + className);
+  return Make<T>(list);
+}
+
 }  // namespace
 
 TPlotterProgram::TPlotterProgram() {
@@ -25,14 +35,14 @@ TPlotterProgram::TPlotterProgram() {
   NoteLifecycle("form T_Form");
   form_ = std::make_unique<T_Form>();
   TFormSet f;
-  f.CHInfo = Make<T_CHInfo>(others_);
-  f.ChartAvail = Make<TChartAvail>(others_);
+  f.CHInfo = MakeShared<T_CHInfo>(others_, "T_CHInfo");
+  f.ChartAvail = MakeShared<TChartAvail>(others_, "TChartAvail");
   f.WptEdFrm = Make<TWptEdFrm>(others_);
   f.Browser = Make<TBrowser>(others_);
   f.SetupFrm = Make<TSetupFrm>(others_);
   f.PSForm = Make<TPSForm>(others_);
   f.PRInit = Make<TPRInit>(others_);
-  f.DatFrm = Make<TDatFrm>(others_);
+  f.DatFrm = MakeShared<TDatFrm>(others_, "TDatFrm");
   f.GRP_Org = Make<TGRP_Org>(others_);
   f.S_Frm = Make<TS_Frm>(others_);
   f.RLForm = Make<TRLForm>(others_);

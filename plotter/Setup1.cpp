@@ -16,11 +16,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
 #include "foundation/Colors.h"
 #include "foundation/qt/Language.h"
+#include "instruments/NetSource.h"
 #include "platform/FileDialogs.h"
 #include "plotter/QtColour.h"
 #include "plotter/core/SetupKeys.h"
@@ -310,6 +312,7 @@ void TSetupFrm::Build() {
         g->setColumnStretch(1, 1);
         tabs->addTab(page, Utf8(titles[i]));
       }
+      tabs->addTab(NetworkPage(tabs), QStringLiteral("Network"));
       return tabs;
     }
     // A caption without a control of its own.
@@ -391,6 +394,60 @@ void TSetupFrm::Build() {
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+QWidget* TSetupFrm::NetworkPage(QWidget* parent) {
+  // The network source of "NMEA_SIMUL": what kind, the host (or, for UDP,
+  // the multicast group) and the port, with a line that checks them.
+  auto* page = new QWidget(parent);
+  page->setObjectName(QStringLiteral("PortPage4"));
+  auto* g = new QGridLayout(page);
+  g->setContentsMargins(4, 4, 4, 4);
+  auto* kind = new QComboBox(page);
+  kind->setObjectName(QStringLiteral("NetKind"));
+  // In the order of TNetKind.
+  for (const char* item : {"Off", "TCP (IP:)", "UDP", "gpsd"}) kind->addItem(Utf8(item));
+  auto* host = new QLineEdit(page);
+  host->setObjectName(QStringLiteral("NetHost"));
+  auto* port = new QLineEdit(page);
+  port->setObjectName(QStringLiteral("NetPort"));
+  port->setMaxLength(6);
+  auto* check = new QLabel(page);
+  check->setObjectName(QStringLiteral("NetCheck"));
+  check->setWordWrap(true);
+  auto* labKind = new QLabel(QStringLiteral("Source"), page);
+  labKind->setObjectName(QStringLiteral("LabNetKind"));
+  auto* labHost = new QLabel(QStringLiteral("Host"), page);
+  labHost->setObjectName(QStringLiteral("LabNetHost"));
+  auto* labPort = new QLabel(QStringLiteral("Port"), page);
+  labPort->setObjectName(QStringLiteral("LabNetPort"));
+  g->addWidget(labKind, 0, 0);
+  g->addWidget(kind, 0, 1);
+  g->addWidget(labHost, 1, 0);
+  g->addWidget(host, 1, 1);
+  g->addWidget(labPort, 2, 0);
+  g->addWidget(port, 2, 1);
+  g->addWidget(check, 3, 0, 1, 2);
+  g->setColumnStretch(1, 1);
+  g->setRowStretch(4, 1);
+  const auto update = [kind, host, port, check, labHost] {
+    const auto k = static_cast<TNetKind>(std::max(kind->currentIndex(), 0));
+    host->setEnabled(k != TNetKind::None);
+    port->setEnabled(k != TNetKind::None);
+    labHost->setText(k == TNetKind::Udp ? QStringLiteral("Group") : QStringLiteral("Host"));
+    if (k == TNetKind::None) {
+      check->setText(QStringLiteral("No network input"));
+      return;
+    }
+    const TNetSource s = ParseNetworkSource(
+        NetworkSourceText(k, host->text().toStdString(), port->text().toStdString()));
+    check->setText(QString::fromStdString(s.Error.empty() ? DescribeNetworkSource(s) : s.Error));
+  };
+  connect(kind, &QComboBox::currentIndexChanged, page, update);
+  connect(host, &QLineEdit::textChanged, page, update);
+  connect(port, &QLineEdit::textChanged, page, update);
+  update();
+  return page;
+}
+
 void TSetupFrm::SetDatumNames(const std::vector<std::string>& names) {
   auto* c = Control<QComboBox>("CDatum");
   c->clear();
@@ -434,6 +491,12 @@ void TSetupFrm::LoadControls(const RSysInfo& sys) {
     Control<QSpinBox>(kSetupPortKeys[i].port)->setValue(sys.ComPort[i]);
     Control<QComboBox>(kSetupPortKeys[i].baudRate)->setCurrentIndex(sys.BaudRateId[i]);
     Control<QComboBox>(kSetupPortKeys[i].device)->setEditText(QString::fromStdString(sys.ComDevice[i]));
+  }
+  {
+    const TNetSource net = ParseNetworkSource(sys.NmeaSimul);
+    Control<QComboBox>("NetKind")->setCurrentIndex(static_cast<int>(net.Kind));
+    Control<QLineEdit>("NetHost")->setText(QString::fromStdString(net.Host));
+    Control<QLineEdit>("NetPort")->setText(QString::fromStdString(net.Port));
   }
   // The datum: its entry in the list, or none (the setting then stays).
   auto* datum = Control<QComboBox>("CDatum");
@@ -480,6 +543,18 @@ void TSetupFrm::StoreControls(RSysInfo& sys) const {
   }
   const auto* datum = Control<QComboBox>("CDatum");
   if (datum->currentIndex() >= 0) sys.GPSDatum = datum->currentText().toStdString();
+  // The network source. "Off" takes out a network source but keeps a
+  // replay file; a source shown as it was keeps its text as written.
+  const auto kind = static_cast<TNetKind>(std::max(Control<QComboBox>("NetKind")->currentIndex(), 0));
+  if (kind == TNetKind::None) {
+    if (IsNetworkSource(sys.NmeaSimul)) sys.NmeaSimul.clear();
+  } else {
+    const std::string text = NetworkSourceText(kind, Control<QLineEdit>("NetHost")->text().toStdString(),
+                                               Control<QLineEdit>("NetPort")->text().toStdString());
+    const TNetSource was = ParseNetworkSource(sys.NmeaSimul);
+    const TNetSource now = ParseNetworkSource(text);
+    if (was.Kind != now.Kind || was.Host != now.Host || was.Port != now.Port) sys.NmeaSimul = text;
+  }
 }
 
 bool TSetupFrm::Execute(RSysInfo& sys) {

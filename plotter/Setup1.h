@@ -52,6 +52,7 @@ class TSetupFrm : public TPlotterDialog {
 
  private:
   void Build();
+  QWidget* NetworkPage(QWidget* parent);
   void ChooseLanguageFile();
   void ChooseLogFile();
 

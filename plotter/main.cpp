@@ -3,6 +3,7 @@
 //   brismare [-I<settings file>] [--screenshot <file.png>] [--shade <1-4>]
 //            [--feed <file>] [--activate-route]
 //            [--screenshots <dir> [--screenshot-every <s>] [--screenshot-count <n>]]
+//   brismare --help | --version
 //
 // --screenshot writes a picture of the main window once it is on screen and
 // then ends the program the orderly way (for checking the layout); --shade
@@ -32,6 +33,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/GenUtil.h"
 #include "foundation/Switches.h"
 #include "instruments/NMEA.h"
 #include "platform/AtomicFile.h"
@@ -55,9 +57,39 @@ bool SaveWindowPicture(QWidget& window, const std::string& file) {
   return AtomicWriteFile(file, std::string_view(png.constData(), static_cast<size_t>(png.size())));
 }
 
+constexpr const char* kUsage =
+    "usage: brismare [-I<settings file>] [options]\n"
+    "\n"
+    "  -I FILE                 the settings file (default: BRISMARE_2.INI in the data directory)\n"
+    "  --screenshot FILE.png   write a picture of the main window once it is shown, then end\n"
+    "  --shade LEVEL           with --screenshot: the night shading level first (1 to 4)\n"
+    "  --feed FILE             with --screenshot: hand the NMEA sentences of FILE to the parser first\n"
+    "  --activate-route        with --screenshot: activate the route first\n"
+    "  --screenshots DIR       write a picture every few seconds as DIR/plotter-01.png, ...,\n"
+    "                          then end after the last\n"
+    "  --screenshot-every S    with --screenshots: seconds between pictures (default 5)\n"
+    "  --screenshot-count N    with --screenshots: the number of pictures (default 6)\n"
+    "  --help                  print this and end\n"
+    "  --version               print the version and end\n"
+    "\n"
+    "The data directory is $BRISMARE_DIR, else the program's directory when it is writable\n"
+    "and not an installation's, else $XDG_DATA_HOME/brismare (~/.local/share/brismare).\n"
+    "Qt's own options (-platform NAME, ...) are taken as well. See brismare(1).\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("brismare %s\n", ProgramVersion().c_str());
+      return 0;
+    }
+  }
   // Our own options are taken out before the settings switch is looked for.
   std::string screenshot;
   std::string feed;

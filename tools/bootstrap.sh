@@ -21,6 +21,9 @@ packages=(
 
 # Independent programs the tests check against.
 oracles=(gpsbabel geographiclib-tools gpsd gpsd-clients python3-nmea2 poppler-utils imagemagick)
+# What the package test (tools/test-package) checks the Debian package with;
+# like the oracles, their absence only makes that test skip.
+oracles+=(dpkg-dev desktop-file-utils lintian man-db)
 
 missing_of() {
   local p status

@@ -171,7 +171,8 @@ bool OpenChartForView(const std::string& file, const TChartLoadOptions& options,
   const RGeoRef ref = ChartGeoRef(info, isKap);
   const bool known = options.datum->Find(ref.DatumName) > 0;
   const TChartShiftChoice choice =
-      ChooseChartShiftRule(isKap, known, ref.DatumShift, options.datumSettings.KapZeroShiftMode);
+      ChooseChartShiftRule(isKap, known, ref.DatumShift, options.datumSettings.KapZeroShiftMode,
+                           options.datumSettings.Question);
   out.Setup = out.Converter.SetupChart(ref, *options.datum, options.datumSettings, options.askAlias);
   if (choice.AskAlias && !out.Setup.Datum.Known)
     out.Notice = "The datum \"" + ref.DatumName + "\" of " + file + " is not in the datum table; WGS 84 is assumed";

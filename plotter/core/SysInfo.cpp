@@ -384,6 +384,12 @@ bool SaveSetup(const RSysInfo& sys, std::string* error) {
   return SaveGroup(sys, [](TRWIniFile& ini, RSysInfo& s) { RWProgramSetup(ini, s, true); }, error);
 }
 
+bool SaveNmeaSource(const RSysInfo& sys, std::string* error) {
+  return SaveGroup(
+      sys, [](TRWIniFile& ini, RSysInfo& s) { ini.RWString(kSetupSection, "NMEA_SIMUL", true, s.NmeaSimul, ""); },
+      error);
+}
+
 bool SaveProgramState(const RSysInfo& sys, std::string* error) {
   return SaveGroup(sys, [](TRWIniFile& ini, RSysInfo& s) { RWProgramState(ini, s, true); }, error);
 }

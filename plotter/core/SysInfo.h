@@ -175,7 +175,7 @@ struct RSysInfo {
   int32_t DiskmapImageMem = 0;  // KiB; default: the pager's own limit
   int32_t MaxZoomOutRes = 0;
   bool DDE = false;
-  std::string NmeaSimul;  // "NMEA_SIMUL": replay file, or "IP:" + address
+  std::string NmeaSimul;  // "NMEA_SIMUL": replay file, or a network source ("IP:", "UDP:", "GPSD:")
   std::string G7T;        // default: the data directory + "G7ToWin.exe"
   std::string NmeaCaptMsg;
   std::string NmeaCaptFile;
@@ -273,6 +273,9 @@ void LoadSettings(RSysInfo& sys);
 // with the reason in `error`, when the file cannot be written; the old file
 // is then untouched.
 bool SaveSetup(const RSysInfo& sys, std::string* error = nullptr);
+// "NMEA_SIMUL" alone (read only at start, but the setup dialog may set a
+// network source).
+bool SaveNmeaSource(const RSysInfo& sys, std::string* error = nullptr);
 bool SaveProgramState(const RSysInfo& sys, std::string* error = nullptr);
 bool SaveWindowGeometry(const RSysInfo& sys, std::string* error = nullptr);
 // The window geometry and the program state in one write (at close).

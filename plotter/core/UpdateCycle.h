@@ -304,6 +304,9 @@ class TUpdateCycle {
   // A chart was loaded: it now stays for kChartHoldTicks while the boat is
   // on it.
   void ChartLoaded() { ticksSinceChartLoad_ = 0; }
+  // The AIS targets were placed anew (a zoom): the next refresh waits its
+  // full count.
+  void AisReprojected() { aisCountdown_ = kAisRefreshTicks; }
   // Chart choice for the boat (AUTOMATIC, the "best chart" commands); the
   // search waits while a fresh chart still holds the boat unless forced.
   void AutoChartSwitch(bool forced);

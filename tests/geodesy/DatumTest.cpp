@@ -1,9 +1,13 @@
 #include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "GeodesyTestData.h"
 #include "TestSupport.h"
 #include "foundation/IniFile.h"
 #include "geodesy/Datum.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -213,8 +217,36 @@ TEST(Datum, DefaultFileIsCopiedOnce) {
   std::string error;
   EXPECT_FALSE(EnsureDefaultDatumFile(data3.path(), empty.path(), &error));
   EXPECT_FALSE(error.empty());
-  // The source tree's copy is found for development builds.
-  EXPECT_FALSE(ShippedDataDir().empty());
+  // The build tree's programs find the source tree's copy beside them.
+  EXPECT_EQ(ShippedDataDir(), ProgramDir() + "data/");
+}
+
+// The shipped data files are looked for in the installation's share
+// directory first, then beside the program (the build tree, a portable
+// copy); a directory without the datum table does not count.
+TEST(Datum, ShippedDataDirPrefersTheInstalledShareDirectory) {
+  TTempDir tmp;
+  const std::string bin = tmp / "usr/bin/";
+  const std::string share = tmp / "usr/share/brismare/";
+  struct Case {
+    const char* label;
+    std::vector<std::string> tables;  // where DATUMS2.INI lies
+    std::string expected;
+  } cases[] = {
+      {"installed, with copies beside the program", {share, bin + "data/", bin}, share},
+      {"build tree", {bin + "data/", bin}, bin + "data/"},
+      {"portable copy", {bin}, bin},
+      {"a share directory without the table", {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove_all(tmp / "usr");
+    std::filesystem::create_directories(share);
+    std::filesystem::create_directories(bin + "data");
+    for (const std::string& dir : c.tables) WriteTestFile(dir + "datums2.ini", kSmallTable);
+    EXPECT_EQ(ShippedDataDirOf(bin), c.expected);
+    EXPECT_EQ(ShippedDataDirOf(tmp / "usr/bin"), c.expected);
+  }
 }
 
 // The table is read under the name it really has: a data directory's

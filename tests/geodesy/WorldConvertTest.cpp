@@ -344,14 +344,20 @@ TEST(WorldConvert, DatumRuleTable) {
     int mode;
     R rule;
     bool ask;
+    TDatumQuestion question = TDatumQuestion::ModeZeroOnly;
   } cases[] = {
-      // Not KAP: the chart's own shift when it has one, else the datum;
-      // an unknown datum with no own shift is asked about, in every mode.
+      // Not KAP: the chart's own shift when it has one, else the datum; an
+      // unknown datum with no own shift is asked about in mode 0 only (the
+      // chart view) or in every mode (the catalog scan).
       {false, true, zero, 2, R::Datum, false},
       {false, true, dtm, 2, R::ChartShift, false},
-      {false, false, zero, 2, R::Datum, true},
+      {false, false, zero, 2, R::ChartShift, false},
+      {false, false, zero, 3, R::ChartShift, false},
       {false, false, zero, 0, R::Datum, true},
       {false, false, dtm, 0, R::ChartShift, false},
+      {false, false, zero, 2, R::Datum, true, TDatumQuestion::AlsoNotKap},
+      {false, false, zero, 0, R::Datum, true, TDatumQuestion::AlsoNotKap},
+      {true, false, dtm, 2, R::ChartShift, false, TDatumQuestion::AlsoNotKap},
       // KAP, mode 0: the datum, asking when unknown.
       {true, true, dtm, 0, R::Datum, false},
       {true, false, dtm, 0, R::Datum, true},
@@ -374,8 +380,8 @@ TEST(WorldConvert, DatumRuleTable) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "kap " << c.kap << " known " << c.known << " ds " << c.ds.X << " mode "
-                                    << c.mode);
-    const TChartShiftChoice ch = ChooseChartShiftRule(c.kap, c.known, c.ds, c.mode);
+                                    << c.mode << " scan " << (c.question == TDatumQuestion::AlsoNotKap));
+    const TChartShiftChoice ch = ChooseChartShiftRule(c.kap, c.known, c.ds, c.mode, c.question);
     EXPECT_EQ(ch.Rule, c.rule);
     EXPECT_EQ(ch.AskAlias, c.ask);
   }
@@ -481,11 +487,22 @@ TEST_F(ChartSetupTest, NoBorderUsesTheReferencePoints) {
   EXPECT_EQ(none.Error, TSetupError::FitFailed);
 }
 
-TEST_F(ChartSetupTest, UnknownDatumIsAskedAbout) {
+TEST_F(ChartSetupTest, UnknownDatumIsAskedAboutInModeZeroOnly) {
   TDatum datum(dir_ / "DATUMS2.INI");
   RGeoRef ref = Chart();
   ref.DatumName = "EUROPEAN DATUM 1950";
   std::vector<std::string> asked;
+  // "Use KAP zero shift" 2: the chart's own shift (none), no question.
+  TWorldConvert w2;
+  const TChartSetup own = w2.SetupChart(ref, datum, settings_, [&](const std::string& name) {
+    asked.push_back(name);
+    return false;
+  });
+  EXPECT_TRUE(asked.empty());
+  EXPECT_FALSE(own.Datum.Asked);
+  EXPECT_EQ(own.Datum.Rule, TChartShiftRule::ChartShift);
+  EXPECT_EQ(w2.Shift, (TFPoint{0, 0}));
+  settings_.KapZeroShiftMode = 0;
   TWorldConvert w;
   TChartSetup s = w.SetupChart(ref, datum, settings_, [&](const std::string& name) {
     asked.push_back(name);

@@ -253,6 +253,33 @@ TEST(Paths, DataDirIsTheProgramDirWhenWritableElseTheXdgDataDir) {
   ::chmod((tmp / "prog").c_str(), 0755);
 }
 
+// An installation (programs in <prefix>/bin, their share directory in
+// <prefix>/share/brismare) keeps nothing beside its programs, even where it
+// could write there: root, or a prefix in the user's home.
+TEST(Paths, AnInstalledProgramsDataDirIsTheXdgDataDir) {
+  TTempDir tmp;
+  TScopedEnv env;
+  env.Unset("BRISMARE_DIR");
+  env.Set("XDG_DATA_HOME", tmp / "xdg");
+  const std::string bin = tmp / "prefix/bin/";
+  MakeDir(tmp / "prefix");
+  MakeDir(bin);
+  EXPECT_FALSE(IsInstalledProgramDir(bin));
+  EXPECT_EQ(ComputeDataDir(bin), bin);  // a portable copy
+
+  MakeDir(tmp / "prefix/share");
+  MakeDir(tmp / "prefix/share/brismare");
+  EXPECT_EQ(InstalledShareDir(bin), tmp / "prefix/share/brismare/");
+  EXPECT_EQ(InstalledShareDir(tmp / "prefix/bin"), tmp / "prefix/share/brismare/");
+  EXPECT_TRUE(IsInstalledProgramDir(bin));
+  const std::string data = ComputeDataDir(bin);
+  EXPECT_EQ(data, tmp / "xdg/brismare/");
+  EXPECT_TRUE(IsDir(data));
+  // BRISMARE_DIR still decides first.
+  env.Set("BRISMARE_DIR", tmp / "mine");
+  EXPECT_EQ(ComputeDataDir(bin), tmp / "mine/");
+}
+
 TEST(Paths, DataDirIsKeptUntilReset) {
   TTempDir tmp;
   TScopedEnv env;

@@ -37,6 +37,7 @@ const std::vector<std::string> kCreation = {
     "create TNMEALineBuffer sim",
     "create TNMEALineBuffer B",
     "create TNMEALineBuffer C",
+    "create TAisDecoder",
     "create TBitmapPager",
     "create TSYSCOLOR",
     "create TRoute positions",
@@ -85,6 +86,7 @@ const std::vector<std::string> kTeardown = {
     "free TChartHeadExternalCodec",
     "free TChartList",
     "free TDatum",
+    "free TAisDecoder",
     "free TNMEALineBuffer sim",
     "free TNMEALineBuffer B",
     "free TNMEALineBuffer C",
@@ -222,7 +224,7 @@ TEST_F(PlotterStart, NetworkSourceMakesTheTcpClient) {
   T_Form& f = Start("[Program Setup]\r\nCom Port=0\r\nNMEA_SIMUL=ip:127.0.0.1:1\r\n");
   ASSERT_NE(f.TelnetSend, nullptr);
   EXPECT_TRUE(f.NetworkMode);
-  EXPECT_EQ(f.SysInfo.NmeaSimul, "127.0.0.1:1");
+  EXPECT_EQ(f.SysInfo.NmeaSimul, "ip:127.0.0.1:1");  // kept as written
   const auto create = std::find(events_.begin(), events_.end(), "create TTelnetSend");
   const auto timer = std::find(events_.begin(), events_.end(), "enable ComTimer");
   EXPECT_TRUE(create < timer);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -65,6 +66,7 @@ class PlotterTest : public ::testing::Test {
     program_->MainForm().InputQuery = [](const std::string&, const std::string&) {
       return std::optional<std::string>();
     };
+    program_->MainForm().RunDialog = [](QDialog&) { return int(QDialog::Rejected); };
     return program_->MainForm();
   }
   // Shows the main window and lets the posted events run.

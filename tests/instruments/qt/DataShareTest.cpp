@@ -1,10 +1,7 @@
 // The shared data line: a client gets the line at once and each new one, a
 // client that does not read is dropped without holding anything up, a
-// socket left behind is taken over and one in use is not; the network
-// link's sending side queues without waiting.
+// socket left behind is taken over and one in use is not.
 #include <QLocalSocket>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -17,7 +14,6 @@
 #include "TestSupport.h"
 #include "instruments/qt/DataShare.h"
 #include "instruments/qt/PtyPair.h"
-#include "instruments/qt/TelnetSend.h"
 #include "platform/RuntimeDir.h"
 #include "platform/ScopedEnv.h"
 
@@ -135,33 +131,6 @@ TEST(RuntimeDirectory, IsTheUsersAloneOrRefused) {
   // A relative value does not count.
   env.Set("XDG_RUNTIME_DIR", "relative");
   EXPECT_EQ(RuntimeDirectory().rfind("/", 0), 0u);
-}
-
-TEST(NetworkLink, SendingQueuesWithoutWaitingAndRefusesAPeerThatDoesNotRead) {
-  QTcpServer peer;
-  ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
-  TTelnetSend link;
-  link.Address = "127.0.0.1:" + std::to_string(peer.serverPort());
-  EXPECT_FALSE(link.Send("$ECAPB*00\r\n"));  // not connected
-  ASSERT_TRUE(link.Connect());
-  ASSERT_TRUE(WaitFor([&] { return link.Connected() && peer.hasPendingConnections(); }));
-  QTcpSocket* far = peer.nextPendingConnection();
-  EXPECT_TRUE(link.Send("$ECAPB,A*00\r\n"));
-  std::string got;
-  ASSERT_TRUE(WaitFor([&] {
-    got += far->readAll().toStdString();
-    return got.size() >= 13;
-  }));
-  EXPECT_EQ(got, "$ECAPB,A*00\r\n");
-  // The far end stops reading: sends are refused once enough waits.
-  far->setReadBufferSize(1);
-  const std::string block(8192, 'x');
-  bool refused = false;
-  for (int i = 0; i < 20000 && !refused; ++i) {
-    refused = !link.Send(block);
-    QCoreApplication::processEvents();
-  }
-  EXPECT_TRUE(refused);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "plotter/ChartCanvas.h"
+#include "sharedui/ChartCanvas.h"
 
 #include <QImage>
 #include <QMouseEvent>

@@ -1,4 +1,4 @@
-#include "plotter/SignalBridge.h"
+#include "platform/qt/SignalBridge.h"
 
 #include <QSocketNotifier>
 
