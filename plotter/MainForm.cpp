@@ -1,5 +1,6 @@
 #include "plotter/MainForm.h"
 
+#include <QPrinter>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>

@@ -38,6 +38,7 @@
 
 class QAction;
 class QDialog;
+class QPrinter;
 class QFrame;
 class QMouseEvent;
 class QPainter;
@@ -77,6 +78,9 @@ struct TPointFields;
 class TTelnetSend;
 class TTrace;
 class TAisDecoder;
+class TSpyFrm;
+struct TPrintItems;
+struct TPrintTrans;
 class TFormTick;
 class TUpdateCycle;
 class TWCIDecoder;
@@ -587,6 +591,31 @@ class T_Form : public QMainWindow {
   // When the route became active (UTC), for the elapsed time.
   double RouteStartTime() const { return routeStartTime_; }
 
+  // ---- printing (MainPrint.cpp) ----
+
+  // "Print Chart": the options window, then the chart page; refused with a
+  // notice when there is no chart or nothing of it in the view.
+  void PrintImageClick();
+  // The list prints: a text window in preview mode holding the heading and
+  // the lines (shown through ExecDialog).
+  void PrintChartListClick();
+  void RoutePrintClick();
+  void WPPrint1Click();
+  void TrackPrint1Click();
+  // The print options window (made at start and kept for the run, so the
+  // choices stay as the user left them).
+  TPRInit* PrintOptions();
+  // The printer of the run's chart prints.
+  QPrinter& Printer();
+  // Chooses the printer (the platform print dialog); false when cancelled.
+  // Tests replace it.
+  std::function<bool(QPrinter&)> ChoosePrinter;
+  // One chart page onto the painter, whose origin is the page's printable
+  // corner: the chart image, positions, route, track and outlines within
+  // the chart's part of the page, the scale bar, the title and the frame.
+  // The caller sets the converter's scale to 1 (as PrintImageClick does).
+  void PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintItems& items);
+
   // ---- the track (MainTrack.cpp) ----
 
   // The recording settings and the write-error notice into the recorder.
@@ -713,6 +742,11 @@ class T_Form : public QMainWindow {
   void SetUpShapes();
   void ApplyShapeSettings();
   void WireShapeCommands();
+  void WirePrintCommands();
+  bool ChooseAPrinter();
+  void PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u);
+  void ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines);
+  std::unique_ptr<QPrinter> printer_;
   void PlaceShapesForChart();
   void ReplaceShapes();
   void PaintShapes(ICanvas& canvas);

@@ -193,6 +193,7 @@ void T_Form::BuildMenus() {
   WireShapeCommands();
   WireOutputCommands();
   WireRouteCommands();
+  WirePrintCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     // On a position or route symbol: the symbol's own menu.
     if (ShapeContextMenu(pos)) return;

@@ -37,9 +37,18 @@ bool PrintLines(QPrinter& printer, const std::string& title, const std::vector<s
   // margins.
   const QRectF area(QPointF(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size());
   const TLinePages layout = LinePageLayout(static_cast<int>(lines.size()), area.height(), lineHeight);
+  // The page range the user chose (0: every page).
+  const int from = printer.fromPage() > 0 ? printer.fromPage() : 1;
+  const int to = printer.toPage() > 0 ? std::min(printer.toPage(), layout.Pages) : layout.Pages;
   size_t next = 0;
+  bool first = true;
   for (int page = 1; page <= layout.Pages; ++page) {
-    if (page > 1) printer.newPage();
+    if (page < from || page > to) {
+      next += static_cast<size_t>(layout.LinesPerPage);
+      continue;
+    }
+    if (!first) printer.newPage();
+    first = false;
     painter.save();
     painter.setClipRect(area);
     painter.drawText(QRectF(area.left(), area.top(), area.width(), lineHeight), Qt::AlignHCenter | Qt::AlignTop,

@@ -1,0 +1,361 @@
+// Printing: the chart page with its overlays, and the list prints (route,
+// positions, track, chart catalog) through the text window in preview mode.
+#include <QApplication>
+#include <QDateTime>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include <cmath>
+
+#include "charts/BMPager.h"
+#include "charts/ChartList.h"
+#include "charts/KAPctrl.h"
+#include "charts/WCIctrl.h"
+#include "foundation/GenUtil.h"
+#include "geodesy/CTrans.h"
+#include "navobjects/Routes.h"
+#include "navobjects/Trace.h"
+#include "platform/Questions.h"
+#include "platform/qt/QtCanvas.h"
+#include "plotter/MainForm.h"
+#include "plotter/PrintDialogs.h"
+#include "plotter/core/Dashboard.h"
+#include "plotter/core/TickTimer.h"
+#include "sharedui/SpyFrm.h"
+
+namespace {
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr double kMilesPerRadian = 3437.7467707849392526;
+
+QColor Plain(TColor c) {
+  const uint32_t rgb = ColorToRGB(c);
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// Everything the print changes in the window, put back on every way out.
+class TPrintState {
+ public:
+  explicit TPrintState(T_Form& f) : f_(f), tickWasOn_(f.ComTimer().Enabled()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    f_.ComTimer().SetEnabled(false);
+    // Positions convert to chart pixels.
+    if (f_.Converter) f_.Converter->SetScale(1.0, 1.0);
+    // The chart prints in its day colours, whatever the shading on screen.
+    if (f_.Pager) {
+      savedColours_ = f_.Pager->Colours;
+      if (f_.KAPDecoder && f_.Pager->Decoder == f_.KAPDecoder.get() && f_.KAPDecoder->IsOpen()) {
+        const int b = f_.KAPDecoder->Brightness;
+        f_.KAPDecoder->Brightness = 0;
+        f_.KAPDecoder->FillColourTable(f_.Pager->Colours);
+        f_.KAPDecoder->Brightness = b;
+      } else if (f_.WCIDecoder && f_.Pager->Decoder == f_.WCIDecoder.get() && f_.WCIDecoder->IsOpen()) {
+        const int b = f_.WCIDecoder->Brightness;
+        f_.WCIDecoder->Brightness = 0;
+        f_.WCIDecoder->FillColourTable(f_.Pager->Colours);
+        f_.WCIDecoder->Brightness = b;
+      }
+    }
+  }
+  ~TPrintState() {
+    if (f_.Pager) f_.Pager->Colours = savedColours_;
+    if (f_.Converter) f_.Converter->SetScale(f_.View.Zoom(), f_.View.Zoom());
+    f_.ComTimer().SetEnabled(tickWasOn_);
+    QApplication::restoreOverrideCursor();
+    f_.Repaint();
+  }
+  TPrintState(const TPrintState&) = delete;
+  TPrintState& operator=(const TPrintState&) = delete;
+
+ private:
+  T_Form& f_;
+  bool tickWasOn_;
+  TColourTable savedColours_{};
+};
+
+}  // namespace
+
+void T_Form::WirePrintCommands() {
+  WireCommand("FMPrintChart", &T_Form::PrintImageClick);
+  WireCommand("FMPrintList", &T_Form::PrintChartListClick);
+  WireCommand("FMRoutePrint", &T_Form::RoutePrintClick);
+  WireCommand("RFPrint", &T_Form::RoutePrintClick);
+  WireCommand("WPPrint", &T_Form::WPPrint1Click);
+  WireCommand("TrkPrint", &T_Form::TrackPrint1Click);
+}
+
+TPRInit* T_Form::PrintOptions() {
+  if (forms_.PRInit && !forms_.PRInit->OnPrinterSetup)
+    forms_.PRInit->OnPrinterSetup = [this] { ChooseAPrinter(); };
+  return forms_.PRInit;
+}
+
+QPrinter& T_Form::Printer() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  return *printer_;
+}
+
+bool T_Form::ChooseAPrinter() {
+  QPrinter& printer = Printer();
+  if (ChoosePrinter) return ChoosePrinter(printer);
+  QPrintDialog dialog(&printer, this);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void T_Form::PrintImageClick() {
+  if (!PlotterFlags.Has(pfChartLoaded) || !Converter || !Converter->Valid) {
+    AppMessageBox("There is no chart to print.", mfOk | mfIconInformation);
+    return;
+  }
+  TPRInit* options = PrintOptions();
+  if (!options || ExecDialog(*options) != QDialog::Accepted) return;
+  const TPrintRect src = PrintSource(options->FullChart(), View.Scroll(), ViewSize(), View.Zoom(), ChartInfo.Width,
+                                     ChartInfo.Height);
+  if (src.Empty()) {
+    AppMessageBox("Nothing of the chart is in the view to print.", mfOk | mfIconInformation);
+    return;
+  }
+  QPrinter& printer = Printer();
+  // The orientation first: the page's size depends on it.
+  printer.setPageOrientation(PrintLandscape(src) ? QPageLayout::Landscape : QPageLayout::Portrait);
+  // Without a printer the print goes to a file the user names.
+  if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty() && !ChooseAPrinter())
+    return;
+  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const TPrintRect dest = PrintDest(src, page.width(), page.height());
+  if (dest.Empty()) return;
+  TPrintTrans map;
+  map.SrcX = src.X;
+  map.SrcY = src.Y;
+  map.SrcWidth = src.Width;
+  map.SrcHeight = src.Height;
+  map.DestWidth = dest.Width;
+  map.DestHeight = dest.Height;
+  QPainter painter;
+  {
+    TPrintState state(*this);
+    if (!painter.begin(&printer)) {
+      AppMessageBox("The printer could not be started.", mfOk | mfIconError);
+      return;
+    }
+    PrintChart(painter, map, options->Items());
+    painter.end();
+  }
+}
+
+void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintItems& items) {
+  const int u = PrintUnit(QFontMetrics(QFont(), painter.device()).height());
+  const QRect destRect(0, 0, map.DestWidth, map.DestHeight);
+  const TWindowColours plain = ComputeWindowColours(0, SysInfo);
+  auto toPage = [&](const TFPoint& pos, QPoint& out) {
+    TPoint px, pg;
+    if (!Converter->GeoToPixelInt(pos, px) || !map.ToPage(px, pg)) return false;
+    out = QPoint(pg.X, pg.Y);
+    return true;
+  };
+
+  // The chart image.
+  if (items.chart) {
+    if (Pager && Pager->Active) {
+      TQtCanvas canvas(painter, destRect.width() + 1, destRect.height() + 1);
+      Pager->DrawTo(canvas, {map.SrcX, map.SrcY, map.SrcX + map.SrcWidth, map.SrcY + map.SrcHeight},
+                    {0, 0, map.DestWidth, map.DestHeight});
+    } else if (!ChartImage.isNull()) {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+      painter.drawImage(destRect, ChartImage, QRect(map.SrcX, map.SrcY, map.SrcWidth, map.SrcHeight));
+    }
+  }
+
+  // Everything over the chart stays on the chart's part of the page.
+  painter.save();
+  painter.setClipRect(destRect);
+  painter.setBrush(Qt::NoBrush);
+  QFont small = painter.font();
+  small.setPointSize(8);
+  painter.setFont(small);
+
+  if (items.positions != TPrintNames::None && Positions) {
+    const QColor c = Plain(plain.waypointNormal);
+    painter.setPen(QPen(c, u / 2));
+    const int h = kPositionSymbolSizes[std::clamp(SysInfo.WaypointSize, 0, 3)] * u / 4;
+    for (int i = 0; i < Positions->Count(); ++i) {
+      const TNavShape* s = Positions->At(i);
+      QPoint p;
+      if (!s || !s->Visible || !toPage(s->Position, p)) continue;
+      painter.drawRect(QRect(QPoint(p.x() - h, p.y() - h), QPoint(p.x() + h, p.y() + h)));
+      if (items.positions == TPrintNames::WithNames && !s->Caption.empty())
+        painter.drawText(QPoint(p.x() - h, p.y() + h + 3 + QFontMetrics(small, painter.device()).ascent()),
+                         Text(s->Caption));
+    }
+  }
+
+  if (items.route != TPrintNames::None && Route) {
+    const QColor c = Plain(plain.routeNormal);
+    painter.setPen(QPen(c, u / 2));
+    const int r = (kRouteSymbolSizes[std::clamp(SysInfo.RouteSize, 0, 3)] - 2) * u / 4;
+    std::optional<QPoint> last;
+    for (int i = 0; i < Route->Count(); ++i) {
+      const TNavShape* s = Route->At(i);
+      QPoint p;
+      if (!s || !toPage(s->Position, p)) {
+        last.reset();
+        continue;
+      }
+      if (s->Visible) {
+        if (last) painter.drawLine(*last, p);
+        painter.drawEllipse(p, r, r);
+        if (items.route == TPrintNames::WithNames)
+          painter.drawText(QPoint(p.x() - r, p.y() + r + 3 + QFontMetrics(small, painter.device()).ascent()),
+                           Text(s->Caption.empty() ? "WP:" + std::to_string(i) : s->Caption));
+      }
+      last = p;
+    }
+  }
+
+  // The whole track that is shown, cut at the chart's part of the page.
+  if (items.track && Trace && Trace->Visible() && Trace->IsOpen() && Trace->Count() > 0) {
+    painter.setPen(QPen(Plain(plain.track), u / 2));
+    QPolygon line;
+    auto flush = [&] {
+      if (line.size() > 1) painter.drawPolyline(line);
+      line.clear();
+    };
+    for (const TIntPos& ip : Trace->Points()) {
+      QPoint p;
+      if (toPage(IntPosToFPoint(ip), p))
+        line << p;
+      else
+        flush();
+    }
+    flush();
+  }
+
+  if (items.outlines && ChartList) {
+    painter.setPen(QPen(Plain(plain.outline), u / 4));
+    const int32_t scale = ChartInfo.Layout.Scale;
+    const int32_t smallest = SysInfo.OutlineFactor > 0 ? scale / SysInfo.OutlineFactor : scale;
+    for (int i = 0; i < ChartList->Count(); ++i) {
+      const RChartLayout* e = ChartList->Entry(i);
+      if (!e || e->Scale < smallest || e->Scale > scale || e->Border.size() < 2) continue;
+      if (SysInfo.BrowseGroups != 0 && (e->GroupMask & SysInfo.BrowseGroups) == 0) continue;
+      if (!FRectsIntersect(e->Bounds, ChartInfo.Layout.Bounds)) continue;
+      QPolygon outline;
+      bool ok = true;
+      for (const TFPoint& b : e->Border) {
+        QPoint p;
+        if (!(ok = toPage(b, p))) break;
+        outline << p;
+      }
+      if (!ok) continue;
+      outline << outline.front();
+      painter.drawPolyline(outline);
+    }
+  }
+  painter.restore();
+
+  PrintScaleBar(painter, map, u);
+
+  // The title line on white, and the frame.
+  painter.save();
+  painter.setBackgroundMode(Qt::OpaqueMode);
+  painter.setBackground(Qt::white);
+  painter.setPen(Qt::black);
+  const QDateTime now = QDateTime::currentDateTime();
+  const QLocale locale;
+  const QString title = QStringLiteral("Brismare II  ") + locale.toString(now.date(), QLocale::ShortFormat) +
+                        QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral(" [") +
+                        Text(ChartInfo.Layout.Name) + QLatin1Char(']');
+  painter.drawText(QPoint(7, 6 + QFontMetrics(painter.font(), painter.device()).ascent()), title);
+  painter.restore();
+  painter.setPen(QPen(Qt::black, 0));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(destRect);
+}
+
+void T_Form::PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u) {
+  TFPoint a, b;
+  if (!Converter->PixelToGeo({double(map.SrcX), double(map.SrcY)}, a) ||
+      !Converter->PixelToGeo({double(map.SrcX + map.SrcWidth), double(map.SrcY + map.SrcHeight)}, b))
+    return;
+  const TScaleBarLength bar = ScaleBarLength(std::fabs(GeoDistance(a, b) * kMilesPerRadian / 4));
+  if (!bar.Shown) return;
+  painter.save();
+  QFont small = painter.font();
+  small.setPointSize(8);
+  painter.setFont(small);
+  const QFontMetrics m(small, painter.device());
+  const int w = m.horizontalAdvance(QLatin1Char('X')), h = m.height();
+  const TPoint s{8 + w, 20 + h};
+  // The bar's end: the chart position under its start, the bar's length
+  // due east.
+  TPoint chartPx, endPx, e;
+  TFPoint start;
+  bool ok = map.FromPage(s, chartPx) && Converter->PixelToGeo({double(chartPx.X), double(chartPx.Y)}, start);
+  if (ok) {
+    const double c = std::cos(start.Y);
+    ok = std::fabs(c) > 1e-6;
+    if (ok) {
+      TFPoint end = start;
+      end.X += bar.Miles / c / kMilesPerRadian;
+      ok = Converter->GeoToPixelInt(end, endPx) && map.ToPage(endPx, e);
+    }
+  }
+  const int length = ok ? e.X - s.X : 0;
+  if (length > 0) {
+    painter.setPen(QPen(Qt::black, u / 2));
+    painter.drawLine(s.X, s.Y, s.X + length, s.Y);
+    const int step = length / bar.Divisions;
+    for (int i = 0; i <= bar.Divisions; ++i) painter.drawLine(s.X + i * step, s.Y, s.X + i * step, s.Y + h / 2);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(e.X + 10, s.Y - 10), Text(bar.Label));
+  }
+  painter.restore();
+}
+
+void T_Form::ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines) {
+  TSpyFrm window(this);
+  window.SetPreview(title);
+  window.AddLine(heading);
+  for (const std::string& line : lines) window.AddLine(line);
+  ExecDialog(window);
+}
+
+void T_Form::RoutePrintClick() {
+  if (!Route) return;
+  std::vector<std::string> lines;
+  Route->RouteList(lines);
+  ShowListPrint(Messages[16] + " " + Messages[74], Messages[71], lines);
+}
+
+void T_Form::WPPrint1Click() {
+  if (!Positions) return;
+  std::vector<std::string> lines;
+  Positions->PositionList(lines);
+  ShowListPrint(Messages[18] + " " + Messages[74], Messages[72], lines);
+}
+
+void T_Form::TrackPrint1Click() {
+  if (!Trace) return;
+  std::vector<std::string> lines;
+  Trace->ToText(lines, true);
+  ShowListPrint(Messages[17] + " " + Messages[74], Messages[73], lines);
+}
+
+void T_Form::PrintChartListClick() {
+  if (!ChartList) return;
+  std::vector<std::string> lines;
+  {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::string search = ChartSearchPath(SysInfo.ChartDir);
+    for (int i = 0; i < ChartList->Count(); ++i)
+      if (const RChartLayout* e = ChartList->Entry(i))
+        lines.push_back(ChartListLine(i, *e, FindCatalogChartFile(e->FileName, search)));
+    QApplication::restoreOverrideCursor();
+  }
+  ShowListPrint(Messages[70] + " " + Messages[74], ChartListHeading(Messages[56], Messages[58]), lines);
+}
