@@ -198,22 +198,25 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
     const QColor c = Plain(plain.routeNormal);
     painter.setPen(QPen(c, u / 2));
     const int r = (kRouteSymbolSizes[std::clamp(SysInfo.RouteSize, 0, 3)] - 2) * u / 4;
-    std::optional<QPoint> last;
+    // The pen's position: the last point placed (none before the first).
+    QPoint last;
+    bool hasLast = false;
     for (int i = 0; i < Route->Count(); ++i) {
       const TNavShape* s = Route->At(i);
       QPoint p;
       if (!s || !toPage(s->Position, p)) {
-        last.reset();
+        hasLast = false;
         continue;
       }
       if (s->Visible) {
-        if (last) painter.drawLine(*last, p);
+        if (hasLast) painter.drawLine(last, p);
         painter.drawEllipse(p, r, r);
         if (items.route == TPrintNames::WithNames)
           painter.drawText(QPoint(p.x() - r, p.y() + r + 3 + QFontMetrics(small, painter.device()).ascent()),
                            Text(s->Caption.empty() ? "WP:" + std::to_string(i) : s->Caption));
       }
       last = p;
+      hasLast = true;
     }
   }
 
