@@ -843,6 +843,7 @@ void T_Form::PaintOverlays(QPainter& painter) {
   {
     TQtCanvas canvas(painter, ViewSize().X, ViewSize().Y);
     PaintTrack(canvas);
+    PaintAis(canvas);
   }
   const TNMEA* p = Parser();
   if (!p || !Converter || !Converter->Valid) return;

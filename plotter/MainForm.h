@@ -643,6 +643,31 @@ class T_Form : public QMainWindow {
   // points; ReprojectAis recomputes the points of targets that moved (all
   // with `force`) and returns how many.
   void PlaceAisForChart();
+  // The targets drawn on the chart (after the track).
+  void PaintAis(ICanvas& canvas);
+  // The collision check of the tick: "AIS CPA Max" and "AIS TCPA Max"
+  // against every vessel; sets or clears the AIS alarm (also with no chart
+  // and with the window minimised). True when a target is in alarm.
+  bool CheckAisAlarm();
+  // The dashboard's target list, sorted (kinds before vessel names); the
+  // selection is kept.
+  void RefreshAisList();
+  // The slot of the target chosen in the list, or -1.
+  int SelectedAisIndex() const;
+  // "Find" (the chart centred on the chosen target), "Info", and "AIS
+  // Info" of the chart's menu (the target nearest to the menu position).
+  void AIS_FindClick();
+  void AIS_InfoClick();
+  void AISInfo1Click();
+  // Fills and shows the information window of a target; hides it when the
+  // target has no position any more.
+  void ShowAisInfo(int slot);
+  // The tick: the information window follows its target; a window the user
+  // closed is freed.
+  void RefreshAisInfo();
+  void FreeHiddenAisInfo();
+  QPointer<TSpyFrm> AisInfoWindow;
+  int AisInfoIndex = -1;
   int ReprojectAis(bool force);
   // Targets silent for the hide time are hidden, for the delete time freed.
   void PurgeAis(int hideMinutes, int deleteMinutes);
@@ -743,6 +768,7 @@ class T_Form : public QMainWindow {
   void ApplyShapeSettings();
   void WireShapeCommands();
   void WirePrintCommands();
+  void WireAisCommands();
   bool ChooseAPrinter();
   void PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u);
   void ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines);

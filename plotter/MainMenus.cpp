@@ -194,6 +194,7 @@ void T_Form::BuildMenus() {
   WireOutputCommands();
   WireRouteCommands();
   WirePrintCommands();
+  WireAisCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     // On a position or route symbol: the symbol's own menu.
     if (ShapeContextMenu(pos)) return;

@@ -1,8 +1,7 @@
 // The main window and the one-second update cycle: the window's timer runs
 // the cycle, and the parts below hand the cycle's calls to the window, its
-// dashboard, its ports and the objects it owns. Parts whose work is not in
-// this build yet (the AIS info window) answer "nothing to do"; the chart
-// view's are the window's (MainChart.cpp).
+// dashboard, its ports and the objects it owns; the chart view's are the
+// window's (MainChart.cpp).
 #include "plotter/MainTick.h"
 
 #include <QAction>
@@ -128,13 +127,14 @@ struct TFormTick::Parts final : ITickPorts,
   struct Ais final : ITickAis {
     T_Form& f;
     explicit Ais(T_Form& form) : f(form) {}
-    void FreeHiddenInfoWindow() override {}
+    void FreeHiddenInfoWindow() override { f.FreeHiddenAisInfo(); }
     void Reproject() override { f.ReprojectAis(false); }
+    void CheckAlarms() override { f.CheckAisAlarm(); }
     bool TakeChanged() override {
       TNMEA* p = f.Parser();
       return p && std::exchange(p->AisChanged, false);
     }
-    void RefreshInfoWindow() override {}
+    void RefreshInfoWindow() override { f.RefreshAisInfo(); }
     void Purge(int hideMinutes, int deleteMinutes) override { f.PurgeAis(hideMinutes, deleteMinutes); }
   } ais{f};
 

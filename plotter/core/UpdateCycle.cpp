@@ -437,6 +437,9 @@ void TUpdateCycle::Countdowns() {
   --slowCountdown_;
   --soundCountdown_;
   ITickAis* ais = parts_.ais;
+  Step("AIS alarm", [&] {
+    if (ais) ais->CheckAlarms();
+  });
   Step("AIS refresh", [&] {
     if (aisCountdown_ >= 1) return;
     aisCountdown_ = kAisRefreshTicks;

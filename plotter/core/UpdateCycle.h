@@ -168,6 +168,9 @@ class ITickAis {
   // Hides targets not heard for `hideMinutes`, deletes those not heard for
   // `deleteMinutes`.
   virtual void Purge(int hideMinutes, int deleteMinutes) = 0;
+  // The collision check, every tick whatever the chart and the window do:
+  // sets or clears the AIS alarm.
+  virtual void CheckAlarms() {}
 };
 
 // The magnetic model.

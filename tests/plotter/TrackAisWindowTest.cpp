@@ -5,6 +5,7 @@
 // AIS sentences fills the target table through the tick, and the targets
 // age out.
 #include <QImage>
+#include <QListWidget>
 
 #include <chrono>
 #include <cmath>
@@ -25,9 +26,12 @@
 #include "instruments/AIS.h"
 #include "instruments/AisTestUtil.h"
 #include "instruments/NMEA.h"
+#include "navobjects/LogBook.h"
 #include "navobjects/Trace.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/MainForm.h"
+#include "sharedui/SpyFrm.h"
+#include "plotter/core/PlotterFlags.h"
 
 namespace {
 
@@ -244,7 +248,7 @@ TEST(PlotterProgramTrack, AKilledRecordingGoesOnAfterEveryWholePoint) {
   EXPECT_EQ(ReadTestFile(files[0].string() + ".torn"), bytes.substr(whole - 30, 17));
 }
 
-class AisWindow : public PlotterClockTest {};
+class AisWindow : public TrackWindow {};
 
 TEST_F(AisWindow, AReplayWithAisSentencesFillsTheTargetTable) {
   // Two vessels and a base station near the boat; one vessel gets its name.
@@ -293,6 +297,117 @@ TEST_F(AisWindow, AReplayWithAisSentencesFillsTheTargetTable) {
   f.ApplySettings(false);
   EXPECT_EQ(f.Ais->TargetCount(), 0);
   EXPECT_FALSE(f.Parser()->AisEnabled);
+}
+
+
+// The targets on the chart where the chart puts their positions: a vessel
+// heading north at 10 knots on a course of 090 (its triangle and heading
+// line north, its speed line east), its name below it, and a base station.
+TEST_F(AisWindow, TargetsAreDrawnWhereTheChartPutsThem) {
+  REQUIRE_PROGRAM("brtool");
+  TChartPlan plan;  // 10.0-10.5 E, 54.2-54.5 N
+  plan.width = 1200;  // larger than the view: "Find" can centre on a target
+  plan.height = 900;
+  const std::string chart = chartfix::WriteKapChart(dir_ / "AIS.KAP", plan);
+  const std::vector<std::string> ais = {
+      aisfix::Vdm(aisfix::ClassA(265000001, 54.35, 10.20, 100, 900, 0)),
+      aisfix::Vdm(aisfix::Static5(265000001, "SABC1", "NORDWIND", 30, 10, 5, 5, 40, "KIEL")),
+      aisfix::Vdm(aisfix::Station(4, 2655000, 54.25, 10.40)),
+  };
+  const std::string replay = dir_ / "ais.nmea";
+  WriteTestFile(replay, Voyage(54.30, 10.40, {{0, 0, 30}}, nullptr, ais));
+  for (int labels : {2, 0}) {
+    SCOPED_TRACE(labels);
+    T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=1\r\nSpeed Mark=600\r\nAIS Labels=" +
+                    std::to_string(labels) + "\r\nNMEA_SIMUL=" + replay +
+                    "\r\n[Program State]\r\nWinLeft=0\r\nWinTop=0\r\nWinWidth=1100\r\nWinHeight=760\r\nWinState=0\r\n");
+    ASSERT_TRUE(f.LoadChart(chart));
+    f.ZoomTo({200, 150}, 1.0);
+    f.CentreOnPosition({10.30 * kDegToRad, 54.32 * kDegToRad});
+    Tick(f, 12);
+    const QImage frame = f.ChartCanvas()->RenderFrame();
+    const QRgb marker = ColorToRGB(f.Colours.aisMarker) & 0xFFFFFF;
+    const TFPoint v = ViewOf(f, Geo2Pix(chart, {10.20 * kDegToRad, 54.35 * kDegToRad}));
+    // The triangle around the position, the heading line 20 to 60 pixels
+    // north, the speed line east (10 kn at 600 s of "Speed Mark").
+    EXPECT_TRUE(HasColourNear(frame, marker, v.X, v.Y - 10, 2));
+    EXPECT_TRUE(HasColourNear(frame, marker, v.X, v.Y - 40, 1));
+    const double perKnot = 600.0 / 3600 / f.Parser()->Info.MilesPerPixel;
+    EXPECT_TRUE(HasColourNear(frame, marker, v.X + 5 * perKnot, v.Y, 1)) << perKnot;
+    EXPECT_FALSE(HasColourNear(frame, marker, v.X, v.Y + 30, 3));
+    // The name below the symbol, in the text colour, only with labels on.
+    const QRgb text = ColorToRGB(f.Colours.aisTargetText) & 0xFFFFFF;
+    bool named = false;
+    for (int dy = 6; dy < 22 && !named; ++dy)
+      for (int dx = 0; dx < 60 && !named; ++dx) named = HasColourNear(frame, text, v.X + dx, v.Y + dy, 0);
+    EXPECT_EQ(named, labels != 0);
+    // The base station: its cross.
+    const TFPoint b = ViewOf(f, Geo2Pix(chart, {10.40 * kDegToRad, 54.25 * kDegToRad}));
+    EXPECT_TRUE(HasColourNear(frame, marker, b.X, b.Y - 10, 1));
+    EXPECT_TRUE(HasColourNear(frame, marker, b.X + 10, b.Y, 1));
+    // The information window of the vessel, from the dashboard's list.
+    auto* list = f.DB->findChild<QListWidget*>(QStringLiteral("BC_AIS"));
+    ASSERT_TRUE(list);
+    const QList<QListWidgetItem*> items = list->findItems(QStringLiteral("NORDWIND:"), Qt::MatchStartsWith);
+    ASSERT_EQ(items.size(), 1) << list->count();
+    list->setCurrentItem(items.front());
+    f.AIS_InfoClick();
+    ASSERT_TRUE(f.AisInfoWindow);
+    EXPECT_TRUE(f.AisInfoWindow->isVisible());
+    EXPECT_EQ(f.AisInfoWindow->Lines().at(1), "Name:\tNORDWIND");
+    // "Find" centres the chart on it.
+    f.AIS_FindClick();
+    const TFPoint centred = ViewOf(f, Geo2Pix(chart, {10.20 * kDegToRad, 54.35 * kDegToRad}));
+    EXPECT_NEAR(centred.X, f.ViewSize().X / 2.0, 2);
+    EXPECT_NEAR(centred.Y, f.ViewSize().Y / 2.0, 2);
+    Stop();
+  }
+}
+
+class TRecordingSink : public ISoundSink {
+ public:
+  bool PlayFile(const std::string& path) override {
+    played.push_back(path);
+    return true;
+  }
+  void Beep() override { played.push_back("beep"); }
+  std::vector<std::string> played;
+};
+
+// The collision check runs in the tick: with no chart loaded and the window
+// minimised a closing vessel raises the alarm and its sound; the alarm ends
+// when the vessel has passed, and another closing vessel raises it again.
+TEST_F(AisWindow, TheAlarmSoundsWithoutAChartAndWhileMinimised) {
+  const std::string sound = dir_ / "cpa.wav";
+  WriteTestFile(sound, "RIFF");
+  // The boat lies still at 57.60 N 11.60 E.
+  const std::string closing = aisfix::Vdm(aisfix::ClassA(265000001, 57.62, 11.60, 120, 1800, 180));
+  const std::string passed = aisfix::Vdm(aisfix::ClassA(265000001, 57.57, 11.60, 120, 1800, 180));
+  const std::string other = aisfix::Vdm(aisfix::ClassA(265000002, 57.60, 11.64, 120, 2700, 270));
+  const std::string replay = dir_ / "cpa.nmea";
+  WriteTestFile(replay, Voyage(57.60, 11.60, {{0, 0, 30}}, nullptr, {closing}) +
+                            Voyage(57.60, 11.60, {{0, 0, 30}}, nullptr, {passed}) +
+                            Voyage(57.60, 11.60, {{0, 0, 30}}, nullptr, {other}));
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=1\r\nWarning Sound=1\r\nSound AIS CPA=" + sound +
+                  "\r\nNMEA_SIMUL=" + replay + "\r\n");
+  TRecordingSink sink;
+  f.Speaker->Sink = &sink;
+  f.showMinimized();
+  ASSERT_FALSE(f.PlotterFlags.Has(pfChartLoaded));
+  auto soundsOfAlarm = [&] { return std::count(sink.played.begin(), sink.played.end(), sound); };
+  // Each phase of the replay lasts 30 ticks.
+  Tick(f, 25);
+  EXPECT_TRUE(f.NavFlags.Has(nfAisAlarm));
+  EXPECT_GE(soundsOfAlarm(), 1);
+  Tick(f, 30);
+  EXPECT_FALSE(f.NavFlags.Has(nfAisAlarm));
+  sink.played.clear();
+  Tick(f, 3);
+  EXPECT_FALSE(f.NavFlags.Has(nfAisAlarm)) << "not before the other vessel is heard";
+  Tick(f, 12);
+  EXPECT_TRUE(f.NavFlags.Has(nfAisAlarm));
+  EXPECT_GE(soundsOfAlarm(), 1);
+  f.Speaker->Sink = nullptr;
 }
 
 }  // namespace
