@@ -318,6 +318,12 @@ void T_Form::BuildDashboard() {
     g->addWidget(DB_DRLong, 1, 0, 1, 2);
     AddRow(g, 2, MakeLabel(DB_DR, "LabDRCrs", "Crs"), DB_DRCrs);
     AddRow(g, 3, MakeLabel(DB_DR, "LabDRSpd", "Spd"), DB_DRSpd);
+    // The network link's state again, at the foot: this box takes the GPS
+    // box's place while the GPS is lost, when the link's state matters
+    // most.
+    auto* netState = MakeLabel(DB_DR, "DBNetStateDR", "", true);
+    netState->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    g->addWidget(netState, 4, 0, 1, 2);
     g->setRowStretch(4, 1);
   }
   FixBoxSize(DB_DR, boxWidth);

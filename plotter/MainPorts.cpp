@@ -211,15 +211,19 @@ void T_Form::EndNetwork() {
 
 void T_Form::NetworkStateChanged() {
   const TTelnetSend* link = TelnetSend.get();
-  if (DBNetState) {
-    DBNetState->setText(link ? QString::fromLatin1(TTelnetSend::StateName(link->State())) : QString());
-    std::string tip;
-    if (link) {
-      tip = link->Description();
-      if (!link->GpsdRelease().empty()) tip += " (gpsd " + link->GpsdRelease() + ")";
-      if (!link->LastFailure().empty()) tip += "\nLast failure: " + link->LastFailure();
-    }
-    DBNetState->setToolTip(QString::fromStdString(tip));
+  // On the GPS box, and on the dead-reckoning box that takes its place
+  // while the GPS is lost.
+  QLabel* const labels[2] = {DBNetState, DB_DR ? DB_DR->findChild<QLabel*>(QStringLiteral("DBNetStateDR")) : nullptr};
+  std::string tip;
+  if (link) {
+    tip = link->Description();
+    if (!link->GpsdRelease().empty()) tip += " (gpsd " + link->GpsdRelease() + ")";
+    if (!link->LastFailure().empty()) tip += "\nLast failure: " + link->LastFailure();
+  }
+  for (QLabel* label : labels) {
+    if (!label) continue;
+    label->setText(link ? QString::fromLatin1(TTelnetSend::StateName(link->State())) : QString());
+    label->setToolTip(QString::fromStdString(tip));
   }
   if (!link) return;
   switch (link->State()) {

@@ -221,7 +221,9 @@ void TTelnetSend::TcpDown() {
 }
 
 void TTelnetSend::ReadTcp() {
-  while (tcp_ && pending_.size() < kMaxPending) {
+  // A socket already closed has nothing more (and reading it would only
+  // warn).
+  while (tcp_ && tcp_->isOpen() && pending_.size() < kMaxPending) {
     const QByteArray b = tcp_->read(static_cast<qint64>(kMaxPending - pending_.size()));
     if (b.isEmpty()) break;
     Take(std::string_view(b.constData(), static_cast<size_t>(b.size())));
@@ -255,8 +257,17 @@ void TTelnetSend::Take(std::string_view bytes) {
       echoMatched_ = 0;
     }
   }
-  std::string text = source_.Kind == TNetKind::Gpsd ? gpsd_.Take(bytes) : std::string(bytes);
-  if (std::optional<std::string> e = gpsd_.TakeError()) Say(Description() + " reports: " + *e);
+  std::string text;
+  if (source_.Kind == TNetKind::Gpsd) {
+    const std::string releaseBefore = gpsd_.Release();
+    text = gpsd_.Take(bytes);
+    if (std::optional<std::string> e = gpsd_.TakeError()) Say(Description() + " reports: " + *e);
+    // gpsd said its release (after the connect): what the link tells
+    // changed.
+    if (gpsd_.Release() != releaseBefore) emit StateChanged();
+  } else {
+    text = std::string(bytes);
+  }
   if (text.empty()) return;
   pending_ += text;
   lastData_ = Now();
@@ -356,7 +367,10 @@ void TTelnetSend::Stop(const std::string& reason) {
   DropSockets();
   queue_.Clear();
   lastFailure_ = reason;
-  SetState(TState::Off);
+  if (state_ == TState::Off)
+    emit StateChanged();  // the failure is news
+  else
+    SetState(TState::Off);
   Say(Description().empty() ? "Network input: " + reason : Description() + ": " + reason);
 }
 

@@ -137,6 +137,8 @@ class TTelnetSend : public QObject {
  signals:
   // Text has come in.
   void DataReceived();
+  // The state changed, or what the link tells of itself (GpsdRelease,
+  // LastFailure).
   void StateChanged();
   // A line for the user: why the link fails (once an outage), or what
   // gpsd reported.

@@ -82,7 +82,7 @@ class TNmeaTestServer {
  private:
   void Drain(size_t i) {
     if (!reading_ && i + 1 == conns_.size()) return;
-    if (conns_[i]) received_[i] += conns_[i]->readAll().toStdString();
+    if (conns_[i] && conns_[i]->isOpen()) received_[i] += conns_[i]->readAll().toStdString();
   }
 
   QTcpServer server_;

@@ -2,10 +2,11 @@
 // (its waits are the clock's, so no test waits for them): the login bytes
 // and nothing else, a log trickled byte by byte parsed whole, a server
 // that goes away noticed at once and found again soon after it returns, a
-// half line of one connection never joined to the next, a connect nobody
-// answers given up, a peer that stops reading costing only relayed
-// sentences; UDP datagrams and a multicast group; settings that can never
-// work said so.
+// refusing server tried for as long as it takes with waits doubling from
+// 1 s to a minute, a half line of one connection never joined to the next,
+// a connect nobody answers given up, a peer that stops reading costing
+// only relayed sentences; UDP datagrams and a multicast group; settings
+// that can never work said so.
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
@@ -166,6 +167,34 @@ TEST_F(NetworkLink, AServerGoneIsNoticedAtOnceAndFoundAgainSoonAfterItReturns) {
   EXPECT_EQ(notices.count(), 2);
   Second();
   EXPECT_EQ(link.State(), TState::Connected);
+}
+
+TEST_F(NetworkLink, ARefusingServerIsTriedForeverWaitingAtMostAMinute) {
+  TNotices notices(link);
+  // A port nobody listens on any more.
+  const std::string address = server.Address();
+  server.Stop();
+  link.SetAddress(address);
+  ASSERT_TRUE(link.Connect());
+  ASSERT_TRUE(WaitFor([&] { return link.State() == TState::Retrying; }));
+  // The waits between attempts: 1 s doubling, then a minute each, for as
+  // long as it takes; said once.
+  std::vector<int> waits;
+  int attempts = link.Attempts(), since = 0;
+  for (int t = 1; t <= 6 * 60; ++t) {
+    Second();
+    ++since;
+    if (link.Attempts() != attempts) {
+      attempts = link.Attempts();
+      waits.push_back(since);
+      since = 0;
+    }
+    ASSERT_NE(link.State(), TState::Off);
+  }
+  EXPECT_EQ(waits, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60, 60, 60}));
+  EXPECT_EQ(notices.count(), 1);
+  EXPECT_NE(link.LastFailure().find("refused"), std::string::npos) << link.LastFailure();
+  EXPECT_EQ(link.State(), TState::Retrying);
 }
 
 TEST_F(NetworkLink, AHalfLineOfOneConnectionNeverJoinsTheNext) {
