@@ -374,8 +374,10 @@ void T_Form::BuildPanel() {
   auto colourRow = [](QWidget* page, QGridLayout* g, int row, std::initializer_list<std::pair<const char*, QPushButton**>> panels,
                       std::initializer_list<const char*> captions) {
     auto* h = new QHBoxLayout;
+    h->setSpacing(4);
     auto caption = captions.begin();
     for (const auto& [name, slot] : panels) {
+      if (caption != captions.begin()) h->addSpacing(10);
       auto* l = new QLabel(QString::fromUtf8(*caption), page);
       l->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
       auto* b = new QPushButton(page);
@@ -393,6 +395,8 @@ void T_Form::BuildPanel() {
   };
   colourRow(CalPage, cg, 8, {{"BCLR", &BCLR}, {"RefCN", &RefCN}, {"RefCH", &RefCH}}, {"Grid", "Point", "Selected"});
   cg->setRowStretch(9, 1);
+  cg->setColumnStretch(1, 1);
+  cg->setColumnStretch(3, 1);
   TabPage->addTab(CalPage, QStringLiteral("Cal"));
 
   // "Border": the border points.
@@ -426,6 +430,8 @@ void T_Form::BuildPanel() {
   bg->addWidget(BDLineShow, 5, 0, 1, 4);
   colourRow(BorderPage, bg, 6, {{"ECLR", &ECLR}, {"NeatCN", &NeatCN}, {"NeatCH", &NeatCH}}, {"Line", "Point", "Selected"});
   bg->setRowStretch(7, 1);
+  // The captions keep their width; the fields take the rest.
+  bg->setColumnStretch(1, 1);
   TabPage->addTab(BorderPage, QStringLiteral("Border"));
 
   // Readouts.
@@ -456,9 +462,13 @@ void T_Form::BuildPanel() {
   ZoomIn->setObjectName(QStringLiteral("ZoomIn"));
   ZoomOut = new QPushButton(QStringLiteral("-"), _Panel);
   ZoomOut->setObjectName(QStringLiteral("ZoomOut"));
+  // Narrow buttons, so that the columns of the readouts keep equal widths.
   auto* zooms = new QHBoxLayout;
-  zooms->addWidget(ZoomIn);
-  zooms->addWidget(ZoomOut);
+  for (QPushButton* b : {ZoomIn, ZoomOut}) {
+    b->setFixedWidth(40);
+    zooms->addWidget(b);
+  }
+  zooms->addStretch(1);
   r->addLayout(zooms, 4, 2, 1, 2);
   ULLat = Readout(_Panel, "ULLat");
   ULLong = Readout(_Panel, "ULLong");
@@ -641,7 +651,7 @@ void T_Form::OpenImageClick() {
 
 void T_Form::OpenFromListClick() {
   ChartAvail->Catalog = Catalog.get();
-  if (ChartAvail->exec() != QDialog::Accepted || ChartAvail->SelectedName.empty()) return;
+  if (ExecDialog(*ChartAvail) != QDialog::Accepted || ChartAvail->SelectedName.empty()) return;
   const std::string name = ChartAvail->SelectedName;
   const int index = Catalog->FindByName(name);
   const std::string file =
@@ -712,12 +722,14 @@ void T_Form::ChartInformationClick() {
   if (!Cal.IsOpen()) return;
   CHInfo->ReadOnlyInfo = Cal.ReadOnly();
   CHInfo->Fill(Cal.Info(), Cal.FileName());
-  if (CHInfo->exec() != QDialog::Accepted || Cal.ReadOnly()) return;
+  if (ExecDialog(*CHInfo) != QDialog::Accepted || Cal.ReadOnly()) return;
   RChartInfo edited = Cal.Info();
   CHInfo->ReadBack(edited);
   Cal.SetChartInformation(edited);
   UpdateTitle();
 }
+
+int T_Form::ExecDialog(QDialog& dialog) { return RunDialog ? RunDialog(dialog) : dialog.exec(); }
 
 void T_Form::CloseOrderly() {
   orderlyClose_ = true;

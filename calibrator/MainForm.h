@@ -27,6 +27,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -138,6 +139,10 @@ class T_Form : public QMainWindow {
 
   // ---- hooks (tests replace them) ----
   TInputQuery InputQuery;
+  // Runs a modal window (the chart information, the available charts): its
+  // result. Without a hook, the window's own event loop.
+  std::function<int(QDialog&)> RunDialog;
+  int ExecDialog(QDialog& dialog);
   std::function<std::optional<QColor>(const QColor& current)> PickColour;
 
   // ---- published components ----

@@ -3,12 +3,13 @@
 //   teskor [-W<n>] [-O<letters>] [FILE]
 //   teskor -SU
 //   teskor FILE --screenshot <map.png> [--grid 1-3] [--border] [--page border]
-//          [--screenshot-info <info.png>]
+//          [--zoom-out N] [--select N] [--screenshot-info <info.png>]
 //   teskor --help | --version
 //
 // --screenshot writes a picture of the main window with FILE open once it
 // is on screen (--grid picks the check grid, --border shows the border line,
-// --page the "Border" page), --screenshot-info one of the chart information
+// --page the "Border" page, --zoom-out presses "-" N times, --select picks
+// point N of the page shown), --screenshot-info one of the chart information
 // window, and then the program ends the orderly way (for checking the
 // layout).
 #include <QApplication>
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
   }
   // Our own options are taken out before the switches are looked for.
   std::string screenshot, infoShot, page;
-  int grid = 0;
+  int grid = 0, zoomOut = 0, select = 0;
   bool border = false;
   std::vector<char*> params{argv[0]};
   for (int i = 1; i < argc; ++i) {
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
       infoShot = argv[++i];
     else if (a == "--grid" && i + 1 < argc)
       grid = std::atoi(argv[++i]);
+    else if (a == "--zoom-out" && i + 1 < argc)
+      zoomOut = std::atoi(argv[++i]);
+    else if (a == "--select" && i + 1 < argc)
+      select = std::atoi(argv[++i]);
     else if (a == "--page" && i + 1 < argc)
       page = argv[++i];
     else if (a == "--border")
@@ -136,10 +141,20 @@ int main(int argc, char** argv) {
     if (!options.StartFile.empty())
       QTimer::singleShot(0, &form, [&form, &options] { form.OpenFile(options.StartFile); });
     if (!screenshot.empty() || !infoShot.empty()) {
-      QTimer::singleShot(600, &form, [&form, screenshot, infoShot, page, grid, border, endRun] {
+      QTimer::singleShot(600, &form, [&form, screenshot, infoShot, page, grid, border, zoomOut, select,
+                                    endRun] {
+        for (int i = 0; i < zoomOut; ++i) form.ZoomOutClick();
         if (page == "border") form.TabPage->setCurrentWidget(form.BorderPage);
+        if (select > 0) {
+          if (page == "border")
+            form.SelectBorderPoint(select - 1, false);
+          else
+            form.SelectRefPoint(select - 1, false);
+        }
         if (grid >= 1 && grid <= 3) form.ShowGrid->setCurrentIndex(grid);
         if (border) form.BDLineShow->setChecked(true);
+        // The scroll area and the layouts settle first.
+        QApplication::processEvents();
         if (!screenshot.empty() && !SaveWidgetPicture(form, screenshot))
           std::fprintf(stderr, "teskor: cannot write %s\n", screenshot.c_str());
         if (!infoShot.empty() && form.Cal.IsOpen()) {
