@@ -280,6 +280,14 @@ TEST(Paths, AnInstalledProgramsDataDirIsTheXdgDataDir) {
   EXPECT_EQ(ComputeDataDir(bin), tmp / "mine/");
 }
 
+// The build tree is no installation: its programs (and this test, beside
+// them in bin/) keep their files beside themselves and find the shipped data
+// in bin/data, not in a share directory.
+TEST(Paths, TheBuildTreeIsNoInstallation) {
+  EXPECT_FALSE(IsInstalledProgramDir(ProgramDir()));
+  EXPECT_FALSE(IsInstalledProgramDir(""));
+}
+
 TEST(Paths, DataDirIsKeptUntilReset) {
   TTempDir tmp;
   TScopedEnv env;
