@@ -1,5 +1,7 @@
 #include "DemoVoyage.h"
 
+#include "DemoAis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -273,6 +275,7 @@ bool SailVoyage(const TDemoWorld& world, const TDemoVoyagePlan& plan, TDemoVoyag
   const double turnRate = 8 * kDegToRad, accel = 0.3, decel = 0.25;
   int sats = 10;
   voyage.MinDepth = 1e9;
+  TDemoAis ais(world, DemoVessels(wp[0]));
 
   for (int32_t t = 0;; ++t) {
     if (t > kMaxDemoVoyageSeconds) {
@@ -372,6 +375,7 @@ bool SailVoyage(const TDemoWorld& world, const TDemoVoyagePlan& plan, TDemoVoyag
         NmeaSentence("SDDPT," + Fixed(1, std::max(0.0, depth - 0.5 + 0.04 * noise.Gauss())) + ",0.5"));
     voyage.Sentences.push_back(NmeaSentence("WIMWV," + AngleField(awa) + ",R," + Fixed(1, aws) + ",N,A"));
     voyage.Sentences.push_back(NmeaSentence("WIMWV," + AngleField(twa) + ",T," + Fixed(1, tws) + ",N,A"));
+    voyage.Sentences.push_back(ais.SentenceAt(t, sec));
     ++voyage.Fixes;
     if (atRest >= plan.WaitSeconds) break;
   }

@@ -9,6 +9,7 @@
 //   SDDPT                 depth below the transducer (0.5 m below the
 //                         surface), from the demo world's sea floor
 //   WIMWV (R), WIMWV (T)  apparent and true wind relative to the bow
+//   AIVDM                 one AIS sentence of the vessels around (DemoAis.h)
 //
 // The boat turns and changes speed at realistic rates, a current sets it
 // off its heading in open water, the wind gusts and veers, and the
@@ -52,7 +53,7 @@ inline constexpr int32_t kMaxDemoVoyageSeconds = 12 * 3600;
 struct TDemoVoyage {
   std::vector<std::string> Sentences;  // without line ends
   int32_t Fixes = 0;
-  static constexpr int kSentencesPerFix = 8;
+  static constexpr int kSentencesPerFix = 9;
   // The boat's true positions, one a second (radians).
   std::vector<TFPoint> Track;
   // The shallowest water under the keel's track, metres (chart depth).
