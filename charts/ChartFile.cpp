@@ -165,5 +165,12 @@ bool TChartFile::LoadImage(const std::string& name, RChartInfo& info) {
   if (upperExt_ == ".GIF" && Brightness != 0)
     for (TRgb& c : image_.Palette) c = ShadeRgb(Brightness, c);
   imageLoaded_ = true;
+  // An image without a calibration is loaded (the calibration tool works
+  // on it) but is no chart: the result says so, unless the caller asked for
+  // a record built without one.
+  if (!headerLoaded_ && !AlwaysBuildInfo) {
+    if (lastError_.empty()) lastError_ = "no calibration found for " + fileName_;
+    return false;
+  }
   return true;
 }

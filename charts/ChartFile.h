@@ -53,7 +53,9 @@ class TChartFile {
   // (RasterChart() true, FileFound() true): its decoder reads the header.
   bool ReadHeader(const std::string& name, RChartInfo& info);
   // ReadHeader, then for an image chart the picture. False when the file
-  // is not found, is a raster chart, or its picture cannot be loaded.
+  // is not found, is a raster chart, or its picture cannot be loaded; also
+  // false for an image without a calibration (unless AlwaysBuildInfo), whose
+  // picture is loaded all the same (ImageLoaded()).
   bool LoadImage(const std::string& name, RChartInfo& info);
   // Drops the picture and the loaded state.
   void Reset();

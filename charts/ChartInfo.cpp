@@ -322,6 +322,9 @@ bool TChartHeadBaseCodec::ReadInfo(RChartInfo& info) const {
   info.DtValue = GetFloat("DT=", 0);
   info.LatS = Rad(GetFloat("LATS=", 0));
   info.LatN = Rad(GetFloat("LATN=", 0));
+  // The height of a perspective chart (metres); readers that do not know
+  // the key pass it by.
+  info.P3 = GetFloat("P3=", info.P3);
   info.DepthUnits = ByteOrZero(GetInt("DU=", 0));
   // The coefficient lists are never used, whatever "PC=" says.
   info.CoefCount = 0;
@@ -369,6 +372,7 @@ bool TChartHeadBaseCodec::WriteInfo(const RChartInfo& info) {
   PutFloat("DT=", info.DtValue);
   PutFloat("LATS=", Deg(info.LatS));
   PutFloat("LATN=", Deg(info.LatN));
+  if (info.Projection == 7) PutFloat("P3=", info.P3);
   PutInt("DU=", info.DepthUnits);
   PutInt("PC=", 0);
   PutText("CR=", info.Comments);

@@ -26,6 +26,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -35,6 +36,7 @@
 #include "charts/BMPager.h"
 #include "charts/ChartFile.h"
 #include "charts/ChartGeo.h"
+#include "charts/ImageChart.h"
 #include "charts/ChartList.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
@@ -80,6 +82,28 @@ QImage ToQImage(const TChartImage& image) {
   q.setColorTable(table);
   // Drawn converted once, not at every paint.
   return q.convertToFormat(QImage::Format_RGB32);
+}
+
+// An image chart's picture at a shade level (ShadeRgb, colour by colour);
+// the picture itself at level 0.
+QImage ShadedImage(const QImage& day, int level) {
+  if (level == 0 || day.isNull()) return day;
+  std::array<uint32_t, 256> r{}, g{}, b{};
+  for (uint32_t v = 0; v < 256; ++v) {
+    const TRgb c = ShadeRgb(level, (v << 16) | (v << 8) | v);
+    r[v] = c & 0xFF0000u;
+    g[v] = c & 0x00FF00u;
+    b[v] = c & 0x0000FFu;
+  }
+  QImage out = day.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < out.height(); ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      const uint32_t p = row[x];
+      row[x] = 0xFF000000u | r[(p >> 16) & 0xFF] | g[(p >> 8) & 0xFF] | b[p & 0xFF];
+    }
+  }
+  return out;
 }
 
 // Clicks on the GPS box: one finds the boat, a double click opens the best
@@ -294,6 +318,12 @@ void T_Form::ChartFailed(const std::string& file, const TChartLoadError& error, 
   if (interactive) AppMessageBox(error.Message, mfOk | mfIconError);
 }
 
+void T_Form::RefreshChartShade() {
+  if (ChartKind != TChartKind::Image || ChartImageDay.isNull()) return;
+  ChartImage = ShadedImage(ChartImageDay, ShadeValueForLevel(ShadeLevel(), SysInfo));
+  zoomFrame_ = QImage();
+}
+
 void T_Form::CommitChart(TOpenedChart&& chart) {
   zoomFrame_ = QImage();
   if (zoomSettle_) zoomSettle_->stop();
@@ -325,8 +355,10 @@ void T_Form::CommitChart(TOpenedChart&& chart) {
   if (ChartKind == TChartKind::Image) {
     Pager->ClearCache();
     Pager->Active = false;
-    ChartImage = std::move(image);
+    ChartImageDay = std::move(image);
+    ChartImage = ShadedImage(ChartImageDay, ShadeValueForLevel(ShadeLevel(), SysInfo));
   } else {
+    ChartImageDay = QImage();
     ChartImage = QImage();
     Pager->WholeImageLimit = chart.WholeImageLimit;
     if (ChartKind == TChartKind::KAP) {
@@ -346,6 +378,8 @@ void T_Form::CommitChart(TOpenedChart&& chart) {
     // The receiver's datum shift at this chart, applied to every position
     // received from now on.
     p->Info.DatumOffset = chart.GpsShift;
+    gpsShiftPoint_.reset();
+    if (chart.Setup.HasShiftPoint) gpsShiftPoint_ = chart.Setup.ShiftPoint;
     p->Info.NorthRotation = ChartInfo.NorthRotation;
   }
   // The route learns the chart's bounds, the positions its extended corners.
@@ -736,6 +770,7 @@ void T_Form::ChartResized(const QSize& before, const QSize& after) {
   View.SetViewSize({after.width(), after.height()});
   if (View.HasChart() && before.isValid() && !before.isEmpty()) View.CentreOnPanelPoint(middle);
   PlotterFlags.Include(pfResized);
+  PlaceMessagePanel();
   RequestRepaint();
 }
 

@@ -46,6 +46,7 @@
 #include "navobjects/Trace.h"
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
+#include "plotter/core/UpdateCycle.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 
@@ -220,8 +221,9 @@ void T_Form::BuildDashboard() {
   MapCanvas->setBackgroundRole(QPalette::Dark);
   MapCanvas->setContextMenuPolicy(Qt::CustomContextMenu);
   scrollLayout->addWidget(MapCanvas);
+  // The message panel floats over the chart, centred (PlaceMessagePanel).
   MsgP->setParent(chartColumn);
-  chartLayout->addWidget(MsgP);
+  MsgP->hide();
   chartLayout->addWidget(scroll, 1);
 
   // The dashboard column; its boxes are placed by LayoutDashboard.
@@ -634,10 +636,22 @@ void T_Form::RemoveFuelRow() {
   if (QAction* a = MenuItem("EngineOn1")) a->setVisible(false);
 }
 
+void T_Form::PlaceMessagePanel() {
+  if (!MsgP || !MsgP->parentWidget()) return;
+  const QWidget* area = MsgP->parentWidget();
+  const QSize hint = MsgP->sizeHint();
+  const int w = std::min(std::max(hint.width(), 300), std::max(area->width(), 1));
+  const int h = hint.height();
+  // Across the middle of the chart, a little above it.
+  MsgP->setGeometry((area->width() - w) / 2, std::max(0, area->height() / 2 - h), w, h);
+  MsgP->raise();
+}
+
 void T_Form::ShowMessageLine(const std::string& text) {
   if (!MsgP || !MsgT) return;
   MsgT->setText(QString::fromStdString(text));
   if (MsgB) MsgB->hide();
+  PlaceMessagePanel();
   MsgP->show();
   MsgP->raise();
 }
@@ -655,6 +669,7 @@ bool T_Form::ShowProgress(const std::string& text, int position, int max) {
   } else {
     MsgB->hide();
   }
+  PlaceMessagePanel();
   MsgP->show();
   // Let the window repaint; no user input runs inside a long job, so a
   // command cannot start while another one is half done.
@@ -850,7 +865,12 @@ void T_Form::DBI_AUTOClick() {
   if (PlotterFlags.Has(pfRouteEditor)) return;
   PlotterFlags.Toggle(pfAutomatic);
   SysInfo.AutoScroll = PlotterFlags.Has(pfAutomatic);
+  // Switched on: the chart for the boat at once, not at the next display
+  // update (switched off, the chart on show stays).
+  if (PlotterFlags.Has(pfAutomatic))
+    if (TUpdateCycle* cycle = UpdateCycle()) cycle->AutoChartSwitch(true);
   UpdateStatus();
+  if (Positions) Positions->StyleAll();
   RequestRepaint();
 }
 
@@ -938,6 +958,8 @@ void T_Form::SetShadeLevel(int level) {
     else if (WCIDecoder && Pager->Decoder == WCIDecoder.get() && WCIDecoder->IsOpen())
       WCIDecoder->FillColourTable(Pager->Colours);
   }
+  // A plain image chart: its picture shaded anew.
+  RefreshChartShade();
   // The window colours: shaded with the desktop colours only when asked to,
   // otherwise the program's palette stays as it was.
   if (SysColor) {

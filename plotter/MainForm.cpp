@@ -640,7 +640,10 @@ void T_Form::resizeEvent(QResizeEvent* e) {
   FormResize();
 }
 
-void T_Form::FormResize() { PlotterFlags.Include(pfResized); }
+void T_Form::FormResize() {
+  PlotterFlags.Include(pfResized);
+  PlaceMessagePanel();
+}
 
 // ---------------------------------------------------------------------------
 // Close

@@ -188,6 +188,8 @@ class T_Form : public QMainWindow {
   QWidget* Scroll = nullptr;     // the chart area
   QWidget* MapCanvas = nullptr;  // the chart canvas
   QFrame* MsgP = nullptr;        // the message panel
+  // Centres the message panel over the chart (when shown, on resize).
+  void PlaceMessagePanel();
   QLabel* MsgT = nullptr;
   QProgressBar* MsgB = nullptr;
   QPlainTextEdit* TX_MESSAGES = nullptr;
@@ -437,6 +439,10 @@ class T_Form : public QMainWindow {
   TFPointArray ExtendedCorners;
   // A plain image chart (shown without the pager).
   QImage ChartImage;
+  // The image chart's picture in its day colours (ChartImage is it shaded).
+  QImage ChartImageDay;
+  // The image chart shaded anew for the current shade level.
+  void RefreshChartShade();
   // Where UpdateView and UpdateBoatPoints placed the boat (the paint draws
   // it there).
   TBoatPoints BoatPoints;
@@ -773,6 +779,8 @@ class T_Form : public QMainWindow {
   void PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u);
   void ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines);
   std::unique_ptr<QPrinter> printer_;
+  // Where the receiver's datum shift was computed for the chart on show.
+  std::optional<TFPoint> gpsShiftPoint_;
   void PlaceShapesForChart();
   void ReplaceShapes();
   void PaintShapes(ICanvas& canvas);

@@ -165,9 +165,10 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
       TQtCanvas canvas(painter, destRect.width() + 1, destRect.height() + 1);
       Pager->DrawTo(canvas, {map.SrcX, map.SrcY, map.SrcX + map.SrcWidth, map.SrcY + map.SrcHeight},
                     {0, 0, map.DestWidth, map.DestHeight});
-    } else if (!ChartImage.isNull()) {
+    } else if (!ChartImageDay.isNull()) {
+      // The day colours, whatever the shading on screen.
       painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-      painter.drawImage(destRect, ChartImage, QRect(map.SrcX, map.SrcY, map.SrcWidth, map.SrcHeight));
+      painter.drawImage(destRect, ChartImageDay, QRect(map.SrcX, map.SrcY, map.SrcWidth, map.SrcHeight));
     }
   }
 

@@ -4,6 +4,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -48,6 +49,13 @@ void T_Form::ApplySettings(bool starting) {
     p->Info.XteFactor = SysInfo.AutoPXTEAmp / 100.0;
     p->Capability = SysInfo.APCapability;
     if (!SysInfo.AISShow) SysInfo.AISPanel = false;
+    // 8. A changed "GPS Datum" counts at once: the receiver's shift at the
+    // chart's shift point again.
+    if (PlotterFlags.Has(pfChartLoaded) && gpsShiftPoint_ && Datum) {
+      Datum->SetSource(Datum->Lookup(SysInfo.GPSDatum));
+      const TFPoint shift = Datum->ShiftAt(*gpsShiftPoint_);
+      if (std::isfinite(shift.X) && std::isfinite(shift.Y)) p->Info.DatumOffset = shift;
+    }
     // 9. The magnetic variation at the boat, now.
     if (SysInfo.MagErrCalc && MagError) {
       // Before the first fix the boat is where the last run left it.

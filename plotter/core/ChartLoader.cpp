@@ -111,7 +111,9 @@ bool OpenChartForView(const std::string& file, const TChartLoadOptions& options,
 
   TChartFile reader(*options.codec);
   reader.SearchPath = options.searchPath;
-  reader.Brightness = options.brightness;
+  // Plain images come in their day colours; the window shades its copy for
+  // the night and goes back to this one by day.
+  reader.Brightness = 0;
   RChartInfo& info = out.Info;
   TChartHeadBaseCodec::ClearInfo(info);
   reader.ReadHeader(file, info);

@@ -200,6 +200,13 @@ void TUpdateCycle::Tick() {
 
     Countdowns();
 
+    // The last position is kept for the next run: the newest, also between
+    // display updates, so a program closed now starts again where it was.
+    if (PlausiblePosition(info_.Pos)) {
+      settings_.LastLat = info_.Pos.Y;
+      settings_.LastLong = info_.Pos.X;
+    }
+
     Step("repaint", [&] {
       if (chart && chart->TakeRepaintRequest()) chart->Repaint();
     });
@@ -297,12 +304,6 @@ void TUpdateCycle::DisplayUpdate() {
     if (std::isfinite(info_.SteerHeading)) dash->SetDRCourse(WholeDegrees(info_.SteerHeading));
   });
   Step("clock", [&] { SetClockFromGps(); });
-
-  // The last position is kept for the next run.
-  if (PlausiblePosition(info_.Pos)) {
-    settings_.LastLat = info_.Pos.Y;
-    settings_.LastLong = info_.Pos.X;
-  }
 
   Step("redraw", [&] {
     if (!chart) return;

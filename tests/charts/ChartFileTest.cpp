@@ -218,6 +218,17 @@ TEST(ChartFile, LoadsImages) {
   };
   EXPECT_TRUE(f.LoadImage("scan.cal", info));
   EXPECT_EQ(f.Image().Width, 3);
+
+  // An image without a calibration: its picture, but no chart; with a
+  // record built for it (the calibration tool), a chart to calibrate.
+  WriteTestFile(dir / "plain.png", PngBytes(6, 4, 1));
+  EXPECT_FALSE(f.LoadImage("plain.png", info));
+  EXPECT_TRUE(f.ImageLoaded());
+  EXPECT_EQ(f.Image().Width, 6);
+  EXPECT_NE(f.LastError().find("no calibration"), std::string::npos) << f.LastError();
+  f.AlwaysBuildInfo = true;
+  EXPECT_TRUE(f.LoadImage("plain.png", info));
+  f.AlwaysBuildInfo = false;
   f.Reset();
   EXPECT_TRUE(f.Image().Empty());
   EXPECT_FALSE(f.ImageLoaded());

@@ -188,6 +188,28 @@ TEST(ChartHeader, RecordRoundTrip) {
   EXPECT_EQ(r.GetText("CR=", ""), "x");
 }
 
+// A perspective chart keeps its height through a save ("P3=", after the
+// other projection parameters); other projections write no such key.
+TEST(ChartHeader, APerspectiveChartKeepsItsHeight) {
+  RChartInfo in = FullRecord();
+  in.Projection = 7;
+  in.P3 = 35786000.5;
+  TChartHeadBaseCodec w;
+  ASSERT_TRUE(w.WriteInfo(in));
+  EXPECT_EQ(w.GetValue("P3="), "35786000.5");
+  TChartHeadBaseCodec r;
+  r.LoadFromText(w.SaveToText());
+  RChartInfo out;
+  TChartHeadBaseCodec::ClearInfo(out);
+  ASSERT_TRUE(r.ReadInfo(out));
+  EXPECT_EQ(out.Projection, 7);
+  EXPECT_EQ(out.P3, in.P3);
+  in.Projection = 1;
+  TChartHeadBaseCodec mercator;
+  mercator.WriteInfo(in);
+  EXPECT_EQ(mercator.GetValue("P3="), "");
+}
+
 TEST(ChartHeader, CountsFromTheFileAreBounded) {
   struct Case {
     const char* what;
