@@ -7,10 +7,12 @@
 //    computed anew each time).
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -77,13 +79,24 @@ struct TFleet {
   }
 };
 
+// Text needs the fonts of a GUI application (offscreen is enough).
+void EnsureGuiApplication() {
+  static int argc = 1;
+  static char arg0[] = "bench_aisdisplay";
+  static char* argv[] = {arg0, nullptr};
+  if (QGuiApplication::instance()) return;
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static QGuiApplication app(argc, argv);
+}
+
 void BM_AisDrawFrame(benchmark::State& state) {
-  TFleet fleet;
+  EnsureGuiApplication();
+  static TFleet fleet;
   QImage image(kW, kH, QImage::Format_RGB32);
   TAisDrawSettings s;
   s.milesPerPixel = kDegW * 60 * std::cos(57.7 * kDegToRad) / kW;
   s.speedMarkSeconds = 60;
-  s.labels = 2;
+  s.labels = static_cast<int>(state.range(0));
   s.marker = 0x808000;
   TAisOwnShip own;
   own.pos = fleet.parser.Info.Pos;
@@ -95,7 +108,7 @@ void BM_AisDrawFrame(benchmark::State& state) {
   }
   state.counters["targets"] = kTargets;
 }
-BENCHMARK(BM_AisDrawFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AisDrawFrame)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond);  // labels on, off
 
 void BM_AisCollisionCheck(benchmark::State& state) {
   TFleet fleet;

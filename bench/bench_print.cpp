@@ -25,6 +25,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "plotter/MainForm.h"
+#include "plotter/PlotterApp.h"
 #include "plotter/PrintDialogs.h"
 #include "plotter/core/TickTimer.h"
 
@@ -59,7 +60,8 @@ void BM_PrintFullChart(benchmark::State& state) {
   const char* args[] = {"bench_print", iArg.c_str()};
   SetProgramArguments(2, args);
   {
-    T_Form form;
+    TPlotterProgram program;
+    T_Form& form = program.MainForm();
     form.ComTimer().SetEnabled(false);
     form.show();
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();

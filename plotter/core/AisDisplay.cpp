@@ -34,17 +34,6 @@ double PixelsPerKnot(const TAisDrawSettings& s) {
   return s.speedMarkSeconds / 3600.0 / s.milesPerPixel;
 }
 
-void SpeedLine(ICanvas& c, TPoint at, const TAIS_Rec& t, double p, double rotation) {
-  const double len = t.SOGKnots * p;
-  if (!std::isfinite(len) || !std::isfinite(t.COGRad)) return;
-  c.DrawLine({at.X, at.Y}, Offset(at, {len, t.COGRad + rotation}));
-}
-
-void Diamond(ICanvas& c, TPoint at, int a, int tall) {
-  const TCanvasPoint pts[] = {{at.X, at.Y - tall}, {at.X + a, at.Y}, {at.X, at.Y + tall}, {at.X - a, at.Y}};
-  c.DrawPolygon(pts, 4);
-}
-
 void CpaPicture(ICanvas& c, const TAIS_Rec& t, int slot, const TAisDrawSettings& s, TPoint scroll,
                 const TAisOwnShip& own) {
   if (!own.toPixel || !(t.TCPA > 0) || !std::isfinite(t.TCPA)) return;
@@ -94,6 +83,32 @@ std::string AisTargetLabel(const TAIS_Rec& t, int slot, int labels) {
   return labels == 1 ? "?:" + Slot3(slot) : std::string();
 }
 
+namespace {
+
+// Lines of one pen, drawn in one call: thousands of targets stay cheap.
+struct TLineBatch {
+  std::vector<TCanvasPoint> ends;
+  void Line(TCanvasPoint a, TCanvasPoint b) {
+    ends.push_back(a);
+    ends.push_back(b);
+  }
+  void Closed(const TCanvasPoint* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) Line(p[i], p[(i + 1) % n]);
+  }
+  void Draw(ICanvas& c, const TPen& pen) const {
+    if (ends.empty()) return;
+    c.SetPen(pen);
+    c.DrawLines(ends.data(), ends.size() / 2);
+  }
+};
+
+void Diamond(TLineBatch& b, TPoint at, int a, int tall) {
+  const TCanvasPoint pts[] = {{at.X, at.Y - tall}, {at.X + a, at.Y}, {at.X, at.Y + tall}, {at.X - a, at.Y}};
+  b.Closed(pts, 4);
+}
+
+}  // namespace
+
 void DrawAisTargets(ICanvas& c, const TAisDecoder& ais, const TAisDrawSettings& s, TPoint scroll,
                     const TAisOwnShip& own, int infoSlot) {
   const int sz = std::clamp(s.markerSize, 0, 10);
@@ -102,84 +117,95 @@ void DrawAisTargets(ICanvas& c, const TAisDecoder& ais, const TAisDrawSettings& 
   const double outlineMin = m > 0 ? std::round(20 / m) + 6 * sz : 1e18;
   const int vesselPen = (sz + 1) / 2 + 1, otherPen = sz / 3 + 1;
   const TFont font{"", 2 * sz + 6, false, s.text};
-  const TBrush none{0, TBrushStyle::None};
+  const double rot = s.northRotation;
+  TLineBatch vessels, others;
+  struct TLabel {
+    TCanvasPoint at;
+    std::string text;
+  };
+  std::vector<TLabel> labels, marks;
   const int count = ais.TargetCount();
   for (int i = 0; i < count; ++i) {
     const TAIS_Rec& t = ais.Target(i);
     if (t.TargetState != kAisActive) continue;
+    // The few pictures of targets in alarm and of the one in the
+    // information window are drawn at once.
     if (t.CpaAlarm) CpaPicture(c, t, i, s, scroll, own);
     const TPoint at{t.ChartPoint.X - scroll.X, t.ChartPoint.Y - scroll.Y};
     if (i == infoSlot) {
       const int h = 5 * sz + 8;
       c.SetPen({s.marker, 1, TPenStyle::Dot});
-      c.SetBrush(none);
+      c.SetBrush({0, TBrushStyle::None});
       c.DrawRect({at.X - h, at.Y - h, at.X + h, at.Y + h});
     }
     if (t.ChartFlag != kAisOnChart) continue;
-    c.SetBrush(none);
-    c.SetFont(font);
-    c.SetPen({s.marker, otherPen, TPenStyle::Solid});
-    const double rot = s.northRotation;
+    auto speedLine = [&] {
+      const double len = t.SOGKnots * p;
+      if (std::isfinite(len) && std::isfinite(t.COGRad)) others.Line({at.X, at.Y}, Offset(at, {len, t.COGRad + rot}));
+    };
     switch (t.Kind) {
       case kAisSarAircraft:
       case kAisBaseStation:
       case kAisMobileStation: {
         const int a = 2 * sz + 4;
         if (t.Kind == kAisSarAircraft) {
-          c.DrawLine({at.X - 2 * a, at.Y - 2 * a}, {at.X + 2 * a, at.Y + 2 * a});
-          c.DrawLine({at.X + 2 * a, at.Y - 2 * a}, {at.X - 2 * a, at.Y + 2 * a});
+          others.Line({at.X - 2 * a, at.Y - 2 * a}, {at.X + 2 * a, at.Y + 2 * a});
+          others.Line({at.X + 2 * a, at.Y - 2 * a}, {at.X - 2 * a, at.Y + 2 * a});
         } else {
-          c.DrawLine({at.X, at.Y - 2 * a}, {at.X, at.Y + 2 * a});
-          c.DrawLine({at.X + 2 * a, at.Y}, {at.X - 2 * a, at.Y});
+          others.Line({at.X, at.Y - 2 * a}, {at.X, at.Y + 2 * a});
+          others.Line({at.X + 2 * a, at.Y}, {at.X - 2 * a, at.Y});
         }
-        Diamond(c, at, a, a);
-        if (t.Kind == kAisSarAircraft && s.speedMark && t.RawSOG < 1023 && t.RawSOG * p > 5) SpeedLine(c, at, t, p, rot);
+        Diamond(others, at, a, a);
+        if (t.Kind == kAisSarAircraft && s.speedMark && t.RawSOG < 1023 && t.RawSOG * p > 5) speedLine();
         break;
       }
       case kAisAtoN:
-        Diamond(c, at, sz + 3, 2 * (sz + 3));
+        Diamond(others, at, sz + 3, 2 * (sz + 3));
         break;
       case kAisMetStation:
-        if (s.labels > 0) c.DrawText({at.X - 18, at.Y + 9}, "Met:" + Slot3(i));
-        Diamond(c, at, sz + 3, 2 * (sz + 3));
+        if (s.labels > 0) labels.push_back({{at.X - 18, at.Y + 9}, "Met:" + Slot3(i)});
+        Diamond(others, at, sz + 3, 2 * (sz + 3));
         break;
       case kAisClassA:
       case kAisClassB: {
-        const std::string label = AisTargetLabel(t, i, s.labels);
-        if (!label.empty()) c.DrawText({at.X - 3, at.Y + 4}, label);
+        std::string label = AisTargetLabel(t, i, s.labels);
+        if (!label.empty()) labels.push_back({{at.X - 3, at.Y + 4}, std::move(label)});
         if (s.outline && t.HasOutline && t.LengthM > outlineMin) {
           TCanvasPoint hull[5];
           for (int k = 0; k < 5; ++k) hull[k] = Turned(at, t.Outline[k], m, t.HeadingRad + rot);
-          c.DrawPolygon(hull, 5);
+          others.Closed(hull, 5);
         }
         const int A = 5 * sz + 10, B = 3 * sz + 3;
         const double d = t.DisplayDir + rot;
-        c.SetPen({s.marker, vesselPen, TPenStyle::Solid});
         const TCanvasPoint apex = Offset(at, {double(A), d});
         const TCanvasPoint tri[] = {apex, Offset(at, {double(B), d - 225 * kDeg}), Offset(at, {double(B), d + 225 * kDeg})};
-        c.DrawPolygon(tri, 3);
+        vessels.Closed(tri, 3);
         if (t.RawSOG > 3) {
           const TCanvasPoint end = Offset(at, {4.0 * A, d});
-          c.DrawLine(apex, end);
+          vessels.Line(apex, end);
           if (t.RawROT != kAisTurnNotAvailable && t.RawROT / 12 != 0) {
             const TPoint e{end.X, end.Y};
-            c.DrawLine(end, Offset(e, {double(B), d + (t.RawROT > 0 ? 90 : -90) * kDeg}));
+            vessels.Line(end, Offset(e, {double(B), d + (t.RawROT > 0 ? 90 : -90) * kDeg}));
           }
         }
-        if (s.speedMark && t.RawSOG < 1023 && t.RawSOG * p > 50) {
-          c.SetPen({s.marker, otherPen, TPenStyle::Solid});
-          SpeedLine(c, at, t, p, rot);
-        }
+        if (s.speedMark && t.RawSOG < 1023 && t.RawSOG * p > 50) speedLine();
         break;
       }
       default:
         break;
     }
-    if (t.NewText) {
-      c.SetFont({"", font.pointSize, false, s.msgAvail});
-      c.DrawText({at.X - 3, at.Y - 5}, "\xC2\xA4");
-      c.SetFont(font);
-    }
+    if (t.NewText) marks.push_back({{at.X - 3, at.Y - 5}, "\xC2\xA4"});
+  }
+  c.SetBrush({0, TBrushStyle::None});
+  others.Draw(c, {s.marker, otherPen, TPenStyle::Solid});
+  vessels.Draw(c, {s.marker, vesselPen, TPenStyle::Solid});
+  if (!labels.empty()) {
+    c.SetFont(font);
+    for (const TLabel& l : labels) c.DrawText(l.at, l.text);
+  }
+  if (!marks.empty()) {
+    c.SetFont({"", font.pointSize, false, s.msgAvail});
+    for (const TLabel& l : marks) c.DrawText(l.at, l.text);
   }
 }
 
