@@ -43,6 +43,7 @@
 #include "foundation/GenUtil.h"
 #include "geodesy/CTrans.h"
 #include "geodesy/Datum.h"
+#include "instruments/AIS.h"
 #include "instruments/NMEA.h"
 #include "navobjects/NavCtrls.h"
 #include "platform/FileDialogs.h"
@@ -51,6 +52,7 @@
 #include "plotter/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/MainForm.h"
+#include "plotter/core/AisDisplay.h"
 #include "plotter/QtColour.h"
 #include "plotter/core/ChartOverlays.h"
 #include "plotter/core/KeyMap.h"
@@ -919,6 +921,10 @@ void T_Form::PaintOverlays(QPainter& painter) {
       o.marker = View.PanelToView(m);
     }
     o.clip = clip;
+    // The own ship's hull at true scale, from its transponder's data.
+    if (Ais && SysInfo.AISTargetOutline)
+      DrawOwnShipOutline(canvas, Ais->OwnVessel, RoundFPoint(o.boat), b.symbolHeading, n.MilesPerPixel,
+                         SysInfo.AISMarkerSize, ColorToRGB(Colours.boat), 1);
     DrawBoatOverlays(canvas, o);
   }
   const TDragState drag = View.Drag();

@@ -85,6 +85,12 @@ std::string AisTargetLabel(const TAIS_Rec& t, int slot, int labels) {
 
 namespace {
 
+// The hull outline's points around the hull: bow tip, port shoulder, stern
+// port corner, stern starboard corner, starboard shoulder (as MakeOutline
+// stores them: bow, port shoulder, starboard shoulder, stern port, stern
+// starboard).
+constexpr int kHullOrder[5] = {0, 1, 3, 4, 2};
+
 // Lines of one pen, drawn in one call: thousands of targets stay cheap.
 struct TLineBatch {
   std::vector<TCanvasPoint> ends;
@@ -172,7 +178,7 @@ void DrawAisTargets(ICanvas& c, const TAisDecoder& ais, const TAisDrawSettings& 
         if (!label.empty()) labels.push_back({{at.X - 3, at.Y + 4}, std::move(label)});
         if (s.outline && t.HasOutline && t.LengthM > outlineMin) {
           TCanvasPoint hull[5];
-          for (int k = 0; k < 5; ++k) hull[k] = Turned(at, t.Outline[k], m, t.HeadingRad + rot);
+          for (int k = 0; k < 5; ++k) hull[k] = Turned(at, t.Outline[kHullOrder[k]], m, t.HeadingRad + rot);
           others.Closed(hull, 5);
         }
         const int A = 5 * sz + 10, B = 3 * sz + 3;
@@ -220,6 +226,20 @@ std::string Value(double v, double notAvailable, const std::string& unit) {
 }
 
 }  // namespace
+
+void DrawOwnShipOutline(ICanvas& c, const TAIS_Rec& own, TPoint at, double angle, double milesPerPixel,
+                        int markerSize, TRGB colour, int penWidth) {
+  if (own.ToBow + own.ToStern <= 0 || own.ToPort + own.ToStarboard <= 0) return;
+  if (!(milesPerPixel > 0) || !std::isfinite(milesPerPixel) || !std::isfinite(angle)) return;
+  const double m = 1 / (milesPerPixel * 1852);  // pixels per metre
+  const int sz = std::clamp(markerSize, 0, 10);
+  if (own.ToBow + own.ToStern <= std::round(20 / m) + 6 * sz) return;
+  TCanvasPoint hull[5];
+  for (int k = 0; k < 5; ++k) hull[k] = Turned(at, own.Outline[kHullOrder[k]], m, angle);
+  c.SetPen({colour, std::max(penWidth, 1), TPenStyle::Solid});
+  c.SetBrush({0, TBrushStyle::None});
+  c.DrawPolygon(hull, 5);
+}
 
 std::vector<std::string> AisInfoLines(const TAIS_Rec& t, int slot, int labels, const TMessageTable& msg,
                                       const TAisInfoUnits& units) {

@@ -52,6 +52,13 @@ std::string AisTargetLabel(const TAIS_Rec& t, int slot, int labels);
 void DrawAisTargets(ICanvas& canvas, const TAisDecoder& ais, const TAisDrawSettings& s, TPoint scroll,
                     const TAisOwnShip& own, int infoSlot);
 
+// The own ship's hull at true scale around the boat's point `at`, turned by
+// `angle` (the boat symbol's), when its dimensions are known (AIS static
+// data of the own transponder) and it is longer than 20 pixels' worth of
+// metres plus 6 × the marker size.
+void DrawOwnShipOutline(ICanvas& canvas, const TAIS_Rec& own, TPoint at, double angle, double milesPerPixel,
+                        int markerSize, TRGB colour, int penWidth);
+
 // The information window's lines for a target; empty when the target has
 // no position (not active). `utcToLocalDays` turns UTC times into the
 // local time shown; `depthShow` and `windShow` are the dashboard's units.

@@ -198,6 +198,40 @@ TEST_F(AisDisplay, ClosestApproachLinesOnlyForAnApproachWithinADay) {
   EXPECT_EQ(l.back().rfind("BRG:\t", 0), 0u) << l.back();
 }
 
+// Hull outlines go round the hull (never across it): heading north, the
+// bow on top, the shoulders and the stern corners on their sides; the own
+// ship's only above its size limit.
+TEST_F(AisDisplay, HullOutlinesGoRoundTheHull) {
+  TAIS_Rec own;
+  InitTarget(own);
+  own.ToBow = 60;
+  own.ToStern = 40;
+  own.ToPort = 10;
+  own.ToStarboard = 10;
+  own.RawHeading = 0;
+  MakeOutline(own);
+  TRecordingCanvas canvas;
+  // 1 pixel a metre: 100 m are more than 20 px + 6.
+  DrawOwnShipOutline(canvas, own, {500, 500}, 0, 1 / 1852.0, 1, 0x112233, 1);
+  const std::vector<std::string> calls = canvas.calls();
+  ASSERT_EQ(Count(calls, "polygon"), 1) << ::testing::PrintToString(calls);
+  EXPECT_TRUE(Has(calls, "polygon 500,440 490,450 490,540 510,540 510,450")) << ::testing::PrintToString(calls);
+  // A hull too small to see at this scale is left to the boat symbol.
+  TRecordingCanvas far;
+  DrawOwnShipOutline(far, own, {500, 500}, 0, 100 / 1852.0, 1, 0x112233, 1);
+  EXPECT_EQ(Count(far.calls(), "polygon"), 0);
+
+  // A target's outline in the same order (here 1 pixel a metre).
+  Send(ClassA(211000001, 57.6, 11.5, 0, 0, 0));
+  Send(Static5(211000001, "DABC", "LONG SHIP", 60, 40, 10, 10, 52, "KIEL"));
+  TAisDrawSettings s = Settings();
+  s.milesPerPixel = 1 / 1852.0;
+  const std::vector<std::string> t = Draw(s);
+  for (const char* side : {"line 500,340 490,350", "line 490,350 490,440", "line 490,440 510,440",
+                           "line 510,440 510,350", "line 510,350 500,340"})
+    EXPECT_TRUE(Has(t, side)) << side << " in " << ::testing::PrintToString(t);
+}
+
 TEST(AisListEntry, TheSlotIsTheNumberAfterTheLastColon) {
   EXPECT_EQ(AisSlotOfListEntry("NORDWIND:012"), 12);
   EXPECT_EQ(AisSlotOfListEntry(" Base station:003"), 3);
