@@ -241,11 +241,12 @@ void T_Form::BuildMenus() {
   connect(Item(EditMenu, "ChartInformation", "Chart Information"), &QAction::triggered, this,
           [this] { ChartInformationClick(); });
 
-  // The conversion, import and catalog commands come with their own work;
-  // their menus are in place.
+  // The conversions (ExportCommands.cpp); the import and catalog commands
+  // come with their own work, their menus are in place.
   ToolsMenu = new QMenu(this);
   ToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
-  for (QMenu* m : {SubMenu(ToolsMenu, "ConvertMenu", "Convert"), SubMenu(ToolsMenu, "ImportCalMenu", "Import Cal"),
+  BuildConvertMenu(SubMenu(ToolsMenu, "ConvertMenu", "Convert"));
+  for (QMenu* m : {SubMenu(ToolsMenu, "ImportCalMenu", "Import Cal"),
                    SubMenu(ToolsMenu, "AutoloadMenu", "Autoload List"),
                    SubMenu(ToolsMenu, "MaintenanceMenu", "Maintenance")})
     m->menuAction()->setEnabled(false);

@@ -112,6 +112,16 @@ class T_Form : public QMainWindow {
   // "Stick": the measuring square.
   void StickShowClick();
   void StickCalibrateClick();
+  // Chart export (ExportCommands.cpp): the "Convert" menu and the cache
+  // marks of WCI files.
+  void CurrentToWCIClick();
+  void CurrentWCIToBMPClick();
+  void SingleFileToWCIClick();
+  void ImagesInDirToWCIClick();
+  void MapInDirToWCIClick();
+  void CacheMarkClick(bool disable);
+  // A directory conversion is running (the tool bar is disabled).
+  bool BatchRunning() const { return batch_; }
   // Ends the run without questions (a termination signal): the answers
   // are the questions' defaults, nothing is saved half-way.
   void CloseOrderly();
@@ -224,6 +234,9 @@ class T_Form : public QMainWindow {
   void BuildPanel();
   void BuildMessagePanel();
   void BuildShortcuts();
+  void BuildConvertMenu(QMenu* convert);
+  // The message panel for a conversion; false when "Cancel" was pressed.
+  bool ConvertProgress(const std::string& text, int position, int max);
   void BindChart();
   void LayoutMap();
   void UpdateTitle();
@@ -273,6 +286,7 @@ class T_Form : public QMainWindow {
   bool panelCollapsed_ = false;
   int panelWidth_ = 250;
   bool cancelRequested_ = false;
+  bool batch_ = false;
   // The measuring square, in image pixels.
   bool stickShown_ = false;
   TFPoint stickCentre_;

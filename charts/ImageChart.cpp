@@ -1,5 +1,7 @@
 #include "charts/ImageChart.h"
 
+#include "charts/JpegTiffImage.h"
+
 #include <gif_lib.h>
 #include <png.h>
 
@@ -460,7 +462,8 @@ bool LoadGIFImage(std::span<const uint8_t> bytes, TChartImage& image, std::strin
 bool LoadImageFile(const std::string& path, const std::string& upperExt, TChartImage& image, std::string* error,
                    const TImageLoader& other) {
   image.Clear();
-  if (upperExt != ".PNG" && upperExt != ".BMP" && upperExt != ".GIF") {
+  const bool jpeg = IsJPEGExtension(upperExt), tiff = IsTIFFExtension(upperExt);
+  if (upperExt != ".PNG" && upperExt != ".BMP" && upperExt != ".GIF" && !jpeg && !tiff) {
     if (other) return other(path, image, error);
     return Fail(error, "no loader for " + upperExt + " images");
   }
@@ -472,6 +475,14 @@ bool LoadImageFile(const std::string& path, const std::string& upperExt, TChartI
   std::string bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;
   const std::span<const uint8_t> s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (jpeg || tiff) {
+    // The built-in decoders first; what they cannot read goes on to the
+    // caller's loader when there is one.
+    std::string own;
+    if (jpeg ? LoadJPEGImage(s, image, &own) : LoadTIFFImage(s, image, &own)) return true;
+    if (other) return other(path, image, error);
+    return Fail(error, own);
+  }
   if (upperExt == ".PNG") return LoadPNGImage(s, image, error);
   if (upperExt == ".BMP") return LoadBMPImage(s, image, error);
   return LoadGIFImage(s, image, error);

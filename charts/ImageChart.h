@@ -68,9 +68,10 @@ bool LoadBMPImage(std::span<const uint8_t> bytes, TChartImage& image, std::strin
 bool LoadGIFImage(std::span<const uint8_t> bytes, TChartImage& image, std::string* error = nullptr,
                   int64_t maxPixels = kMaxImagePixels);
 
-// Loads an image file by its upper-case extension (".PNG", ".BMP", ".GIF").
-// Other extensions go to `other` when given (the calibration tool's loaders
-// for JPEG, TIFF and the rest), else fail.
+// Loads an image file by its upper-case extension (".PNG", ".BMP", ".GIF",
+// and the JPEG and TIFF extensions of JpegTiffImage.h). Other extensions,
+// and JPEG or TIFF files the built-in decoders cannot read, go to `other`
+// when given (the calibration tool's loaders for the rest), else fail.
 using TImageLoader = std::function<bool(const std::string& path, TChartImage& image, std::string* error)>;
 bool LoadImageFile(const std::string& path, const std::string& upperExt, TChartImage& image,
                    std::string* error = nullptr, const TImageLoader& other = {});

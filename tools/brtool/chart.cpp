@@ -4,6 +4,7 @@
 //   chart decode FILE OUT [...]     palette indexes (or a PNG) of the whole chart
 //   chart pix2geo FILE X Y          WGS 84 longitude and latitude of a pixel
 //   chart geo2pix FILE LON LAT      the pixel of a WGS 84 position
+//   chart cal FILE OUT.CAL [--image NAME]  the calibration as a ".CAL" file for an image
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -19,6 +20,8 @@
 #include "charts/ChartInfo.h"
 #include "charts/ForeignHeaders.h"
 #include "charts/HeaderText.h"
+#include "charts/ImageCalibration.h"
+#include "charts/JpegTiffImage.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
 #include "foundation/NumText.h"
@@ -36,8 +39,11 @@ void Usage() {
                "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png]\n"
                "       brtool chart pix2geo FILE X Y\n"
                "       brtool chart geo2pix FILE LON LAT\n"
+               "       brtool chart cal FILE OUT.CAL [--image NAME]\n"
                "  FILE: a KAP chart, a NOS chart's .GEO file, a WCI file, an OziExplorer .MAP file,\n"
-               "        or a PNG, BMP or GIF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
+               "        or a PNG, BMP, GIF, JPEG or TIFF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
+               "  cal: writes the chart's calibration as OUT.CAL for an image of the same pixels,\n"
+               "        named by --image NAME (default: the chart's own file name)\n"
                "  info: the chart record as JSON, with the four corners in WGS 84\n"
                "  decode: KAP/NOS charts: one byte per pixel, top row first, KAP colour index\n"
                "        minus 1 (GDAL's convention); WCI files: the file's own colour index;\n"
@@ -103,6 +109,25 @@ bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
     }
     out.kind = "MAP";
     out.pixelBorder = true;
+    return true;
+  }
+  if (IsJPEGExtension(ext) || IsTIFFExtension(ext)) {
+    // Scans reached by their own name: the calibration kept for them.
+    TChartHeadExternalCodec codec;
+    if (ReadImageCalibration(file, codec) == kCalNone) {
+      error = "no calibration found for " + file;
+      return false;
+    }
+    codec.ReadInfo(out.info);
+    if (out.info.Layout.FileName.empty()) out.info.Layout.FileName = ForeignFileName(file);
+    if (out.info.Width == 0 || out.info.Height == 0) {
+      TChartImage image;
+      if (LoadImageFile(file, ext, image)) {
+        out.info.Width = image.Width;
+        out.info.Height = image.Height;
+      }
+    }
+    out.kind = "image";
     return true;
   }
   TChartHeadExternalCodec codec;
@@ -335,6 +360,34 @@ int RunConvert(bool toGeo, const std::string& file, const std::string& a, const 
   return 0;
 }
 
+// The chart's calibration as a ".CAL" file for an image of the same pixels
+// (an export of the chart to another format): "FN=" names the image.
+int RunCal(const std::string& file, const std::string& calFile, const std::string* imageName) {
+  TLoaded c;
+  std::string error;
+  if (!LoadChart(file, c, error)) {
+    std::fprintf(stderr, "brtool chart cal: %s\n", error.c_str());
+    return 1;
+  }
+  if (c.pixelBorder) {
+    std::fprintf(stderr, "brtool chart cal: a map file's border is in pixels; convert the map first\n");
+    return 1;
+  }
+  RChartInfo info = c.info;
+  const std::string name = imageName ? *imageName : ForeignFileName(file);
+  if (name.empty() || name.find_first_of("/\\") != std::string::npos) {
+    std::fprintf(stderr, "brtool chart cal: --image takes a file name without directory\n");
+    return 2;
+  }
+  info.Layout.FileName = name;
+  TChartHeadBaseCodec codec;
+  if (!codec.WriteInfo(info) || !codec.SaveToFile(calFile, &error)) {
+    std::fprintf(stderr, "brtool chart cal: cannot write %s: %s\n", calFile.c_str(), error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int RunChart(const BrtoolArgs& all) {
   BrtoolArgs args;
   bool png = false;
@@ -345,9 +398,10 @@ int RunChart(const BrtoolArgs& all) {
       args.push_back(a);
   }
   BrtoolOptions opt;
-  if (!ParseBrtoolOptions("chart", args, {"palette"}, opt)) return 2;
+  if (!ParseBrtoolOptions("chart", args, {"palette", "image"}, opt)) return 2;
   const std::vector<std::string>& p = opt.positional;
   if (p.size() == 2 && p[0] == "info") return RunInfo(p[1]);
+  if (p.size() == 3 && p[0] == "cal") return RunCal(p[1], p[2], opt.Get("image"));
   if (p.size() == 3 && p[0] == "decode") return RunDecode(p[1], p[2], opt.Get("palette"), png);
   if (p.size() == 4 && (p[0] == "pix2geo" || p[0] == "geo2pix")) return RunConvert(p[0] == "pix2geo", p[1], p[2], p[3]);
   Usage();
@@ -355,7 +409,7 @@ int RunChart(const BrtoolArgs& all) {
 }
 
 BrtoolCommand cmd{"chart",
-                  "chart info|decode|pix2geo|geo2pix FILE ...\n"
+                  "chart info|decode|pix2geo|geo2pix|cal FILE ...\n"
                   "                          chart record as JSON, decoded raster, pixel <-> WGS 84",
                   RunChart};
 

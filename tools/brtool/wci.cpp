@@ -1,7 +1,8 @@
 // brtool wci: WCI chart files.
 //   wci write IN OUT.wci [--ratio R] [--force]   any chart the chart layer
-//        reads (KAP, NOS .GEO, WCI, and PNG, BMP or GIF images with their
-//        calibration) as a WCI file carrying its calibration header
+//        reads (KAP, NOS .GEO, WCI, and PNG, BMP, GIF, JPEG or TIFF images
+//        with their calibration) as a WCI file carrying its calibration
+//        header; 32-bit images are reduced to 256 colours
 //   wci info FILE.wci                            header, text and damage as JSON
 //   wci export FILE.wci OUT.bmp                  the image as an 8-bit BMP
 //   wci cache FILE.wci on|off                    the cache-disabled mark
@@ -18,8 +19,11 @@
 #include "charts/ChartFile.h"
 #include "charts/ChartInfo.h"
 #include "charts/HeaderText.h"
+#include "charts/ImageCalibration.h"
 #include "charts/ImageChart.h"
+#include "charts/JpegTiffImage.h"
 #include "charts/KAPctrl.h"
+#include "charts/Quantise.h"
 #include "charts/WCIWriter.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
@@ -33,8 +37,9 @@ void Usage() {
                "       brtool wci info FILE.wci\n"
                "       brtool wci export FILE.wci OUT.bmp\n"
                "       brtool wci cache FILE.wci on|off\n"
-               "  write: IN is a KAP chart, a NOS chart's .GEO file, a WCI file, or a PNG, BMP or GIF\n"
-               "         image with its calibration (.CAL file or CHARTCAL.DIR); the WCI file gets the\n"
+               "  write: IN is a KAP chart, a NOS chart's .GEO file, a WCI file, or a PNG, BMP, GIF,\n"
+               "         JPEG or TIFF image with its calibration (.CAL file or CHARTCAL.DIR; images of\n"
+               "         more than 256 colours are reduced, the colour error is shown); the WCI file gets the\n"
                "         chart's calibration header. --ratio: how much deflate must beat run coding\n"
                "         (default 1.5); --force: replace OUT when it exists\n"
                "  info: the header, the calibration text and the rows that cannot be decoded, as JSON\n"
@@ -46,53 +51,14 @@ std::string BareName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A palettised image held in memory. Its colours are numbered bottom row
-// first, as the calibration tool's conversion through a BMP file numbers
-// them, so that both make the same file.
-class TImageSource : public TWCIImageSource {
- public:
-  explicit TImageSource(const TChartImage& image) : image_(image) {}
-  int32_t Width() const override { return image_.Width; }
-  int32_t Height() const override { return image_.Height; }
-  int ColourCount() const override { return static_cast<int>(image_.Palette.size()); }
-  TRgb Colour(int index) const override { return image_.Palette[static_cast<size_t>(index)]; }
-  bool ReadRow(int32_t y, uint8_t* dst) override {
-    std::copy_n(image_.Pixels.data() + static_cast<size_t>(y) * image_.Stride, image_.Width, dst);
-    return true;
-  }
-  bool BottomUp() const override { return true; }
-
- private:
-  const TChartImage& image_;
-};
-
-// An RGB image of at most 256 colours as a palette image; false when it has
-// more.
-bool ToIndexed(const TChartImage& rgb, TChartImage& out) {
-  if (!out.Allocate(TImageFormat::Indexed8, rgb.Width, rgb.Height, kMaxImagePixels)) return false;
-  std::map<TRgb, uint8_t> index;
-  for (int32_t y = 0; y < rgb.Height; ++y) {
-    const auto* row = reinterpret_cast<const TRgb*>(rgb.Pixels.data() + static_cast<size_t>(y) * rgb.Stride);
-    for (int32_t x = 0; x < rgb.Width; ++x) {
-      const TRgb c = row[x] | 0xFF000000u;
-      auto it = index.find(c);
-      if (it == index.end()) {
-        if (index.size() == 256) return false;
-        it = index.emplace(c, static_cast<uint8_t>(index.size())).first;
-        out.Palette.push_back(c);
-      }
-      out.Pixels[static_cast<size_t>(y) * out.Stride + x] = it->second;
-    }
-  }
-  return true;
-}
-
 // A chart to convert: its record and a row source for its pixels.
 struct TSourceChart {
   RChartInfo info;
   TKAPDecoder kap;
   TWCIDecoder wci;
   TChartImage image;
+  TColourQuantiser quantiser;
+  std::unique_ptr<TRgbRows> scan;
   TColourTable colours{};
   std::unique_ptr<TWCIImageSource> source;
 };
@@ -126,29 +92,59 @@ bool LoadSource(const std::string& file, TSourceChart& c, std::string& error) {
     return true;
   }
   TChartHeadExternalCodec codec;
-  TChartFile cf(codec);
-  cf.SearchPath = file.rfind('/') == std::string::npos ? std::string(".") : file.substr(0, file.rfind('/'));
-  cf.AlwaysBuildInfo = true;
-  const bool loaded = cf.LoadImage(file, c.info);
-  if (!cf.FileFound() || cf.RasterChart()) {
-    error = cf.LastError().empty() ? "not a chart file" : cf.LastError();
-    return false;
-  }
-  if (!cf.HeaderLoaded()) {
-    error = "no calibration found for " + file;
-    return false;
-  }
-  if (!loaded || cf.Image().Empty()) {
-    error = "cannot load the image: " + cf.LastError();
-    return false;
-  }
-  if (cf.Image().Format == TImageFormat::Indexed8) {
+  if (IsJPEGExtension(ext) || IsTIFFExtension(ext)) {
+    // Scans: the calibration kept for the image's own name.
+    if (ReadImageCalibration(file, codec) == kCalNone) {
+      error = "no calibration found for " + file;
+      return false;
+    }
+    codec.ReadInfo(c.info);
+    // Streamed: the rows are decoded once for the colours and twice by the
+    // writer, never held whole.
+    c.scan = OpenScanRows(file, ext, &error);
+    if (!c.scan) {
+      error = "cannot load the image: " + error;
+      return false;
+    }
+    if (c.info.Width > 0 && c.info.Height > 0 && (c.info.Width != c.scan->Width() || c.info.Height != c.scan->Height())) {
+      error = "the image size differs from its calibration's; the calibration may not be valid";
+      return false;
+    }
+    if (!c.quantiser.Build(*c.scan)) {
+      error = "cannot read the image's rows";
+      return false;
+    }
+    c.source = std::make_unique<TQuantisedRows>(*c.scan, c.quantiser);
+    return true;
+  } else {
+    TChartFile cf(codec);
+    cf.SearchPath = file.rfind('/') == std::string::npos ? std::string(".") : file.substr(0, file.rfind('/'));
+    cf.AlwaysBuildInfo = true;
+    const bool loaded = cf.LoadImage(file, c.info);
+    if (!cf.FileFound() || cf.RasterChart()) {
+      error = cf.LastError().empty() ? "not a chart file" : cf.LastError();
+      return false;
+    }
+    if (!cf.HeaderLoaded()) {
+      error = "no calibration found for " + file;
+      return false;
+    }
+    if (!loaded || cf.Image().Empty()) {
+      error = "cannot load the image: " + cf.LastError();
+      return false;
+    }
     c.image = std::move(cf.Image());
-  } else if (!ToIndexed(cf.Image(), c.image)) {
-    error = "the image has more than 256 colours; it needs a palette first";
+  }
+  if (c.info.Width > 0 && c.info.Height > 0 && (c.info.Width != c.image.Width || c.info.Height != c.image.Height)) {
+    error = "the image size differs from its calibration's; the calibration may not be valid";
     return false;
   }
-  c.source = std::make_unique<TImageSource>(c.image);
+  // 32-bit images are reduced to at most 256 colours.
+  if (!c.quantiser.Build(c.image)) {
+    error = "cannot reduce the image's colours";
+    return false;
+  }
+  c.source = std::make_unique<TChartImageRows>(c.image, &c.quantiser);
   return true;
 }
 
@@ -191,6 +187,10 @@ int RunWrite(const std::string& in, const std::string& out, const std::string* r
   }
   int used = 0;
   for (int v : writer.ColourMap()) used += v >= 0;
+  if ((c.scan || c.image.Format == TImageFormat::Rgb32) && !c.quantiser.Stats().Exact)
+    std::printf("%s: colours reduced to %d, error rms %s, largest %d\n", out.c_str(),
+                c.quantiser.Stats().PaletteColours, FloatToStrFixedDot(2, c.quantiser.Stats().RmsError).c_str(),
+                c.quantiser.Stats().MaxError);
   std::printf("%s: %d x %d, %d colours, %lld bytes; rows: %lld one colour, %lld run-coded, %lld deflated\n",
               out.c_str(), c.source->Width(), c.source->Height(), used, static_cast<long long>(size),
               static_cast<long long>(writer.RowCounts().OneColour), static_cast<long long>(writer.RowCounts().Runs),

@@ -1,0 +1,241 @@
+// The "Convert" commands of the tool bar's "Tools" menu: the open picture,
+// one file or a directory of images into WCI charts, the open WCI chart
+// into a BMP, and the cache marks of WCI files. The work is done by the
+// conversion core (calibrator/core/ChartConvert.h); these commands ask their
+// questions, show the message panel and report.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolBar>
+
+#include "calibrator/MainForm.h"
+#include "calibrator/core/ChartConvert.h"
+#include "charts/FileNames.h"
+#include "charts/WCIctrl.h"
+#include "foundation/GenUtil.h"
+#include "foundation/NumText.h"
+#include "platform/FileDialogs.h"
+#include "platform/Paths.h"
+#include "platform/Questions.h"
+#include "sharedui/SpyFrm.h"
+
+namespace {
+
+constexpr const char* kWciFilter = "WCI|*.WCI|All|*.*";
+
+std::string BareFileName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The colour reduction of a 32-bit source, for the user.
+std::string ColourNote(const TQuantiseStats& s) {
+  if (s.Exact || s.PaletteColours == 0) return std::string();
+  return "Colours reduced to " + std::to_string(s.PaletteColours) + " (error: rms " +
+         FloatToStrFixedDot(1, s.RmsError) + ", largest " + std::to_string(s.MaxError) + " of 255).";
+}
+
+}  // namespace
+
+void T_Form::BuildConvertMenu(QMenu* convert) {
+  auto item = [convert](const char* name, const char* text) {
+    QAction* a = convert->addAction(QString::fromUtf8(text));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+  };
+  connect(item("CurrentToWCI", "Current to WCI"), &QAction::triggered, this, [this] { CurrentToWCIClick(); });
+  connect(item("CurrentWCIToBMP", "Current WCI to BMP"), &QAction::triggered, this,
+          [this] { CurrentWCIToBMPClick(); });
+  connect(item("SingleFileToWCI", "Single file to WCI"), &QAction::triggered, this,
+          [this] { SingleFileToWCIClick(); });
+  connect(item("ImagesInDirToWCI", "Images in Dir to WCI"), &QAction::triggered, this,
+          [this] { ImagesInDirToWCIClick(); });
+  connect(item("MapInDirToWCI", "MAP in Dir to WCI"), &QAction::triggered, this, [this] { MapInDirToWCIClick(); });
+  convert->addSeparator();
+  connect(item("CacheDisable", "Cache Disable"), &QAction::triggered, this, [this] { CacheMarkClick(true); });
+  connect(item("CacheEnable", "Cache Enable"), &QAction::triggered, this, [this] { CacheMarkClick(false); });
+}
+
+bool T_Form::ConvertProgress(const std::string& text, int position, int max) {
+  ShowProgress(text, position, max);
+  if (!text.empty() || max > 0) {
+    // A bar with a maximum; otherwise "Cancel" while a directory runs.
+    MsgB->setVisible(max >= 1);
+    BT->setVisible(max < 1 && batch_);
+  }
+  QApplication::processEvents();
+  return !cancelRequested_;
+}
+
+void T_Form::CurrentToWCIClick() {
+  if (!Cal.IsOpen() || Cal.Kind() != TCalChartKind::Image || Cal.Image().Empty()) {
+    Say("This image can not be converted.", mfIconWarning);
+    return;
+  }
+  TFileDialogOptions o;
+  o.title = "WCI File name";
+  o.filter = kWciFilter;
+  o.defaultExt = "WCI";
+  o.fileName = FileBaseName(Cal.FileName()) + ".WCI";
+  o.overwritePrompt = true;
+  const std::optional<std::string> target = SaveFileDialog(o);
+  if (!target) return;
+  if (Cal.Info().Layout.Border.size() < 3) SetBorderToImageClick();
+  cancelRequested_ = false;
+  TConvertSettings settings;
+  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  ConvertProgress("Pre-Converting", 0, 0);
+  // The record is copied: the open image keeps its own file name and name.
+  const TConvertOutcome r = ConvertPictureToWCI(Cal.Image(), Cal.Info(), *target, settings);
+  ShowProgress(std::string(), 0, 0);
+  if (r.Result > 0) {
+    const std::string note = ColourNote(r.Colours);
+    Say(*target + " Created." + (note.empty() ? std::string() : "\r\n" + note), mfIconInformation);
+  } else if (!r.Cancelled) {
+    Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
+  }
+}
+
+void T_Form::SingleFileToWCIClick() {
+  TFileDialogOptions src;
+  src.title = "Source Image File";
+  src.filter =
+      "Image File|*.PNG;*.BMP;*.GIF;*.JPG;*.JPEG;*.TIF;*.TIFF;*.KAP;*.MAP|PNG File|*.PNG|BMP File|*.BMP|"
+      "GIF File|*.GIF|JPEG File|*.JPG;*.JPEG|TIFF File|*.TIF;*.TIFF|KAP File|*.KAP|MAP File|*.MAP|Any File|*.*";
+  src.defaultExt = "PNG";
+  const std::optional<std::string> source = OpenFileDialog(src);
+  if (!source) return;
+  TFileDialogOptions dst;
+  dst.title = "WCI File name";
+  dst.filter = kWciFilter;
+  dst.defaultExt = "WCI";
+  dst.fileName = FileBaseName(*source) + ".WCI";
+  dst.overwritePrompt = true;
+  const std::optional<std::string> target = SaveFileDialog(dst);
+  if (!target) return;
+  // Unsaved calibration work is not dropped without asking.
+  if (Cal.IsOpen()) {
+    CloseImageClick();
+    if (Cal.IsOpen()) return;
+  }
+  cancelRequested_ = false;
+  TConvertSettings settings;
+  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  ConvertProgress("Converting " + BareFileName(*source), 0, 0);
+  const bool isMap = UpperExtension(*source) == ".MAP";
+  const TConvertOutcome r = isMap ? ConvertMAPToWCI(*source, *target, settings)
+                                  : ConvertImageToWCI(*source, *target, true, true, settings);
+  ShowProgress(std::string(), 0, 0);
+  if (isMap && r.Result == kConvertNotWritten && !r.Cancelled) {
+    Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
+    return;
+  }
+  const std::string note = ColourNote(r.Colours);
+  if (r.Result == kConvertNotWritten) {
+    if (!r.Cancelled) Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
+  } else if (r.Result == kConvertUncalibrated) {
+    Say(*target + " Created without calibration: none was found for " + BareFileName(*source) + "." +
+            (note.empty() ? std::string() : "\r\n" + note),
+        mfIconWarning);
+  } else if (!note.empty()) {
+    Say(*target + " Created.\r\n" + note, mfIconInformation);
+  }
+}
+
+void T_Form::ImagesInDirToWCIClick() {
+  if (!AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
+    return;
+  const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
+  if (!source) return;
+  const std::optional<std::string> target = PickFolderDialog("Select Destination Directory:", std::string());
+  if (!target) return;
+  const bool overwrite = AskYes("Overwrite existing WCI files?");
+  const bool uncalibrated = AskYes("Convert images without calibration?");
+  if (Cal.IsOpen()) {
+    CloseImageClick();
+    if (Cal.IsOpen()) return;
+  }
+  ProblemCharts->Clear();
+  cancelRequested_ = false;
+  batch_ = true;
+  TB->setEnabled(false);
+  TConvertSettings settings;
+  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  const TBatchSummary s = ConvertImageDirectory(*source, *target, overwrite, uncalibrated, settings);
+  batch_ = false;
+  TB->setEnabled(true);
+  ShowProgress(std::string(), 0, 0);
+  if (s.Scanned == 0 && s.Problems.empty()) return;
+  for (const std::string& line : s.Problems) ProblemCharts->AddLine(line);
+  for (const auto& [name, stats] : s.Colours) ProblemCharts->AddLine(name + ": " + ColourNote(stats));
+  if (!s.Problems.empty()) ProblemCharts->show();
+  Say(s.Report() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+}
+
+void T_Form::MapInDirToWCIClick() {
+  if (!AskYes("Converts MAP files in a source directory to WCI in target directory.\r\n"
+              "Overwrites without warning and may take long time. Continue?"))
+    return;
+  const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
+  if (!source) return;
+  const std::optional<std::string> target = PickFolderDialog("Select Destination Directory:", std::string());
+  if (!target) return;
+  if (Cal.IsOpen()) {
+    CloseImageClick();
+    if (Cal.IsOpen()) return;
+  }
+  ProblemCharts->Clear();
+  cancelRequested_ = false;
+  batch_ = true;
+  TB->setEnabled(false);
+  TConvertSettings settings;
+  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  const TBatchSummary s = ConvertMapDirectory(*source, *target, settings);
+  batch_ = false;
+  TB->setEnabled(true);
+  ShowProgress(std::string(), 0, 0);
+  if (s.Scanned == 0 && s.Problems.empty()) return;
+  for (const std::string& line : s.Problems) ProblemCharts->AddLine(line);
+  if (!s.Problems.empty()) ProblemCharts->show();
+  Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+}
+
+void T_Form::CurrentWCIToBMPClick() {
+  if (!Cal.IsOpen() || Cal.Kind() != TCalChartKind::WCI) {
+    Say("Only WCI files can be converted.", mfIconWarning);
+    return;
+  }
+  TFileDialogOptions o;
+  o.title = "BMP File name";
+  o.filter = "BMP|*.BMP|All|*.*";
+  o.defaultExt = "BMP";
+  o.overwritePrompt = true;
+  const std::optional<std::string> bmp = SaveFileDialog(o);
+  if (!bmp) return;
+  ConvertProgress("Converting WCI to BMP", 0, 0);
+  std::string error;
+  const bool ok = ExportWCIToBMP(Cal.FileName(), *bmp, error, &Cal.Info());
+  ShowProgress(std::string(), 0, 0);
+  if (!ok) Say(error, mfIconError);
+}
+
+void T_Form::CacheMarkClick(bool disable) {
+  TFileDialogOptions o;
+  o.title = disable ? "Cache Disable WCI File names" : "Cache Enable WCI File names";
+  o.filter = kWciFilter;
+  o.defaultExt = "WCI";
+  const std::optional<std::vector<std::string>> files = OpenFilesDialog(o);
+  if (!files) return;
+  std::string failed;
+  for (const std::string& f : *files) {
+    ConvertProgress((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
+    TWCIDecoder wci;
+    if (wci.SetAttributeBit(f, 3, 1, disable) < 0) failed += "\r\n" + BareFileName(f);
+  }
+  ShowProgress(std::string(), 0, 0);
+  // Files that are not WCI charts of this version, or cannot be changed.
+  if (!failed.empty()) Say("The cache mark could not be changed in:" + failed, mfIconError);
+}
