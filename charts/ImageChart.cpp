@@ -1,5 +1,6 @@
 #include "charts/ImageChart.h"
 
+#include "charts/GmbImage.h"
 #include "charts/JpegTiffImage.h"
 
 #include <gif_lib.h>
@@ -463,7 +464,7 @@ bool LoadImageFile(const std::string& path, const std::string& upperExt, TChartI
                    const TImageLoader& other) {
   image.Clear();
   const bool jpeg = IsJPEGExtension(upperExt), tiff = IsTIFFExtension(upperExt);
-  if (upperExt != ".PNG" && upperExt != ".BMP" && upperExt != ".GIF" && !jpeg && !tiff) {
+  if (upperExt != ".PNG" && upperExt != ".BMP" && upperExt != ".GIF" && upperExt != ".GMB" && !jpeg && !tiff) {
     if (other) return other(path, image, error);
     return Fail(error, "no loader for " + upperExt + " images");
   }
@@ -483,6 +484,7 @@ bool LoadImageFile(const std::string& path, const std::string& upperExt, TChartI
     if (other) return other(path, image, error);
     return Fail(error, own);
   }
+  if (upperExt == ".GMB") return LoadGMBImage(s, image, error);
   if (upperExt == ".PNG") return LoadPNGImage(s, image, error);
   if (upperExt == ".BMP") return LoadBMPImage(s, image, error);
   return LoadGIFImage(s, image, error);

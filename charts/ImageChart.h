@@ -69,7 +69,8 @@ bool LoadGIFImage(std::span<const uint8_t> bytes, TChartImage& image, std::strin
                   int64_t maxPixels = kMaxImagePixels);
 
 // Loads an image file by its upper-case extension (".PNG", ".BMP", ".GIF",
-// and the JPEG and TIFF extensions of JpegTiffImage.h). Other extensions,
+// Genimap ".GMB" rasters, and the JPEG and TIFF extensions of
+// JpegTiffImage.h). Other extensions,
 // and JPEG or TIFF files the built-in decoders cannot read, go to `other`
 // when given (the calibration tool's loaders for the rest), else fail.
 using TImageLoader = std::function<bool(const std::string& path, TChartImage& image, std::string* error)>;
