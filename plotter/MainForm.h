@@ -696,9 +696,81 @@ class T_Form : public QMainWindow {
   void WPClearMnuClick();
   void RteClear1Click();
 
+  // ---- the smaller dialogs (MainDialogs.cpp) ----
+
+  // "Name Search" / "Search": charts by group, name and position, listed
+  // in the available-charts window; the one chosen opens.
+  void SearchByName1Click();
+  // "Prefered Charts" (F8, Ctrl+C): the groups charts are chosen from and
+  // the preferred scale.
+  void PrefScale1Click();
+  // "Chart Groups": the group manager; Ok saves the groups file, Cancel
+  // reads it again.
+  void Groups1Click();
+  // The position editor on a stored position (`fromList`: the positions
+  // list asked, the symbols are restyled).
+  void EditPosition(TNavShape* position, bool fromList = false);
+  void DBC_RTAddWPDblClick();
+  // "&List Route": the route as a grid; "Update" writes the edited cells
+  // back, all of them or, when one cannot be read, none.
+  void RteListMnuClick();
+  // The NMEA monitors, switched on and off by their menu items.
+  void NMEAInput1Click();
+  void NMEAOutput1Click();
+  QPointer<TSpyFrm> InputMonitor;
+  QPointer<TSpyFrm> OutputMonitor;
+  // Sent text to the output monitor (the output pump calls it); a line
+  // sent in two parts shows once it is whole.
+  void MonitorOutput(std::string_view text);
+  std::string OutputMonitorPartial;
+  // The tick: an input monitor closed with its "X" is switched off.
+  void CloseHiddenMonitors();
+  void About1Click();
+  // The chart search's group mask, kept for the run.
+  int32_t SearchGroupMask = 0;
+  // An input box offering a text (through InputQuery when set).
+  std::optional<std::string> AskDialogText(const std::string& title, const std::string& prompt,
+                                           const std::string& offered);
+
   // Asks the user to name a chart's datum among the table's (a chart whose
   // datum is unknown, "Use KAP zero shift" 0). Tests replace it.
   std::function<bool(const std::string& datumName)> AskDatumAlias;
+
+  // ---- positions, track files, route exchange files and the GPS
+  // transfers (MainPositions.cpp, MainTrackFiles.cpp, MainGps.cpp) ----
+  void OpenWPMnuClick();
+  void WPSaveMnuClick();
+  void WPSaveAsMnuClick();
+  void AddWaypoint1Click();
+  void AddCurrentPos1Click();
+  void AddPosition(const TFPoint& pos);
+  void WPImportMnuClick();
+  void WPExportMnuClick();
+  bool AskPositionsSaved();
+  // Visibility and placement of the positions, their list and styles.
+  void PositionsTail();
+  void ImportWP2Click();
+  void ExportWP2Click();
+  void ImportTrack1Click();
+  void OpenOld1Click();
+  void ImportTRCClick();
+  void TrackExport1Click();
+  void Positions1Click();
+  void Route1Click();
+  void Positions2Click();
+  void Route2Click();
+  void rack2Click();
+  // The route of an exchange file to import: -1 for none.
+  int ChooseExchangeRoute(const std::string& file);
+  // Runs the transfer program with the ports closed; true when it ended by
+  // itself with status 0 in time.
+  bool RunTransfer(const std::string& message, const std::string& program, const std::vector<std::string>& args);
+  // The time a transfer may take (tests shorten it), and a hook run while
+  // it waits.
+  int TransferTimeoutMs = 600000;
+  std::function<void()> OnTransferWaiting;
+  // The GPS menu enabled when the transfer program is there.
+  void UpdateGpsMenu();
 
  public slots:
   // The one-second tick.
@@ -775,6 +847,10 @@ class T_Form : public QMainWindow {
   void WireShapeCommands();
   void WirePrintCommands();
   void WireAisCommands();
+  void WireDialogCommands();
+  void WirePositionCommands();
+  void WireTrackFileCommands();
+  void WireGpsCommands();
   bool ChooseAPrinter();
   void PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u);
   void ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines);

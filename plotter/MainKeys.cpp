@@ -130,6 +130,9 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
     case TKeyAction::AcknowledgeWaypoint:
       DBRteHINTDblClick();
       break;
+    case TKeyAction::PreferredCharts:
+      PrefScale1Click();
+      break;
     default:
       // The chart commands (MainChart.cpp).
       DoChartKeyAction(d);

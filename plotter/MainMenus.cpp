@@ -195,6 +195,10 @@ void T_Form::BuildMenus() {
   WireRouteCommands();
   WirePrintCommands();
   WireAisCommands();
+  WirePositionCommands();
+  WireTrackFileCommands();
+  WireGpsCommands();
+  WireDialogCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     // On a position or route symbol: the symbol's own menu.
     if (ShapeContextMenu(pos)) return;

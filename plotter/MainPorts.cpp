@@ -78,9 +78,11 @@ void T_Form::PumpOutput() {
     // queue holds bytes, and so does the buffer.
     const size_t free = static_cast<size_t>(std::max(GPSCom->OutBufFree(), 0));
     if (out.size() < free) {
+      MonitorOutput(out);
       GPSCom->WriteString(out);
       out.clear();
     } else if (free >= 2) {
+      MonitorOutput(std::string_view(out).substr(0, free - 1));
       GPSCom->WriteString(std::string_view(out).substr(0, free - 1));
       out.erase(0, free - 1);
     }
@@ -92,6 +94,7 @@ void T_Form::PumpOutput() {
   // is discarded, so that it cannot go out stale when a port opens later.
   if (network) {
     const int64_t droppedBefore = TelnetSend->OutputQueue().DroppedLines();
+    MonitorOutput(out);
     TelnetSend->SendText(out, "$" + parser->Info.TalkerOut);
     if (TelnetSend->OutputQueue().DroppedLines() > droppedBefore && !networkOutputDropSaid_) {
       networkOutputDropSaid_ = true;

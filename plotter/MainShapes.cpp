@@ -54,6 +54,8 @@ void T_Form::SetUpShapes() {
   // A dragged symbol's new place is its position; the list is changed.
   Shapes->OnPositionMoved = [this](TNavShape&) { RequestRepaint(); };
   Shapes->OnRoutePointMoved = [this](TNavShape&) { RequestRepaint(); };
+  // A double-click on a position's symbol opens the position editor.
+  Shapes->OnPositionEdit = [this](TNavShape& s) { EditPosition(&s); };
 }
 
 void T_Form::ApplyShapeSettings() {

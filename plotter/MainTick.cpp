@@ -153,7 +153,7 @@ struct TFormTick::Parts final : ITickPorts,
   void RefreshLogTexts() override { f.RefreshLogTexts(); }
   void RefreshGpsBox() override { f.RefreshGpsBox(); }
   void RefreshMarker() override { f.RefreshMarkerBox(); }
-  void CloseHiddenMonitor() override {}
+  void CloseHiddenMonitor() override { f.CloseHiddenMonitors(); }
   std::optional<int> DRCourse() const override { return FieldNumber(f.DB_DRCrs); }
   std::optional<int> DRSpeed() const override { return FieldNumber(f.DB_DRSpd); }
   void SetDRCourse(int degrees) override { SetFieldText(f.DB_DRCrs, QString::number(degrees)); }
