@@ -408,10 +408,9 @@ void T_Form::FormCreate() {
 
   r.Step(29, "dashboard", [&] { ShowDashboard(!SysInfo.NoStartupDash); });
 
-  r.Step(30, "GPS menu", [&] {
-    const std::string g7t = ResolveStoredPath(SysInfo.G7T, SysInfo.ProgramDir);
-    if (QMenu* m = SubMenu("GPSMenu")) m->menuAction()->setEnabled(FileExists(g7t));
-  });
+  // The transfer program: a file named by "G7T", or gpsbabel found on the
+  // search path.
+  r.Step(30, "GPS menu", [&] { UpdateGpsMenu(); });
 
   // The user hears of start-up problems once the message loop runs, after
   // the window is on screen.

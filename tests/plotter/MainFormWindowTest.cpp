@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <filesystem>
 #include <map>
 
 #include "PlotterFixture.h"
@@ -139,7 +140,13 @@ TEST_F(PlotterWindow, MenusAreWiredAsFarAsTheirCommandsExist) {
 }
 
 TEST_F(PlotterWindow, GpsMenuNeedsTheTransferProgram) {
-  WriteTestFile(dir_ / "G7ToWin.exe", "");
+  // Not there: the menu is off.
+  EXPECT_FALSE(Start().SubMenu("GPSMenu")->menuAction()->isEnabled());
+  Stop();
+  // A program that can run (a file that cannot be started cannot transfer).
+  const std::string program = dir_ / "G7ToWin.exe";
+  WriteTestFile(program, "#!/bin/sh\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
   T_Form& f = Start();
   EXPECT_TRUE(f.SubMenu("GPSMenu")->menuAction()->isEnabled());
 }
