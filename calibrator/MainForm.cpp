@@ -246,8 +246,8 @@ void T_Form::BuildMenus() {
   ToolsMenu = new QMenu(this);
   ToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
   BuildConvertMenu(SubMenu(ToolsMenu, "ConvertMenu", "Convert"));
-  for (QMenu* m : {SubMenu(ToolsMenu, "ImportCalMenu", "Import Cal"),
-                   SubMenu(ToolsMenu, "AutoloadMenu", "Autoload List"),
+  BuildImportMenu(SubMenu(ToolsMenu, "ImportCalMenu", "Import Cal"));
+  for (QMenu* m : {SubMenu(ToolsMenu, "AutoloadMenu", "Autoload List"),
                    SubMenu(ToolsMenu, "MaintenanceMenu", "Maintenance")})
     m->menuAction()->setEnabled(false);
   Item(ToolsMenu, "SetDirectories", "Set Directories")->setEnabled(false);

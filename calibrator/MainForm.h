@@ -265,6 +265,9 @@ class T_Form : public QMainWindow {
   void PickPanelColour(QPushButton* panel, TColor& colour);
   void PaintPanel(QPushButton* panel, TColor colour);
   void ShowProgress(const std::string& text, int position, int max);
+  // "Import Cal" (ImportCommands.cpp).
+  void BuildImportMenu(QMenu* menu);
+  void ImportOldCalibrationsClick();
   void MoveStick(int dx, int dy, int grow);
   // False (with a message) while a position field is half typed.
   bool FieldsComplete();
