@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "calibrator/MainForm.h"
-#include "calibrator/core/OldCalibrations.h"
+#include "charts/OldCalibrations.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 

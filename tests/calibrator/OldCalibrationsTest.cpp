@@ -8,7 +8,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "calibrator/core/OldCalibrations.h"
+#include "charts/OldCalibrations.h"
 #include "charts/ChartInfo.h"
 #include "charts/ImageChart.h"
 

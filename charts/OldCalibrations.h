@@ -1,4 +1,4 @@
-// Calibrations of the old chart list ("BRICHART.DIR"): a section
+// Calibrations of the calibration tool's old chart list ("BRICHART.DIR"): a section
 // "[RegisterdCharts]" with one line per chart, name = ten fields each ended
 // by ";" (image file, scale, the four image edges, the old projection, two
 // skew angles, the datum). Each chart's old model gives the positions of

@@ -1,4 +1,4 @@
-#include "calibrator/core/OldCalibrations.h"
+#include "charts/OldCalibrations.h"
 
 #include <algorithm>
 #include <cmath>
