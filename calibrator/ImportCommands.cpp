@@ -1,5 +1,5 @@
 // The calibration tool's imports of calibrations made elsewhere: the old
-// chart list ("BRICHART.DIR").
+// chart list ("BRICHART.DIR") and WinGPS chart indexes (".CHI").
 #include <QAction>
 #include <QMenu>
 
@@ -7,6 +7,7 @@
 
 #include "calibrator/MainForm.h"
 #include "charts/OldCalibrations.h"
+#include "charts/WinGpsIndex.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 
@@ -15,6 +16,9 @@ void T_Form::BuildImportMenu(QMenu* menu) {
   QAction* old = menu->addAction(QStringLiteral("Old Brismare Calibrations"));
   old->setObjectName(QStringLiteral("ImportOldCalibrations"));
   connect(old, &QAction::triggered, this, [this] { ImportOldCalibrationsClick(); });
+  QAction* chi = menu->addAction(QStringLiteral("CHI Calibrations"));
+  chi->setObjectName(QStringLiteral("ImportChiCalibrations"));
+  connect(chi, &QAction::triggered, this, [this] { ImportChiCalibrationsClick(); });
   menu->menuAction()->setEnabled(true);
 }
 
@@ -37,4 +41,22 @@ void T_Form::ImportOldCalibrationsClick() {
   const TOldImportReport r = ImportOldCalibrations(*file, settings);
   ShowProgress("", 0, 0);
   Say(r.Problems + r.Text(), mfIconInformation);
+}
+
+void T_Form::ImportChiCalibrationsClick() {
+  TFileDialogOptions o;
+  o.title = "CHI File name";
+  o.defaultExt = "CHI";
+  o.filter = "CHI|*.CHI|All|*.*";
+  const std::optional<std::string> file = OpenFileDialog(o);
+  if (!file) return;
+  // The open image goes first (with the question about unsaved changes).
+  CloseImageClick();
+  const TWinGpsImport r = ImportWinGpsCharts(*file, [this](const std::string& text) { ShowProgress(text, 0, 0); });
+  ShowProgress("", 0, 0);
+  std::string text = "------------- IMPORT RESULT -------------\r\nStentec CHI Calibrations Imported: " +
+                     std::to_string(r.Imported);
+  if (r.Kept > 0) text += "\r\nAlready calibrated (kept): " + std::to_string(r.Kept);
+  if (r.Skipped > 0) text += "\r\nCharts that could not be read: " + std::to_string(r.Skipped);
+  Say(text, mfIconInformation);
 }

@@ -268,6 +268,7 @@ class T_Form : public QMainWindow {
   // "Import Cal" (ImportCommands.cpp).
   void BuildImportMenu(QMenu* menu);
   void ImportOldCalibrationsClick();
+  void ImportChiCalibrationsClick();
   void MoveStick(int dx, int dy, int grow);
   // False (with a message) while a position field is half typed.
   bool FieldsComplete();

@@ -26,6 +26,8 @@ std::string Trim(std::string_view s) {
 
 std::optional<int64_t> Digits(std::string_view s) {
   if (s.empty()) return std::nullopt;
+  // More digits than any field of the list holds is no number of it.
+  if (s.size() > 12) return std::nullopt;
   int64_t v = 0;
   for (char c : s) {
     if (c < '0' || c > '9') return std::nullopt;

@@ -50,6 +50,8 @@ TEST(OldCalibrations, PositionFieldsAndListLines) {
   EXPECT_FALSE(ParseOldChartLine("no equals sign"));
   EXPECT_FALSE(ParseOldChartLine("X=A.PNG;1;05830500N;01015000E;05825000N;"));
   EXPECT_FALSE(ParseOldChartLine("X=A.PNG;1;05830500N;bad;05825000N;01025000E;"));
+  // A number longer than any field holds (it would overflow) is no number.
+  EXPECT_FALSE(ParseOldChartLine("X=A.PNG;58305015000058305000;05830500N;01015000E;05825000N;01025000E;"));
 }
 
 TEST(OldCalibrations, TheOldModelPlacesPixels) {
