@@ -99,11 +99,25 @@ void T_Form::CurrentToWCIClick() {
   }
 }
 
+void T_Form::SetGenimapQuestion(TConvertSettings& settings) {
+  // Asked once per command: the first Genimap chart's scale sets the ratio
+  // for the rest.
+  genimapScaleRatio_ = 0;
+  settings.GenimapScaleRatio = &genimapScaleRatio_;
+  settings.AskGenimapScale = [this](const std::string& wciName) -> std::optional<int64_t> {
+    const std::optional<std::string> answer = Ask("Chart scale info", "Scale for chart " + wciName, "40000");
+    if (!answer) return std::nullopt;
+    const std::optional<int32_t> v = TryStrToInt(*answer);
+    if (!v || *v <= 0) return std::nullopt;
+    return *v;
+  };
+}
+
 void T_Form::SingleFileToWCIClick() {
   TFileDialogOptions src;
   src.title = "Source Image File";
   src.filter =
-      "Image File|*.PNG;*.BMP;*.GIF;*.JPG;*.JPEG;*.TIF;*.TIFF;*.KAP;*.MAP|PNG File|*.PNG|BMP File|*.BMP|"
+      "Image File|*.PNG;*.BMP;*.GIF;*.JPG;*.JPEG;*.TIF;*.TIFF;*.GMB;*.KAP;*.MAP|PNG File|*.PNG|BMP File|*.BMP|"
       "GIF File|*.GIF|JPEG File|*.JPG;*.JPEG|TIFF File|*.TIF;*.TIFF|KAP File|*.KAP|MAP File|*.MAP|Any File|*.*";
   src.defaultExt = "PNG";
   const std::optional<std::string> source = OpenFileDialog(src);
@@ -124,6 +138,7 @@ void T_Form::SingleFileToWCIClick() {
   cancelRequested_ = false;
   TConvertSettings settings;
   settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  SetGenimapQuestion(settings);
   ConvertProgress("Converting " + BareFileName(*source), 0, 0);
   const bool isMap = UpperExtension(*source) == ".MAP";
   const TConvertOutcome r = isMap ? ConvertMAPToWCI(*source, *target, settings)
@@ -164,6 +179,7 @@ void T_Form::ImagesInDirToWCIClick() {
   TB->setEnabled(false);
   TConvertSettings settings;
   settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  SetGenimapQuestion(settings);
   const TBatchSummary s = ConvertImageDirectory(*source, *target, overwrite, uncalibrated, settings);
   batch_ = false;
   TB->setEnabled(true);

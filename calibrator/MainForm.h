@@ -49,6 +49,7 @@ class T_CHInfo;
 class TChartAvail;
 class TDatFrm;
 class TSpyFrm;
+struct TConvertSettings;
 
 // The colours of the map's marks (the colour panels of the side panel).
 struct TCalColours {
@@ -290,6 +291,9 @@ class T_Form : public QMainWindow {
   bool panelCollapsed_ = false;
   int panelWidth_ = 250;
   bool cancelRequested_ = false;
+  // Scale per latitude span of the Genimap charts of one command (0: ask).
+  double genimapScaleRatio_ = 0;
+  void SetGenimapQuestion(TConvertSettings& settings);
   bool batch_ = false;
   // The measuring square, in image pixels.
   bool stickShown_ = false;

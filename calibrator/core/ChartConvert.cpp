@@ -190,11 +190,95 @@ TConvertOutcome ConvertScan(const std::string& image, const std::string& target,
   return out;
 }
 
+// The ".IN8" frame of a Genimap chart: "NAME.IN8", else "NAME_.IN8" (in
+// either case).
+std::string GenimapFrameFile(const std::string& image) {
+  const size_t dot = image.find_last_of('.');
+  const std::string stem = dot == std::string::npos ? image : image.substr(0, dot);
+  for (const std::string& candidate : {stem + ".IN8", stem + ".in8", stem + "_.IN8", stem + "_.in8"})
+    if (Exists(candidate)) return candidate;
+  return {};
+}
+
+// Calibrates the record of a Genimap chart from its frame: the corner
+// positions of the ".IN8" rectangle, a scale in proportion to the latitude
+// span per row (asked once per command), Mercator on the Finnish chart
+// datum. False (the record untouched) without a usable frame or scale.
+bool ApplyGenimapFrame(const std::string& image, const std::string& wciName, const TConvertSettings& settings,
+                       RChartInfo& info) {
+  const std::string frame = GenimapFrameFile(image);
+  if (frame.empty()) return false;
+  TChartHeadGMBCodec codec;
+  if (!codec.LoadFromFile(frame)) return false;
+  RChartInfo framed = info;
+  framed.RefPoints.clear();
+  framed.RefCount = 0;
+  codec.ReadNMEARect(framed);
+  if (framed.RefCount < 2 || framed.Height <= 0) return false;
+  const double phi0 = framed.RefPoints[0].Lat, phi1 = framed.RefPoints[1].Lat;
+  const double lon0 = framed.RefPoints[0].Lon, lon1 = framed.RefPoints[1].Lon;
+  const double span = std::fabs(phi0 - phi1);
+  if (!(span > 0) || !std::isfinite(span) || !std::isfinite(lon0) || !std::isfinite(lon1)) return false;
+  double local = 0;
+  double& ratio = settings.GenimapScaleRatio ? *settings.GenimapScaleRatio : local;
+  if (!(ratio > 0)) {
+    const std::optional<int64_t> scale = settings.AskGenimapScale ? settings.AskGenimapScale(wciName) : std::nullopt;
+    if (!scale || *scale <= 0) return false;
+    ratio = std::fabs(static_cast<double>(*scale) / span) * framed.Height;
+  }
+  const double x = span * ratio / framed.Height;
+  const double rounded = std::round(x + 500);
+  if (!std::isfinite(rounded) || rounded > 2e9) return false;
+  framed.Layout.Scale = static_cast<int32_t>(static_cast<int64_t>(rounded) / 1000 * 1000);
+  framed.Layout.Border = {{lon0, phi0}, {lon0, phi1}, {lon1, phi1}, {lon1, phi0}};
+  framed.Layout.BorderCount = 4;
+  framed.DatumName = "Finnish Nautical Charts";
+  framed.Projection = 1;
+  framed.DepthUnits = kDepthMetres;
+  info = std::move(framed);
+  return true;
+}
+
+TConvertOutcome ConvertGenimap(const std::string& image, const std::string& target, bool allowUncalibrated,
+                               const TConvertSettings& settings) {
+  TConvertOutcome out;
+  const std::string name = BaseName(image);
+  TChartImage picture;
+  std::string error;
+  if (!LoadImageFile(image, ".GMB", picture, &error)) {
+    out.Problem = "Could not open image " + name + "." + (error.empty() ? std::string() : " (" + error + ")");
+    return out;
+  }
+  if (picture.Width > kMaxWCISide || picture.Height > kMaxWCISide) {
+    out.Problem = "Image too large for WCI: " + name;
+    return out;
+  }
+  RChartInfo info;
+  TChartHeadBaseCodec::ClearInfo(info);
+  const size_t dot = name.find_last_of('.');
+  info.Layout.Name = dot == std::string::npos ? name : name.substr(0, dot);
+  info.Layout.FileName = BaseName(target);
+  info.Width = picture.Width;
+  info.Height = picture.Height;
+  const bool calibrated = ApplyGenimapFrame(image, BaseName(target), settings, info);
+  if (!calibrated && !allowUncalibrated) return out;
+  TColourQuantiser quantiser;
+  if (!quantiser.Build(picture)) {
+    out.Problem = "Could not open image " + name + ".";
+    return out;
+  }
+  out.Colours = quantiser.Stats();
+  TChartImageRows rows(picture, &quantiser);
+  if (!WriteWCI(rows, info, name, target, settings, out)) return out;
+  out.Result = calibrated ? kConvertCalibrated : kConvertUncalibrated;
+  return out;
+}
+
 }  // namespace
 
 bool IsConvertibleImageType(const std::string& upperExt) {
-  return upperExt == ".BMP" || upperExt == ".PNG" || upperExt == ".GIF" || IsJPEGExtension(upperExt) ||
-         IsTIFFExtension(upperExt);
+  return upperExt == ".BMP" || upperExt == ".PNG" || upperExt == ".GIF" || upperExt == ".GMB" ||
+         IsJPEGExtension(upperExt) || IsTIFFExtension(upperExt);
 }
 
 TConvertOutcome ConvertImageToWCI(const std::string& image, const std::string& target, bool overwrite,
@@ -209,6 +293,7 @@ TConvertOutcome ConvertImageToWCI(const std::string& image, const std::string& t
     return out;
   }
   if (IsJPEGExtension(ext) || IsTIFFExtension(ext)) return ConvertScan(image, target, allowUncalibrated, settings);
+  if (ext == ".GMB") return ConvertGenimap(image, target, allowUncalibrated, settings);
   TImageWithCalibration source;
   LoadWithCalibration(image, source);
   RChartInfo& info = source.Info;

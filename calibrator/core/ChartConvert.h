@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ struct TConvertSettings {
   // the file in hand is abandoned (its old target stays) and a directory
   // run stops.
   std::function<bool(const std::string& text, int position, int max)> Progress;
+  // Genimap charts (".GMB" with an ".IN8" frame): the scale question for
+  // the first of a command ("Scale for chart " + the WCI name; a whole
+  // number, or nothing), and the ratio of scale to latitude span per row
+  // kept for the rest of the command (0: not known yet). Without the
+  // question such charts are converted uncalibrated.
+  std::function<std::optional<int64_t>(const std::string& wciName)> AskGenimapScale;
+  double* GenimapScaleRatio = nullptr;
 };
 
 enum : int { kConvertNotWritten = 0, kConvertUncalibrated = 1, kConvertCalibrated = 2 };

@@ -16,6 +16,7 @@
 #include "charts/WciTestUtil.h"
 #include "charts/ChartFile.h"
 #include "charts/FileNames.h"
+#include "charts/GmbImage.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
 
@@ -425,4 +426,81 @@ TEST(ChartConvert, MapDirectoryToWci) {
     EXPECT_NEAR(info.Layout.Border[i].X * 57.29577951308232, lon, 1e-7) << i;
     EXPECT_NEAR(info.Layout.Border[i].Y * 57.29577951308232, lat, 1e-7) << i;
   }
+}
+
+namespace {
+
+// A Genimap file of 8-bit rows, each row one run of colour 1.
+std::string GenimapFile(int width, int height) {
+  std::string b(kGmbRowTableOffset + 4 * static_cast<size_t>(height), ' ');
+  auto field = [&](size_t at, size_t w, long v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%*ld", static_cast<int>(w), v);
+    b.replace(at, w, text, w);
+  };
+  field(126, 5, width);
+  field(146, 5, height);
+  field(176, 3, 2);
+  field(196, 4, 200);  // colour 1: red 200
+  for (int y = 0; y < height; ++y) {
+    const uint32_t at = static_cast<uint32_t>(b.size());
+    for (int i = 0; i < 4; ++i) b[kGmbRowTableOffset + 4 * y + i] = static_cast<char>(at >> (8 * i));
+    b += std::string{'\x01', static_cast<char>(width)};
+  }
+  return b;
+}
+
+RChartInfo WciRecord(const std::string& file) {
+  TWCIDecoder d;
+  RChartInfo info;
+  TChartHeadBaseCodec::ClearInfo(info);
+  if (d.Open(file) <= 0) return info;
+  TChartHeadBaseCodec codec;
+  codec.LoadFromText(d.HeaderText());
+  codec.ReadInfo(info);
+  return info;
+}
+
+}  // namespace
+
+// Genimap charts: the ".IN8" frame (or "NAME_.IN8") calibrates the WCI; the
+// first chart of a command asks its scale, the next take theirs in
+// proportion to their latitude span per row; without a frame the chart is
+// converted uncalibrated.
+TEST(ChartConvertGenimap, TheFrameCalibratesAndTheScaleIsAskedOnce) {
+  TTempDir dir;
+  WriteTestFile(dir / "A.GMB", GenimapFile(100, 2000));
+  WriteTestFile(dir / "A.IN8", ";[NMEARECT]=2200.000,6000.600,2230.000,6000.000\r\n");
+  WriteTestFile(dir / "B.GMB", GenimapFile(100, 2000));
+  WriteTestFile(dir / "B_.IN8", ";[NMEARECT]=2200.000,6001.200,2230.000,6000.000\r\n");
+  WriteTestFile(dir / "C.GMB", GenimapFile(20, 10));
+  double ratio = 0;
+  std::vector<std::string> asked;
+  TConvertSettings s;
+  s.GenimapScaleRatio = &ratio;
+  s.AskGenimapScale = [&](const std::string& wci) -> std::optional<int64_t> {
+    asked.push_back(wci);
+    return 40000;
+  };
+  ASSERT_EQ(ConvertImageToWCI(dir / "A.GMB", dir / "A.WCI", true, true, s).Result, kConvertCalibrated);
+  ASSERT_EQ(ConvertImageToWCI(dir / "B.GMB", dir / "B.WCI", true, true, s).Result, kConvertCalibrated);
+  EXPECT_EQ(asked, std::vector<std::string>{"A.WCI"});
+  const RChartInfo a = WciRecord(dir / "A.WCI"), b = WciRecord(dir / "B.WCI");
+  EXPECT_EQ(a.Layout.Scale, 40000);
+  EXPECT_EQ(b.Layout.Scale, 80000) << "twice the latitude span over as many rows";
+  EXPECT_EQ(a.DatumName, "Finnish Nautical Charts");
+  EXPECT_EQ(a.Projection, 1);
+  ASSERT_EQ(a.Layout.Border.size(), 4u);
+  EXPECT_NEAR(a.Layout.Border[0].X * kRadToDeg, 22.0, 1e-9);
+  EXPECT_NEAR(std::max(a.Layout.Border[0].Y, a.Layout.Border[1].Y) * kRadToDeg, 60.01, 1e-9);
+  // The picture itself: colour 1 everywhere.
+  int w = 0, h = 0;
+  const std::vector<TRgb> colours = WciColours(dir / "A.WCI", w, h);
+  ASSERT_EQ(w, 100);
+  ASSERT_EQ(h, 2000);
+  EXPECT_EQ(colours[0], MakeRgb(200, 0, 0));
+  // No frame: converted, uncalibrated (or not at all when only calibrated
+  // charts are wanted).
+  EXPECT_EQ(ConvertImageToWCI(dir / "C.GMB", dir / "C.WCI", true, true, s).Result, kConvertUncalibrated);
+  EXPECT_EQ(ConvertImageToWCI(dir / "C.GMB", dir / "C2.WCI", true, false, s).Result, kConvertNotWritten);
 }
