@@ -7,7 +7,9 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QPlainTextEdit>
 #include <QPrinter>
+#include <QTextCursor>
 
 #include <cmath>
 
@@ -326,6 +328,9 @@ void T_Form::ShowListPrint(const std::string& title, const std::string& heading,
   window.SetPreview(title);
   window.AddLine(heading);
   for (const std::string& line : lines) window.AddLine(line);
+  // The list from its first line and column (appending leaves the view at
+  // the end of the last line).
+  window.SpyTxt->moveCursor(QTextCursor::Start);
   ExecDialog(window);
 }
 

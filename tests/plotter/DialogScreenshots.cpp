@@ -23,6 +23,7 @@
 #include "plotter/AuxDialogs.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
+#include "plotter/PrintDialogs.h"
 #include "sharedui/SpyFrm.h"
 
 namespace {
@@ -129,6 +130,17 @@ TEST_F(DialogScreenshots, WriteThePictures) {
                          "$IIDBT,32.8,f,10.0,M,5.4,F*hh\r\n");
   shoot(*f.InputMonitor, "nmea-input-monitor");
   f.NMEAInput1Click();
+  // Printing: the options window and a list in preview.
+  shoot(*f.Forms().PRInit, "print-options");
+  f.Forms().PRInit->hide();
+  f.RunDialog = [&](QDialog& d) {
+    shoot(d, "route-print-preview");
+    return int(QDialog::Rejected);
+  };
+  f.RoutePrintClick();
+  // The message panel over the chart area.
+  f.ShowMessageLine("Chart error on reading HARBOUR.KAP: the chart has no size");
+  shoot(f, "message-panel");
   QApplication::setFont(before);
 }
 
