@@ -177,8 +177,6 @@ constexpr std::string_view kIndexMagic{"BRA\x01", 4};
 constexpr std::string_view kGroupsMagic{"BRG\x01", 4};
 // The fixed part of a catalog entry: 48 bytes of layout and two lengths.
 constexpr size_t kMinEntryBytes = 48 + 2 + 2;
-// A member record: index, mask, name length.
-constexpr size_t kMinMemberBytes = 4 + 4 + 2;
 
 bool Finite(const TFRect& r) {
   return std::isfinite(r.X1) && std::isfinite(r.Y1) && std::isfinite(r.X2) && std::isfinite(r.Y2);
@@ -240,6 +238,7 @@ void TChartList::Clear() {
   byName_.clear();
   byFile_.clear();
   Current = -1;
+  catalogDamaged_ = false;
 }
 
 TChartList::THot TChartList::MakeHot(const RChartLayout& e) {
@@ -297,13 +296,33 @@ TCatalogLoadResult TChartList::LoadFromFile(const std::string& file, const std::
   if (r.Status != TCatalogLoad::Loaded) {
     Clear();
     modified_ = false;
-    if (r.Status == TCatalogLoad::Damaged) r.Message = "The chart catalog is damaged: " + r.Message;
+    if (r.Status == TCatalogLoad::Damaged) {
+      r.DamageFound = catalogDamaged_ = true;
+      r.Message = "The chart catalog is damaged: " + r.Message;
+    }
     return r;
   }
   r = LoadFromBytes(bytes, searchPath);
-  if (!r.Message.empty()) r.Message = file + ": " + r.Message;
+  if (r.DamageFound)
+    r.Message = "The chart catalog " + file + " is damaged: " + r.Message;
+  else if (!r.Message.empty())
+    r.Message = file + ": " + r.Message;
   return r;
 }
+
+namespace {
+
+// "the 4 charts before it were kept" and its kin, for the damage messages:
+// `kept` of the `read` entries before the damage stayed.
+std::string KeptOf(int kept, int read, const std::string& which) {
+  if (read == 0) return "no chart was kept";
+  if (kept == read)
+    return read == 1 ? "the chart" + which + " was kept" : "the " + std::to_string(read) + " charts" + which + " were kept";
+  return std::to_string(kept) + " of the " + std::to_string(read) + " charts" + which + (kept == 1 ? " was" : " were") +
+         " kept";
+}
+
+}  // namespace
 
 TCatalogLoadResult TChartList::LoadFromBytes(std::string_view bytes, const std::string& searchPath) {
   Clear();
@@ -312,8 +331,10 @@ TCatalogLoadResult TChartList::LoadFromBytes(std::string_view bytes, const std::
   TCatalogLoadResult r;
   auto damaged = [&](const std::string& why) {
     Clear();
+    catalogDamaged_ = true;
     r = TCatalogLoadResult();
     r.Status = TCatalogLoad::Damaged;
+    r.DamageFound = true;
     r.Message = why;
     return r;
   };
@@ -328,22 +349,34 @@ TCatalogLoadResult TChartList::LoadFromBytes(std::string_view bytes, const std::
     return r;
   }
   if (!in.I32(n)) return damaged("the file is too short to be a chart catalog");
-  if (n < 0 || static_cast<uint64_t>(n) > in.Remaining() / kMinEntryBytes)
-    return damaged("it names " + std::to_string(n) + " charts, more than the file can hold");
+  if (n < 0) return damaged("it names " + std::to_string(n) + " charts");
 
+  // Entries are read in order until the count is reached or the bytes run
+  // out; a damaged entry ends the reading and the entries before it stay.
   // A record in memory is several times the size of its smallest form in
-  // the file: the count is trusted for a moderate reservation only, the rest
-  // grows as entries are really read.
-  entries_.reserve(std::min<size_t>(static_cast<size_t>(n), 65536));
+  // the file: the count is trusted for a moderate reservation only, bounded
+  // by what the file can hold; the rest grows as entries are really read.
+  entries_.reserve(std::min<size_t>({static_cast<size_t>(n), in.Remaining() / kMinEntryBytes, 65536}));
+  std::string damage;
   for (int32_t k = 0; k < n; ++k) {
+    auto which = [&] { return "chart " + std::to_string(k + 1) + " of " + std::to_string(n); };
+    if (in.Remaining() == 0) {
+      damage = "it names " + std::to_string(n) + " charts but holds " + (k == 0 ? "none" : "only " + std::to_string(k)) +
+               "; " + KeptOf(Count(), k, "");
+      break;
+    }
     RChartLayout e;
     uint16_t pad = 0;
     if (!in.I32(e.GroupMask) || !in.U16(e.Priority) || !in.U16(e.QualityCode) || !in.I32(e.Scale) ||
         !in.U16(e.BorderCount) || !in.U16(pad) || !in.F64(e.Bounds.X1) || !in.F64(e.Bounds.Y1) ||
-        !in.F64(e.Bounds.X2) || !in.F64(e.Bounds.Y2) || !in.Text(e.Name) || !in.Text(e.FileName))
-      return damaged("chart " + std::to_string(k + 1) + " of " + std::to_string(n) + " is cut short");
-    if (e.BorderCount > in.Remaining() / 16)
-      return damaged("the border of chart " + std::to_string(k + 1) + " of " + std::to_string(n) + " is cut short");
+        !in.F64(e.Bounds.X2) || !in.F64(e.Bounds.Y2) || !in.Text(e.Name) || !in.Text(e.FileName)) {
+      damage = which() + " is cut short; " + KeptOf(Count(), k, " before it");
+      break;
+    }
+    if (e.BorderCount > in.Remaining() / 16) {
+      damage = "the border of " + which() + " is cut short; " + KeptOf(Count(), k, " before it");
+      break;
+    }
     e.Border.resize(e.BorderCount);
     bool finite = Finite(e.Bounds);
     for (TFPoint& p : e.Border) {
@@ -372,11 +405,14 @@ TCatalogLoadResult TChartList::LoadFromBytes(std::string_view bytes, const std::
     Append(std::move(e), std::move(resolved));
   }
   entries_.shrink_to_fit();
-  r.Status = TCatalogLoad::Loaded;
+  r.Status = damage.empty() ? TCatalogLoad::Loaded : TCatalogLoad::Damaged;
+  r.DamageFound = catalogDamaged_ = !damage.empty();
   r.Entries = Count();
+  r.Message = damage;
   if (r.Invalid > 0)
-    r.Message = std::to_string(r.Invalid) + (r.Invalid == 1 ? " chart has" : " charts have") +
-                " values that cannot be used and " + (r.Invalid == 1 ? "was" : "were") + " left out";
+    r.Message += (r.Message.empty() ? "" : "; ") + std::to_string(r.Invalid) +
+                 (r.Invalid == 1 ? " chart has" : " charts have") + " values that cannot be used and " +
+                 (r.Invalid == 1 ? "was" : "were") + " left out";
   return r;
 }
 
@@ -457,6 +493,41 @@ int TChartList::AddEntry(const RChartLayout& chart, bool ask) {
   }
   if (ask && AppMessageBox(layout.Name + " already in list. Not added.", mfOkCancel) == idCancel) return -1;
   return 0;
+}
+
+bool TChartList::ReplaceEntry(int index, const RChartLayout& layout) {
+  if (index < 0 || index >= Count()) return false;
+  if (layout.Scale <= 0 || layout.Border.size() > 0xFFFF || CatalogTextToFile(layout.FileName).size() > 0xFFFF)
+    return false;
+  RChartLayout& e = entries_[index];
+  std::string name = std::move(e.Name);
+  const int32_t mask = e.GroupMask;
+  const bool sameFile = CatalogUpper(e.FileName) == CatalogUpper(layout.FileName);
+  e = layout;
+  e.Name = std::move(name);
+  e.GroupMask = mask;
+  if (e.Priority == 0) e.Priority = 1;
+  e.BorderCount = static_cast<uint16_t>(e.Border.size());
+  NormFRect(e.Bounds);
+  hot_[index] = MakeHot(e);
+  filter_[index] = FilterBox(hot_[index]);
+  if (!sameFile) {
+    resolved_[index].clear();
+    RebuildIndexes();
+  }
+  modified_ = true;
+  return true;
+}
+
+void TChartList::SwapEntries(TChartList& other) {
+  std::swap(entries_, other.entries_);
+  std::swap(hot_, other.hot_);
+  std::swap(filter_, other.filter_);
+  std::swap(resolved_, other.resolved_);
+  std::swap(byName_, other.byName_);
+  std::swap(byFile_, other.byFile_);
+  std::swap(Current, other.Current);
+  std::swap(modified_, other.modified_);
 }
 
 const RChartLayout* TChartList::Entry(int index) const {
@@ -858,6 +929,7 @@ TCatalogLoadResult TChartList::LoadGroupsFromBytes(std::string_view bytes, bool*
     if (rewrite) *rewrite = false;
     r = TCatalogLoadResult();
     r.Status = TCatalogLoad::Damaged;
+    r.DamageFound = true;
     r.Message = why;
     return r;
   };
@@ -885,13 +957,32 @@ TCatalogLoadResult TChartList::LoadGroupsFromBytes(std::string_view bytes, bool*
       usedBits |= groups_[i].Mask;
     }
   }
-  if (m < 0 || static_cast<uint64_t>(m) > in.Remaining() / kMinMemberBytes)
-    return damaged("it names " + std::to_string(m) + " members, more than the file can hold");
-  for (int32_t k = 0; k < m; ++k) {
+  // Member records are read in order until the count is reached or the
+  // bytes run out (a negative count says nothing: every record the file
+  // holds is read). A record cut short and the missing ones after it are
+  // skipped; the groups and the members read before stay, and the file is
+  // to be written again.
+  std::string damage;
+  for (int32_t k = 0; m < 0 || k < m; ++k) {
+    if (m < 0 && in.Remaining() == 0) {
+      damage = "its member count " + std::to_string(m) + " is damaged; " +
+               (k == 1 ? std::string("the one member record") : "the " + std::to_string(k) + " member records") +
+               " it holds " + (k == 1 ? "was" : "were") + " read";
+      break;
+    }
     int32_t index, mask;
     std::string name;
-    if (!in.I32(index) || !in.I32(mask) || !in.Text(name))
-      return damaged("member " + std::to_string(k + 1) + " of " + std::to_string(m) + " is cut short");
+    if (in.Remaining() == 0) {
+      damage = "it names " + std::to_string(m) + " members but holds " + (k == 0 ? "none" : "only " + std::to_string(k)) +
+               "; the " + std::to_string(m - k) + " missing " + (m - k == 1 ? "one was" : "ones were") + " skipped";
+      break;
+    }
+    if (!in.I32(index) || !in.I32(mask) || !in.Text(name)) {
+      damage = "member " + std::to_string(k + 1) + (m < 0 ? std::string() : " of " + std::to_string(m)) +
+               " is cut short and was skipped" +
+               (m - k > 1 ? " with the " + std::to_string(m - k - 1) + " missing after it" : std::string());
+      break;
+    }
     if (index < 0 || index >= Count() || entries_[index].Name != name) {
       index = FindByName(name);
       if (index < 0) continue;
@@ -902,6 +993,11 @@ TCatalogLoadResult TChartList::LoadGroupsFromBytes(std::string_view bytes, bool*
     ++r.Entries;
   }
   r.Status = TCatalogLoad::Loaded;
+  if (!damage.empty()) {
+    r.DamageFound = true;
+    r.Message = damage;
+    if (rewrite) *rewrite = true;
+  }
   return r;
 }
 
@@ -912,16 +1008,37 @@ TCatalogLoadResult TChartList::LoadGroups(const std::string& file) {
   r.Status = ReadCatalogFile(file, bytes, r.Message);
   if (r.Status != TCatalogLoad::Loaded) {
     LoadGroupsFromBytes(std::string_view(), nullptr);  // no groups
-    if (r.Status == TCatalogLoad::Damaged) r.Message = "The chart groups file is damaged: " + r.Message;
+    if (r.Status == TCatalogLoad::Damaged) {
+      r.DamageFound = true;
+      r.Message = "The chart groups file is damaged: " + r.Message;
+    }
     return r;
   }
   bool rewrite = false;
   r = LoadGroupsFromBytes(bytes, &rewrite);
-  if (!r.Message.empty()) r.Message = file + ": " + r.Message;
-  if (rewrite) {
-    std::string error;
-    r.Rewritten = SaveGroups(file, &error);
-    if (!r.Rewritten) r.Message = "The chart groups file could not be written again: " + error;
+  if (r.DamageFound)
+    r.Message = "The chart groups file " + file + " is damaged: " + r.Message;
+  else if (!r.Message.empty())
+    r.Message = file + ": " + r.Message;
+  // Over a damaged catalog the members of the charts lost with the damage
+  // are not found: a rewrite for moved indexes alone would drop them.
+  if (!rewrite || (catalogDamaged_ && !r.DamageFound)) return r;
+  std::string error;
+  if (r.DamageFound) {
+    // The records skipped may still be read by hand from the old bytes:
+    // they are kept beside the file before it is replaced, and without
+    // that copy the file is left as it is.
+    const std::string keep = file + kDamagedSuffix;
+    if (!AtomicWriteFile(keep, bytes, &error)) {
+      r.Message += "; the damaged file could not be kept as " + keep + " (" + error + ") and was left as it is";
+      return r;
+    }
+    r.Message += "; the damaged file was kept as " + keep;
+  }
+  r.Rewritten = SaveGroups(file, &error);
+  if (!r.Rewritten) {
+    const std::string why = "The chart groups file could not be written again: " + error;
+    r.Message = r.Message.empty() ? why : r.Message + "\n" + why;
   }
   return r;
 }

@@ -11,10 +11,11 @@
 //
 // Both files are little-endian binary files, written field by field and
 // replaced atomically (a crash while saving leaves the old file). Whatever is
-// read from them is checked before it is used: a count that cannot fit in
-// the file, a record cut short or a value that cannot be a chart's makes the
-// load report the file as damaged and leave the catalog empty, never read
-// past the data or allocate by an unchecked count.
+// read from them is checked before it is used, never read past the data or
+// allocated by an unchecked count. Records are read in order: a record cut
+// short (or a count larger than the file holds) ends the reading, what was
+// read before it stays, and the load reports where the damage is; an entry
+// with a value that cannot be a chart's is left out and the reading goes on.
 //
 // Names and file names are UTF-8 in memory. In the files they are stored in
 // Windows-1252, as catalogs made on Windows have them, unless a text holds a
@@ -70,9 +71,14 @@ enum class TCatalogLoad : uint8_t {
   Missing,     // no such file: nothing loaded, nothing to report
   Loaded,      // read (some entries may have been left out, see the counts)
   WrongMagic,  // not a catalog file of this kind: empty
-  Damaged,     // counts or records that do not fit the file: empty
+  Damaged,     // counts or records that do not fit the file: a catalog keeps the entries read before
+               // the damage, a groups file whose group records are damaged gives no groups
   Unreadable,  // the file exists but cannot be read: empty
 };
+
+// Appended to a damaged file's name for the copy of its bytes kept before
+// the file is replaced.
+inline constexpr const char* kDamagedSuffix = ".damaged";
 
 struct TCatalogLoadResult {
   TCatalogLoad Status = TCatalogLoad::Missing;
@@ -81,6 +87,10 @@ struct TCatalogLoadResult {
   int Invalid = 0;   // entries with a scale of 0 or less or a value that is not a number, left out
   int NotFound = 0;  // entries whose chart file was not found over the search path, left out
   bool Rewritten = false;  // groups files: the file was written again with the current indexes
+  // The file was found damaged: every Damaged result, and a groups file
+  // that loaded (Loaded) with its damaged member records skipped. The user
+  // is to hear of it (Message).
+  bool DamageFound = false;
   std::string Message;     // what was wrong, for the user ("" when nothing was)
   bool Ok() const { return Status == TCatalogLoad::Missing || Status == TCatalogLoad::Loaded; }
 };
@@ -110,11 +120,14 @@ class TChartList {
   // (";"-separated chart directories) an entry stays only when its chart
   // file is found, as stored or by its name in one of those directories
   // (case ignored; Windows paths by their file name). A missing file leaves
-  // the list empty without a message; a damaged one leaves it empty and
-  // says why. Entries without a name, with a scale of 0 or less, or with
-  // values that are not numbers are left out. Every entry gets the group
-  // mask kCatalogEntryBit (membership comes from the groups file) and a
-  // priority of at least 1. Clears the modified flag.
+  // the list empty without a message. In a damaged file (an entry or its
+  // border cut short, a count larger than the file holds) the entries read
+  // before the damage are kept: the result is Damaged, with Entries kept
+  // and a Message saying where the damage is; a file shorter than its
+  // header leaves the list empty. Entries without a name, with a scale of
+  // 0 or less, or with values that are not numbers are left out. Every
+  // entry gets the group mask kCatalogEntryBit (membership comes from the
+  // groups file) and a priority of at least 1. Clears the modified flag.
   TCatalogLoadResult LoadFromFile(const std::string& file, const std::string& searchPath);
   // The same on the bytes of a catalog file.
   TCatalogLoadResult LoadFromBytes(std::string_view bytes, const std::string& searchPath);
@@ -135,6 +148,15 @@ class TChartList {
   // the catalog file cannot hold (a name or file name over 65535 bytes) or
   // with a scale of 0 or less is not added (0).
   int AddEntry(const RChartLayout& layout, bool ask);
+
+  // Replaces the record of an entry (the refresh of the calibration tool):
+  // the entry keeps its name, its group bits and the file found for it.
+  // False for an index outside the list or a record the catalog file
+  // cannot hold (see AddEntry).
+  bool ReplaceEntry(int index, const RChartLayout& layout);
+  // Exchanges the entries (and Current) with another list; the groups and
+  // the file names stay with each list.
+  void SwapEntries(TChartList& other);
 
   // The entry, or nullptr for an index outside the list.
   const RChartLayout* Entry(int index) const;
@@ -243,8 +265,14 @@ class TChartList {
   // Reads the groups file, after clearing every group and membership. A
   // member record whose index no longer names its entry is matched by name
   // and the file is then written again with the current indexes; records of
-  // charts no longer listed are skipped. A damaged file is reported and
-  // leaves no groups (the file itself is left alone).
+  // charts no longer listed are skipped. Member records cut short (or a
+  // member count larger than the file holds) are skipped with DamageFound
+  // and a Message: the groups and the members read before them stay, the
+  // old bytes are kept as "<file>.damaged" and the file is written again
+  // (left alone when that copy cannot be made). Damaged group records are
+  // reported (Damaged) and leave no groups; the file is left alone. Over a
+  // catalog that loaded damaged, moved indexes alone do not rewrite the
+  // file (the members of the charts lost with the damage would go).
   TCatalogLoadResult LoadGroups(const std::string& file);
   // The same on the file bytes; `rewrite` (when given) tells whether the
   // file should be written again.
@@ -300,6 +328,8 @@ class TChartList {
   std::unordered_map<std::string, int> byFile_;
   std::array<RChartGroup, kChartGroupCount> groups_{};
   bool modified_ = false;
+  // The catalog last loaded was damaged (some of its entries were lost).
+  bool catalogDamaged_ = false;
   std::string indexFile_;
   std::string searchPath_;
   std::string groupsFile_;

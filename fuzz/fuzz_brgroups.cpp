@@ -1,6 +1,7 @@
 // The chart groups file "BRGROUPS.BIN" is read after the catalog at every
 // start of the plotter: any bytes must load or be refused without harm.
-// A refused file leaves no groups; what loads gives every chart bit 31 and
+// A refused file leaves no groups; what loads (also with damaged member
+// records skipped, which asks for a rewrite) gives every chart bit 31 and
 // only bits of groups that exist, and saves and loads again unchanged.
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (g.Used) used |= g.Mask;
   }
   if (!r.Ok()) Check(used == 0 && !rewrite, "a refused groups file left groups or a rewrite");
+  if (r.Status == TCatalogLoad::Damaged) Check(r.DamageFound, "a damaged file not marked");
+  if (r.Status == TCatalogLoad::Loaded && r.DamageFound)
+    Check(rewrite && !r.Message.empty(), "skipped member records without a rewrite or a message");
+  if (r.Status == TCatalogLoad::WrongMagic) Check(!r.DamageFound, "another file counted as damaged");
   for (int i = 0; i < list.Count(); ++i) {
     const int32_t m = list.Entry(i)->GroupMask;
     Check((m & kCatalogEntryBit) != 0, "an entry lost bit 31");
@@ -61,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool rewriteAgain = true;
   Check(again.LoadGroupsFromBytes(saved, &rewriteAgain).Status == TCatalogLoad::Loaded, "saved groups do not load");
   Check(!rewriteAgain, "saved groups ask for a rewrite");
+  Check(!again.LoadGroupsFromBytes(saved).DamageFound, "saved groups load as damaged");
   for (int slot = 0; slot < kChartGroupCount; ++slot)
     Check(again.Group(slot).Used == list.Group(slot).Used && again.Group(slot).Name == list.Group(slot).Name,
           "groups load differently");

@@ -283,12 +283,15 @@ void T_Form::FormCreate() {
     // The chart directories without the "*" marks of recursive scanning.
     if (ChartFile) ChartFile->SearchPath = ChartSearchPath(SysInfo.ChartDir);
     if (ChartList) {
-      // A damaged catalog or groups file loads as empty and is left on disk
-      // as it is; the user hears of it once the window is up.
+      // A damaged catalog keeps the charts read before the damage and is left
+      // on disk as it is; a groups file whose damaged member records were
+      // skipped is written again (its old bytes kept beside it). The user
+      // hears of either once the window is up.
       std::string problems;
       for (const TCatalogLoadResult& result :
            {ChartList->LoadFromFile(SysInfo.IndexFile, SysInfo.ChartDir), ChartList->LoadGroups(SysInfo.GroupsFile)})
-        if (!result.Ok() && !result.Message.empty()) problems += (problems.empty() ? "" : "\n") + result.Message;
+        if ((!result.Ok() || result.DamageFound) && !result.Message.empty())
+          problems += (problems.empty() ? "" : "\n") + result.Message;
       if (!problems.empty())
         QTimer::singleShot(0, this, [this, problems] {
           if (!destroyed_) ShowFailureNotice(problems);

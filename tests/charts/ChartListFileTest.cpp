@@ -3,8 +3,12 @@
 // duplicate names and the group rules.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "CatalogTestUtil.h"
 #include "TestSupport.h"
@@ -97,64 +101,150 @@ TEST(ChartListFile, ACatalogWrittenOnWindowsLoadsAndFindsItsChartsThroughTheChar
   EXPECT_EQ(list.Count(), 3);
   EXPECT_EQ(r.NotFound, 0);
   EXPECT_EQ(list.ResolvedFileName(1), "D:\\CHARTS\\MARSTRAND.KAP");
+  // Cut inside the last entry: the entries before it go through the same
+  // rules (the unnamed one and the one whose file is gone are left out).
+  WriteTestFile(tmp / "BRAINDEX.BIN", file.b.substr(0, file.b.size() - 20));
+  r = list.LoadFromFile(tmp / "BRAINDEX.BIN", tmp / "kort" + ";" + tmp / "bilder*");
+  EXPECT_EQ(r.Status, TCatalogLoad::Damaged);
+  EXPECT_EQ(r.Unnamed, 1);
+  EXPECT_EQ(r.NotFound, 1);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.ResolvedFileName(0), tmp / "kort/goteborg.kap");
+  EXPECT_NE(r.Message.find("chart 4 of 4 is cut short; 1 of the 3 charts before it was kept"), std::string::npos)
+      << r.Message;
 }
 
-// A catalog of three entries with borders, as bytes.
-std::string ThreeEntryFile() {
+// A catalog of three entries with borders, as bytes; `ends` receives where
+// each entry ends in the file.
+std::string ThreeEntryFile(std::vector<size_t>* ends = nullptr) {
   TChartList list;
-  list.AddEntry(BoxEntry("A", 10000, 0, 0, 1, 1), false);
-  list.AddEntry(BoxEntry("B", 20000, 0, 0, 2, 2), false);
-  list.AddEntry(BoxEntry("C", 30000, 0, 0, 3, 3), false);
+  for (const RChartLayout& e : {BoxEntry("A", 10000, 0, 0, 1, 1), BoxEntry("B", 20000, 0, 0, 2, 2),
+                                BoxEntry("C", 30000, 0, 0, 3, 3)}) {
+    list.AddEntry(e, false);
+    if (ends) ends->push_back(list.SaveToBytes().size());
+  }
   return list.SaveToBytes();
 }
 
-TEST(ChartListFile, ACatalogCutShortAnywhereIsReportedAndLeftEmpty) {
-  const std::string full = ThreeEntryFile();
+TEST(ChartListFile, ACatalogCutShortAnywhereKeepsTheEntriesBeforeTheCut) {
+  std::vector<size_t> ends;
+  const std::string full = ThreeEntryFile(&ends);
   TChartList list;
   for (size_t n = 0; n < full.size(); ++n) {
     list.AddEntry(BoxEntry("left over", 1000, 0, 0, 1, 1), false);
     list.Current = 0;
     const TCatalogLoadResult r = list.LoadFromBytes(std::string_view(full).substr(0, n), "");
     ASSERT_EQ(r.Status, TCatalogLoad::Damaged) << n;
+    EXPECT_TRUE(r.DamageFound);
     EXPECT_FALSE(r.Message.empty());
-    EXPECT_EQ(list.Count(), 0) << n;
+    const int whole = static_cast<int>(std::count_if(ends.begin(), ends.end(), [&](size_t end) { return end <= n; }));
+    ASSERT_EQ(list.Count(), whole) << n;
+    EXPECT_EQ(r.Entries, whole);
+    for (int i = 0; i < whole; ++i) EXPECT_EQ(list.GetEntry(i).Name, std::string(1, char('A' + i))) << n;
     EXPECT_EQ(list.Current, -1);
+    EXPECT_FALSE(list.Modified());
   }
-  EXPECT_EQ(list.LoadFromBytes(full, "").Status, TCatalogLoad::Loaded);
+  TCatalogLoadResult r = list.LoadFromBytes(full, "");
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_FALSE(r.DamageFound);
   EXPECT_EQ(list.Count(), 3);
   // Bytes after the last entry are not read.
   EXPECT_EQ(list.LoadFromBytes(full + "junk", "").Status, TCatalogLoad::Loaded);
   EXPECT_EQ(list.Count(), 3);
+
+  // Through a file, as the plotter loads it: the message names the file.
+  TTempDir tmp;
+  WriteTestFile(tmp / "BRAINDEX.BIN", full.substr(0, ends[1] + 3));
+  r = list.LoadFromFile(tmp / "BRAINDEX.BIN", "");
+  EXPECT_EQ(r.Status, TCatalogLoad::Damaged);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(r.Message, "The chart catalog " + tmp / "BRAINDEX.BIN" +
+                           " is damaged: chart 3 of 3 is cut short; the 2 charts before it were kept");
 }
 
-TEST(ChartListFile, CountsThatCannotFitTheFileAreRefusedBeforeAnythingIsAllocated) {
+TEST(ChartListFile, DamageAtAChosenEntryKeepsExactlyTheEntriesBeforeIt) {
+  // Five entries: the second has no name and the third no scale, so only
+  // A, D and E can ever be kept.
+  const RChartLayout box = BoxEntry("x", 10000, 0, 0, 1, 1);
+  std::vector<size_t> starts;
+  TBytes f;
+  f.raw(std::string_view("BRA\x01", 4)).i32(5);
+  for (const auto& [name, scale] : std::initializer_list<std::pair<const char*, int32_t>>{
+           {"A", 10000}, {"", 10000}, {"Zero", 0}, {"D", 20000}, {"E", 30000}}) {
+    starts.push_back(f.b.size());
+    PutCatalogEntry(f, 0, 1, 0, scale, box.Bounds, name, std::string("/charts/") + name + ".kap", box.Border);
+  }
+  const std::string full = f.b;
+  auto withCount = [&](int32_t n) {
+    TBytes h;
+    h.raw(std::string_view("BRA\x01", 4)).i32(n);
+    return h.b + full.substr(8);
+  };
+  const size_t fixedPart = 48, nameAt = 48 + 2;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> kept;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"inside the fixed part of the fourth entry", full.substr(0, starts[3] + 20), {"A"},
+       "chart 4 of 5 is cut short; 1 of the 3 charts before it was kept"},
+      {"inside the name of the fourth entry", full.substr(0, starts[3] + nameAt + 1), {"A"},
+       "chart 4 of 5 is cut short; 1 of the 3 charts before it was kept"},
+      {"inside the border of the fifth entry", full.substr(0, full.size() - 10), {"A", "D"},
+       "the border of chart 5 of 5 is cut short; 2 of the 4 charts before it were kept"},
+      {"a count larger than the entries present", withCount(9), {"A", "D", "E"},
+       "it names 9 charts but holds only 5; 3 of the 5 charts were kept"},
+      {"a count the file could never hold", withCount(INT32_MAX), {"A", "D", "E"},
+       "it names 2147483647 charts but holds only 5; 3 of the 5 charts were kept"},
+      {"inside the first entry", full.substr(0, starts[0] + fixedPart - 1), {},
+       "chart 1 of 5 is cut short; no chart was kept"},
+      {"a count with no entry after it", full.substr(0, 8), {}, "it names 5 charts but holds none; no chart was kept"},
+  };
+  for (const Case& c : cases) {
+    TChartList list;
+    const TCatalogLoadResult r = list.LoadFromBytes(c.bytes, "");
+    EXPECT_EQ(r.Status, TCatalogLoad::Damaged) << c.what;
+    EXPECT_TRUE(r.DamageFound) << c.what;
+    EXPECT_EQ(r.Entries, static_cast<int>(c.kept.size())) << c.what;
+    // The message says where the damage is first, then what was left out.
+    EXPECT_EQ(r.Message.substr(0, c.message.size()), c.message) << c.what << ": " << r.Message;
+    std::vector<std::string> names;
+    for (int i = 0; i < list.Count(); ++i) names.push_back(list.GetEntry(i).Name);
+    EXPECT_EQ(names, c.kept) << c.what;
+    // What was kept saves as a sound catalog of those entries.
+    TChartList again;
+    EXPECT_EQ(again.LoadFromBytes(list.SaveToBytes(), "").Status, TCatalogLoad::Loaded) << c.what;
+    EXPECT_EQ(again.Count(), list.Count()) << c.what;
+  }
+}
+
+TEST(ChartListFile, FilesWithoutAUsableHeaderLoadNothing) {
   const TFRect b{1, 1, 0, 0};
   struct Case {
     const char* what;
     std::string bytes;
     TCatalogLoad status;
   };
-  TBytes huge, negative, border, magic;
-  huge.raw(std::string_view("BRA\x01", 4)).i32(INT32_MAX);
-  PutCatalogEntry(huge, 0, 1, 0, 1000, b, "A", "a", {});
+  TBytes negative, magic;
   negative.raw(std::string_view("BRA\x01", 4)).i32(-1);
-  border.raw(std::string_view("BRA\x01", 4)).i32(1);
-  PutCatalogEntry(border, 0, 1, 0, 1000, b, "A", "a", {{0, 0}, {1, 0}, {1, 1}});
-  border.b[8 + 12] = '\xFF';  // BorderCount 65535
-  border.b[8 + 13] = '\xFF';
-  magic.raw("BRG\x01").i32(0);
+  PutCatalogEntry(negative, 0, 1, 0, 1000, b, "A", "a", {});
+  magic.raw("BRG\x01").i32(1);
+  PutCatalogEntry(magic, 0, 1, 0, 1000, b, "A", "a", {});
   const Case cases[] = {
-      {"huge count", huge.b, TCatalogLoad::Damaged},
       {"negative count", negative.b, TCatalogLoad::Damaged},
-      {"border count beyond the file", border.b, TCatalogLoad::Damaged},
       {"another file's magic", magic.b, TCatalogLoad::WrongMagic},
       {"empty file", "", TCatalogLoad::Damaged},
+      {"header cut short", std::string("BRA\x01\x01\x00", 6), TCatalogLoad::Damaged},
   };
   for (const Case& c : cases) {
     TChartList list;
+    list.AddEntry(BoxEntry("left over", 1000, 0, 0, 1, 1), false);
     const TCatalogLoadResult r = list.LoadFromBytes(c.bytes, "");
     EXPECT_EQ(r.Status, c.status) << c.what;
     EXPECT_FALSE(r.Ok()) << c.what;
+    EXPECT_FALSE(r.Message.empty()) << c.what;
     EXPECT_EQ(list.Count(), 0) << c.what;
   }
 }
@@ -349,6 +439,8 @@ TEST_F(TGroupsFile, MembersWhoseIndexMovedAreFoundByNameAndTheFileRewritten) {
   EXPECT_EQ(rebuilt.GetEntry(1).GroupMask, int32_t(0x80000001u));
   EXPECT_EQ(rebuilt.GetEntry(2).GroupMask, kCatalogEntryBit);
   EXPECT_EQ(ReadTestFile(tmp / "BRGROUPS.BIN"), rebuilt.SaveGroupsToBytes());
+  EXPECT_FALSE(r.DamageFound);
+  EXPECT_FALSE(TestFileExists(tmp / "BRGROUPS.BIN.damaged"));  // nothing was lost: no copy
 }
 
 TEST_F(TGroupsFile, StoredMasksAreCheckedAgainstTheGroupsThatExist) {
@@ -364,31 +456,132 @@ TEST_F(TGroupsFile, StoredMasksAreCheckedAgainstTheGroupsThatExist) {
   EXPECT_EQ(list.GetEntry(2).GroupMask, kCatalogEntryBit);  // memberships start afresh
 }
 
-TEST_F(TGroupsFile, ADamagedGroupsFileGivesNoGroupsAndIsNotOverwritten) {
+TEST_F(TGroupsFile, DamagedGroupRecordsGiveNoGroupsAndTheFileIsLeftAlone) {
   const std::string full = list.SaveGroupsToBytes();
-  for (size_t n = 0; n < full.size(); ++n) {
+  const size_t groupsEnd = full.size() - (10 + 7) - (10 + 8) - (10 + 5);  // the three member records
+  for (size_t n = 0; n < groupsEnd; ++n) {
     list.SetGroupMask(0, 1);
-    const TCatalogLoadResult r = list.LoadGroupsFromBytes(std::string_view(full).substr(0, n));
+    bool rewrite = true;
+    const TCatalogLoadResult r = list.LoadGroupsFromBytes(std::string_view(full).substr(0, n), &rewrite);
     ASSERT_EQ(r.Status, TCatalogLoad::Damaged) << n;
+    EXPECT_TRUE(r.DamageFound);
+    EXPECT_FALSE(rewrite) << n;
     EXPECT_EQ(list.GroupCount(), 0) << n;
     EXPECT_EQ(list.GetEntry(0).GroupMask, kCatalogEntryBit) << n;
   }
-  TBytes huge;
-  huge.raw(full.substr(0, 4)).i32(INT32_MAX).raw(full.substr(8));
-  EXPECT_EQ(list.LoadGroupsFromBytes(huge.b).Status, TCatalogLoad::Damaged);
 
-  const std::string cut = full.substr(0, full.size() - 3);
+  const std::string cut = full.substr(0, groupsEnd - 3);
   WriteTestFile(tmp / "BRGROUPS.BIN", cut);
   const TCatalogLoadResult r = list.LoadGroups(tmp / "BRGROUPS.BIN");
   EXPECT_EQ(r.Status, TCatalogLoad::Damaged);
   EXPECT_FALSE(r.Message.empty());
   EXPECT_FALSE(r.Rewritten);
   EXPECT_EQ(ReadTestFile(tmp / "BRGROUPS.BIN"), cut);
+  EXPECT_FALSE(TestFileExists(tmp / "BRGROUPS.BIN.damaged"));
   // A missing file: no groups, no message.
   const TCatalogLoadResult none = list.LoadGroups(tmp / "nothing.bin");
   EXPECT_EQ(none.Status, TCatalogLoad::Missing);
   EXPECT_TRUE(none.Message.empty());
   EXPECT_EQ(list.GroupCount(), 0);
+}
+
+TEST_F(TGroupsFile, DamagedMemberRecordsAreSkippedAndTheRestKept) {
+  // Members: Harbour (group West), Approach (none), Coast (West and Ålands hav).
+  const std::string full = list.SaveGroupsToBytes();
+  const size_t groupsEnd = full.size() - (10 + 7) - (10 + 8) - (10 + 5);
+  const size_t harbourEnd = groupsEnd + 10 + 7;
+  for (size_t n = groupsEnd; n < full.size(); ++n) {
+    bool rewrite = false;
+    const TCatalogLoadResult r = list.LoadGroupsFromBytes(std::string_view(full).substr(0, n), &rewrite);
+    ASSERT_EQ(r.Status, TCatalogLoad::Loaded) << n;
+    EXPECT_TRUE(r.DamageFound) << n;
+    EXPECT_TRUE(rewrite) << n;
+    EXPECT_FALSE(r.Message.empty()) << n;
+    EXPECT_EQ(list.GroupCount(), 2) << n;
+    EXPECT_EQ(list.GetEntry(0).GroupMask, n >= harbourEnd ? int32_t(0x80000001u) : kCatalogEntryBit) << n;
+    EXPECT_EQ(list.GetEntry(2).GroupMask, kCatalogEntryBit) << n;
+  }
+  // A count larger than the records present: all of them are read.
+  TBytes huge;
+  huge.raw(full.substr(0, 4)).i32(INT32_MAX).raw(full.substr(8));
+  bool rewrite = false;
+  TCatalogLoadResult r = list.LoadGroupsFromBytes(huge.b, &rewrite);
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_TRUE(r.DamageFound);
+  EXPECT_TRUE(rewrite);
+  EXPECT_EQ(r.Entries, 3);
+  EXPECT_EQ(list.GetEntry(2).GroupMask, int32_t(0x80000003u));
+  EXPECT_EQ(r.Message, "it names 2147483647 members but holds only 3; the 2147483644 missing ones were skipped");
+
+  // A negative count says nothing: every record the file holds is read.
+  TBytes negative;
+  negative.raw(full.substr(0, 4)).i32(-2).raw(full.substr(8));
+  r = list.LoadGroupsFromBytes(negative.b, &rewrite);
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_TRUE(r.DamageFound);
+  EXPECT_TRUE(rewrite);
+  EXPECT_EQ(r.Entries, 3);
+  EXPECT_EQ(list.GetEntry(2).GroupMask, int32_t(0x80000003u));
+
+  r = list.LoadGroupsFromBytes(full.substr(0, full.size() - 3), &rewrite);
+  EXPECT_EQ(r.Message, "member 3 of 3 is cut short and was skipped");
+}
+
+TEST_F(TGroupsFile, ADamagedGroupsFileIsKeptAsideAndWrittenAgain) {
+  const std::string cut = list.SaveGroupsToBytes().substr(0, list.SaveGroupsToBytes().size() - 3);
+  const std::string file = tmp / "BRGROUPS.BIN";
+  WriteTestFile(file, cut);
+  TChartList loaded;
+  for (const char* n : {"Harbour", "Approach", "Coast"}) loaded.AddEntry(BoxEntry(n, 10000, 0, 0, 1, 1), false);
+
+  // Without a place for the copy the file stays as it is.
+  ::mkdir((file + ".damaged").c_str(), 0755);
+  TCatalogLoadResult r = loaded.LoadGroups(file);
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_TRUE(r.DamageFound);
+  EXPECT_FALSE(r.Rewritten);
+  EXPECT_NE(r.Message.find("could not be kept"), std::string::npos) << r.Message;
+  EXPECT_EQ(ReadTestFile(file), cut);
+  ::rmdir((file + ".damaged").c_str());
+
+  r = loaded.LoadGroups(file);
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_TRUE(r.DamageFound);
+  EXPECT_TRUE(r.Rewritten);
+  EXPECT_EQ(r.Message, "The chart groups file " + file +
+                           " is damaged: member 3 of 3 is cut short and was skipped; the damaged file was kept as " +
+                           file + ".damaged");
+  EXPECT_EQ(ReadTestFile(file + ".damaged"), cut);
+  EXPECT_EQ(ReadTestFile(file), loaded.SaveGroupsToBytes());
+  EXPECT_EQ(loaded.GetEntry(0).GroupMask, int32_t(0x80000001u));
+
+  // The rewritten file loads clean, with the same groups.
+  TChartList again;
+  for (const char* n : {"Harbour", "Approach", "Coast"}) again.AddEntry(BoxEntry(n, 10000, 0, 0, 1, 1), false);
+  r = again.LoadGroups(file);
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_FALSE(r.DamageFound);
+  EXPECT_FALSE(r.Rewritten);
+  EXPECT_TRUE(r.Message.empty());
+  EXPECT_EQ(again.SaveGroupsToBytes(), loaded.SaveGroupsToBytes());
+}
+
+TEST_F(TGroupsFile, OverADamagedCatalogMovedIndexesDoNotRewriteTheFile) {
+  ASSERT_TRUE(list.SaveGroups(tmp / "BRGROUPS.BIN"));
+  const std::string before = ReadTestFile(tmp / "BRGROUPS.BIN");
+  // The catalog lost Harbour (cut short) after Coast moved to the front.
+  TChartList catalog;
+  for (const char* n : {"Coast", "Approach", "Harbour"}) catalog.AddEntry(BoxEntry(n, 10000, 0, 0, 1, 1), false);
+  const std::string bytes = catalog.SaveToBytes();
+  WriteTestFile(tmp / "BRAINDEX.BIN", bytes.substr(0, bytes.size() - 5));
+  TChartList damaged;
+  ASSERT_EQ(damaged.LoadFromFile(tmp / "BRAINDEX.BIN", "").Status, TCatalogLoad::Damaged);
+  ASSERT_EQ(damaged.Count(), 2);
+  const TCatalogLoadResult r = damaged.LoadGroups(tmp / "BRGROUPS.BIN");
+  EXPECT_EQ(r.Status, TCatalogLoad::Loaded);
+  EXPECT_FALSE(r.Rewritten);
+  EXPECT_EQ(damaged.GetEntry(0).GroupMask, int32_t(0x80000003u));  // matched by name all the same
+  EXPECT_EQ(ReadTestFile(tmp / "BRGROUPS.BIN"), before);
 }
 
 }  // namespace
