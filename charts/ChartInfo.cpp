@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "charts/FileNames.h"
 #include "charts/HeaderText.h"
 #include "foundation/GenUtil.h"
 #include "foundation/NumText.h"
@@ -51,6 +52,11 @@ RGeoRef ChartGeoRef(const RChartInfo& info, bool isKap) {
   ref.DatumShift = info.DatumShift;
   ref.IsKAP = isKap;
   return ref;
+}
+
+bool FollowsKapDatumRules(std::string_view chartFile) {
+  const std::string ext = UpperExtension(chartFile);
+  return ext == ".KAP" || ext == ".GEO";
 }
 
 uint8_t ProjectionFromName(std::string_view name) {

@@ -82,6 +82,13 @@ struct RChartInfo {
 // raster (its DTM shift follows the "KAP zero shift" settings).
 RGeoRef ChartGeoRef(const RChartInfo& info, bool isKap);
 
+// Whether a chart file follows the KAP rules of the datum decision ("Use KAP
+// zero shift", "Reverse KAP zero shift"): BSB/KAP rasters and NOS charts,
+// which share the KAP decoder and its shift records. The chart view and the
+// catalog scan both decide by this, so the border that chooses a chart is
+// the border the screen shows.
+bool FollowsKapDatumRules(std::string_view chartFile);
+
 // Projection code of a projection name: its first five characters,
 // upper-cased, compared with MERCA, TRANS, LAMBE, POLYC, SINUS, UNIVE (2)
 // and SWEDI (7); anything else gives 0.

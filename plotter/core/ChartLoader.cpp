@@ -143,7 +143,7 @@ bool OpenChartForView(const std::string& file, const TChartLoadOptions& options,
       return Fail(error, "KAP Error on reading " + file, "KAP/NOS Open error: " + dec->LastError());
     TChartHeadBaseCodec::ClearInfo(info);
     if (!dec->ReadInfo(info)) return Fail(error, "KAP Error on reading " + file, "the chart header cannot be read");
-    isKap = !dec->IsNOS();
+    isKap = FollowsKapDatumRules(out.ResolvedFile);
     info.Width = dec->Width();
     info.Height = dec->Height();
     out.WholeImageLimit = 0;

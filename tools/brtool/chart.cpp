@@ -76,7 +76,7 @@ bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
       return false;
     }
     out.kind = d.IsNOS() ? "NOS" : "KAP";
-    out.isKap = !d.IsNOS();
+    out.isKap = FollowsKapDatumRules(file);
     out.missingRows = d.MissingRows();
     out.indexRebuilt = d.IndexRebuilt();
     return true;

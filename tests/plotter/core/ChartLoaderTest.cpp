@@ -9,6 +9,7 @@
 #include "../ChartFixtures.h"
 #include "TestSupport.h"
 #include "charts/BMPager.h"
+#include "charts/CatalogScan.h"
 #include "charts/ChartGeo.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
@@ -160,6 +161,46 @@ TEST_F(ChartLoader, AnUnknownDatumIsAskedOnlyWhenSomeoneIsThere) {
   ASSERT_TRUE(Open(chartfix::WriteKapChart(dir_ / "E.KAP", s)));
   EXPECT_TRUE(asked.empty());
   EXPECT_TRUE(chart_.Notice.empty());
+}
+
+TEST_F(ChartLoader, NosChartsTakeTheKapDatumRulesOnScreenAndInTheCatalog) {
+  // A NOS chart on a known datum that also carries its own offsets: under
+  // the KAP rules (mode 2, datum known) the datum decides, in the view and
+  // in the catalog alike, so the border that picks the chart is the one the
+  // screen shows.
+  TKapImage plan;
+  plan.Width = 40;
+  plan.Height = 6;
+  plan.Depth = 3;
+  plan.Rows.assign(6, std::vector<uint8_t>(40, 1));
+  plan.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/1,10,20,30"};
+  WriteTestFile(dir_ / "harbour.nos", WriteKap(plan));
+  const std::string geo = dir_ / "HARBOUR.GEO";
+  WriteTestFile(geo,
+                "[BSB]\r\nBitmap = harbour.nos\r\nNAME=Harbour\r\nSCALE=20000\r\nPROJECTION=Mercator\r\n"
+                "DATUM=European 1950\r\nLATITUDE OFFSET=0.01\r\nLONGITUDE OFFSET=0.02\r\n"
+                "VERTEX1=54.5 10.0\r\nVERTEX2=54.5 10.5\r\nVERTEX3=54.2 10.5\r\nVERTEX4=54.2 10.0\r\n"
+                "POINT1=10.0 54.5 0 0\r\nPOINT2=10.5 54.2 6 40\r\n");
+  for (const bool reverse : {true, false}) {
+    SCOPED_TRACE(reverse);
+    options_.datumSettings.ReverseKapShift = reverse;
+    ASSERT_TRUE(Open(geo)) << error_.Message << ": " << error_.Reason;
+    EXPECT_EQ(chart_.Setup.Datum.Rule, TChartShiftRule::Datum);
+
+    TChartList list;
+    TChartFile reader(codec_);
+    TCatalogScanner scanner(list, *datum_, reader);
+    scanner.Settings.Datum = options_.datumSettings;
+    ASSERT_EQ(scanner.ScanFile(geo, false), 1);
+    ASSERT_EQ(list.Count(), 1);
+    const TFPoint corner{10.0 * kDegToRad, 54.5 * kDegToRad};
+    datum_->SetSource(datum_->Lookup("European 1950"));
+    const TFPoint expected = datum_->ShiftPosition(corner);
+    EXPECT_GT(std::abs(expected.Y - corner.Y), 1e-7);
+    ASSERT_FALSE(list.Entry(0)->Border.empty());
+    EXPECT_NEAR(list.Entry(0)->Border[0].X, expected.X, 1e-12);
+    EXPECT_NEAR(list.Entry(0)->Border[0].Y, expected.Y, 1e-12);
+  }
 }
 
 TEST(ChartLoaderReal, EveryTestChartOpens) {
