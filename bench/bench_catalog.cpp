@@ -150,31 +150,42 @@ void BM_LoadCatalog10000OverChartDir(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadCatalog10000OverChartDir)->Unit(benchmark::kMillisecond);
 
+// Writes `count` copies of a real NOAA chart into `dir`, each with a name of
+// its own (same length: the row offsets stay); with `headerOnly` only the
+// text header and its end mark. False (the benchmark skipped) when the
+// test data or the datum table is missing or a copy cannot be written.
+bool WriteKapCopies(benchmark::State& state, const std::string& dir, int count, bool headerOnly) {
+  const std::string sample = std::string(BRISMARE_TESTDATA_DIR) + "/charts/14988_2.KAP";
+  std::ifstream in(sample, std::ios::binary);
+  std::string kap((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string name = "BASSWOOD LAKE EASTERN PART EXTENSION  A";
+  const size_t at = kap.find(name);
+  const size_t end = kap.find('\x1a');
+  if (at == std::string::npos || end == std::string::npos || ShippedDataDir().empty()) {
+    state.SkipWithError("test data or datum table missing");
+    return false;
+  }
+  if (headerOnly) kap.resize(end + 2);
+  for (int i = 0; i < count; ++i) {
+    std::string copy = kap;
+    const std::string own = "CHART " + std::to_string(100000 + i);
+    copy.replace(at, own.size(), own);
+    std::string error;
+    if (!AtomicWriteFile(dir + "C" + std::to_string(100000 + i) + ".KAP", copy, &error)) {
+      state.SkipWithError(("cannot write the chart copies: " + error).c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 // Scanning 1 000 KAP charts (copies of a real NOAA chart, each with a name
 // of its own) into an empty catalog.
 void BM_ScanKapHeaders1000(benchmark::State& state) {
-  const std::string sample = std::string(BRISMARE_TESTDATA_DIR) + "/charts/14988_2.KAP";
-  std::ifstream in(sample, std::ios::binary);
-  const std::string kap((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string name = "BASSWOOD LAKE EASTERN PART EXTENSION  A";
-  const size_t at = kap.find(name);
-  const std::string datumFile = ShippedDataDir() + kDatumFileName;
-  if (at == std::string::npos || ShippedDataDir().empty()) {
-    state.SkipWithError("test data or datum table missing");
-    return;
-  }
   TScratch s;
   constexpr int kCharts = 1000;
-  for (int i = 0; i < kCharts; ++i) {
-    std::string copy = kap;
-    const std::string own = "CHART " + std::to_string(100000 + i);
-    copy.replace(at, own.size(), own);  // same length: the row offsets stay
-    std::string error;
-    if (!AtomicWriteFile(s.dir + "C" + std::to_string(100000 + i) + ".KAP", copy, &error)) {
-      state.SkipWithError(("cannot write the chart copies: " + error).c_str());
-      return;
-    }
-  }
+  if (!WriteKapCopies(state, s.dir, kCharts, false)) return;
+  const std::string datumFile = ShippedDataDir() + kDatumFileName;
   TDatum datum(datumFile);
   TChartHeadExternalCodec codec;
   TChartFile chartFile(codec);
@@ -191,5 +202,39 @@ void BM_ScanKapHeaders1000(benchmark::State& state) {
   state.counters["charts/s"] = benchmark::Counter(static_cast<double>(charts), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ScanKapHeaders1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// "Update" over 10 000 KAP headers already in the catalog: every entry read
+// again (the refresh), then the directory scanned for new charts (all are
+// listed). The copies hold the header of a real NOAA chart with a name of
+// their own and no raster: the refresh reads headers only.
+void BM_UpdateKapHeaders10000(benchmark::State& state) {
+  TScratch s;
+  constexpr int kCharts = 10000;
+  if (!WriteKapCopies(state, s.dir, kCharts, true)) return;
+  const std::string datumFile = ShippedDataDir() + kDatumFileName;
+  TDatum datum(datumFile);
+  TChartHeadExternalCodec codec;
+  TChartFile chartFile(codec);
+  chartFile.AlwaysBuildInfo = true;
+  chartFile.SearchPath = s.dir;
+  TChartList list;
+  list.SetSearchPath(s.dir);
+  TCatalogScanner scanner(list, datum, chartFile);
+  scanner.ScanDirectory(s.dir, false);
+  if (list.Count() != kCharts) {
+    state.SkipWithError("not every chart was added");
+    return;
+  }
+  int64_t headers = 0;
+  for (auto _ : state) {
+    scanner.ClearReport();
+    scanner.RefreshEntries();
+    scanner.ScanDirectory(s.dir, false);
+    if (!scanner.Problems.empty() || scanner.Counters.InList != kCharts) state.SkipWithError("the update failed");
+    headers += kCharts;
+  }
+  state.counters["headers/s"] = benchmark::Counter(static_cast<double>(headers), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_UpdateKapHeaders10000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

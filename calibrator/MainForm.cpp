@@ -156,7 +156,16 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
   Catalog = std::make_unique<TChartList>();
   // Loaded without a search path: entries whose files are gone stay.
   const TCatalogLoadResult loaded = Catalog->LoadFromFile(DataDir + kCatalogFileName, std::string());
-  if (!loaded.Message.empty()) std::fprintf(stderr, "teskor: %s\n", loaded.Message.c_str());
+  std::vector<std::string> catalogNotice;
+  if (loaded.Status == TCatalogLoad::Damaged || loaded.Status == TCatalogLoad::WrongMagic) {
+    // Kept aside before any scan writes over it; when that fails, the
+    // catalog commands leave the file alone.
+    catalogLocked_ = !KeepDamagedCatalog(DataDir + kCatalogFileName, loaded, catalogNotice);
+  } else if (!loaded.Message.empty()) {
+    catalogNotice.push_back(loaded.Message);
+  }
+  if (loaded.Status == TCatalogLoad::Unreadable) catalogLocked_ = true;
+  for (const std::string& line : catalogNotice) std::fprintf(stderr, "teskor: %s\n", line.c_str());
   Catalog->SetSearchPath(ChartSearchPath(Settings.Catalog.ChartDir));
   Cal.SetSearchPath(ChartSearchPath(Settings.Catalog.ChartDir));
   Cal.SetOtherImageLoader(LoadOtherImage);
@@ -195,6 +204,11 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
 
   resize(1100, 760);
   RefreshAll();
+  if (!catalogNotice.empty()) {
+    std::string text;
+    for (const std::string& line : catalogNotice) text += (text.empty() ? "" : "\r\n") + line;
+    QTimer::singleShot(0, this, [this, text] { Say(text, mfIconWarning); });
+  }
 }
 
 T_Form::~T_Form() {
@@ -241,16 +255,26 @@ void T_Form::BuildMenus() {
   connect(Item(EditMenu, "ChartInformation", "Chart Information"), &QAction::triggered, this,
           [this] { ChartInformationClick(); });
 
-  // The conversions (ExportCommands.cpp); the import and catalog commands
-  // come with their own work, their menus are in place.
+  // The conversions (ExportCommands.cpp), the imports (ImportCommands.cpp),
+  // the catalog (CatalogMenu.cpp) and its upkeep (MaintenanceCommands.cpp).
   ToolsMenu = new QMenu(this);
   ToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
   BuildConvertMenu(SubMenu(ToolsMenu, "ConvertMenu", "Convert"));
   BuildImportMenu(SubMenu(ToolsMenu, "ImportCalMenu", "Import Cal"));
-  for (QMenu* m : {SubMenu(ToolsMenu, "AutoloadMenu", "Autoload List"),
-                   SubMenu(ToolsMenu, "MaintenanceMenu", "Maintenance")})
-    m->menuAction()->setEnabled(false);
-  Item(ToolsMenu, "SetDirectories", "Set Directories")->setEnabled(false);
+  QMenu* autoload = SubMenu(ToolsMenu, "AutoloadMenu", "Autoload List");
+  connect(Item(autoload, "ScanForNewCharts", "Scan for New Charts"), &QAction::triggered, this,
+          [this] { ScanForNewChartsClick(); });
+  connect(Item(autoload, "UpdateCatalog", "Update"), &QAction::triggered, this, [this] { UpdateCatalogClick(); });
+  QAction* addDir = Item(autoload, "AddDirectory", "Add Directory");
+  addDir->setVisible(Options.ShowAddDirectory);
+  connect(addDir, &QAction::triggered, this, [this] { AddDirectoryClick(); });
+  connect(Item(autoload, "RecreateCatalog", "Recreate"), &QAction::triggered, this,
+          [this] { RecreateCatalogClick(); });
+  QMenu* maintenance = SubMenu(ToolsMenu, "MaintenanceMenu", "Maintenance");
+  connect(Item(maintenance, "RemoveUnusedCalibrations", "Remove Unused  Calibrations"), &QAction::triggered, this,
+          [this] { RemoveUnusedCalibrationsClick(); });
+  connect(Item(ToolsMenu, "SetDirectories", "Set Directories"), &QAction::triggered, this,
+          [this] { SetDirectoriesClick(); });
 
   FileButton = button("FileButton", "&File", FileMenu);
   EditButton = button("EditButton", "&Edit", EditMenu);
@@ -666,6 +690,10 @@ void T_Form::OpenFromListClick() {
 
 void T_Form::CloseImageClick() {
   if (Cal.Changed() && !AskYes(kNotSaved)) return;
+  CloseImage();
+}
+
+void T_Form::CloseImage() {
   Pager.Stop();
   Pager.SetDecoder(nullptr);
   Pager.ClearCache();

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "calibrator/core/CatalogCommands.h"
 #include "calibrator/core/Calibration.h"
 #include "calibrator/core/TeskorStart.h"
 #include "charts/BMPager.h"
@@ -121,6 +122,16 @@ class T_Form : public QMainWindow {
   void ImagesInDirToWCIClick();
   void MapInDirToWCIClick();
   void CacheMarkClick(bool disable);
+  // The chart catalog (CatalogMenu.cpp): the "Autoload List" commands, each
+  // ending with the catalog saved and, but for "Add Directory", the report.
+  void ScanForNewChartsClick();
+  void UpdateCatalogClick();
+  void RecreateCatalogClick();
+  void AddDirectoryClick();
+  // "Remove Unused  Calibrations" and "Set Directories"
+  // (MaintenanceCommands.cpp).
+  void RemoveUnusedCalibrationsClick();
+  void SetDirectoriesClick();
   // A directory conversion is running (the tool bar is disabled).
   bool BatchRunning() const { return batch_; }
   // Ends the run without questions (a termination signal): the answers
@@ -295,6 +306,23 @@ class T_Form : public QMainWindow {
   double genimapScaleRatio_ = 0;
   void SetGenimapQuestion(TConvertSettings& settings);
   bool batch_ = false;
+  // The catalog commands (CatalogMenu.cpp): one scanner for the run, so
+  // that "Add Directory" adds to the counts of the last report.
+  std::unique_ptr<TChartHeadExternalCodec> scanCodec_;
+  std::unique_ptr<TChartFile> scanFile_;
+  std::unique_ptr<TCatalogScanner> scanner_;
+  // The catalog file could not be read, or a damaged one could not be kept
+  // aside: the catalog commands do not write over it.
+  bool catalogLocked_ = false;
+  TCatalogScanner& Scanner();
+  // The start shared by "Scan for New Charts", "Update" and "Recreate":
+  // false when the user keeps unsaved changes.
+  bool BeginCatalogCommand(bool recreate);
+  // False, with a message, when the catalog file must be left alone.
+  bool CatalogWritable();
+  void RunCatalog(TCatalogCommand command, const std::string& directory = {});
+  // Closes the open image without asking.
+  void CloseImage();
   // The measuring square, in image pixels.
   bool stickShown_ = false;
   TFPoint stickCentre_;

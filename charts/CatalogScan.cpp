@@ -121,7 +121,7 @@ bool ListDirectory(const std::string& dir, std::vector<TDirEntry>& out) {
 // The scan
 
 TCatalogScanner::TCatalogScanner(TChartList& list, TDatum& datum, TChartFile& chartFile)
-    : list_(list),
+    : list_(&list),
       datum_(datum),
       chartFile_(chartFile),
       kap_(std::make_unique<TKAPDecoder>()),
@@ -130,6 +130,7 @@ TCatalogScanner::TCatalogScanner(TChartList& list, TDatum& datum, TChartFile& ch
 TCatalogScanner::~TCatalogScanner() = default;
 
 void TCatalogScanner::ClearReport() {
+  declined_.clear();
   Counters = TScanCounters();
   Problems.clear();
   MissingDirectories.clear();
@@ -202,9 +203,42 @@ int TCatalogScanner::ScanFile(const std::string& path, bool ask) {
 }
 
 int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
-  if (list_.FindByFileName(path) >= 0) {
-    ++Counters.InList;
-    return 0;
+  TChartRead r = ReadChart(path, true);
+  switch (r.Kind) {
+    case TChartRead::Listed:
+      ++Counters.InList;
+      return 0;
+    case TChartRead::Kap:
+      ++Counters.KapGeo;
+      break;
+    case TChartRead::Wci:
+      ++Counters.Wci;
+      break;
+    case TChartRead::Other:
+      ++Counters.Other;
+      break;
+    case TChartRead::None:
+      break;
+  }
+  if (r.BadDatum) Problem("Bad Datum: " + path);
+  if (!r.Problem.empty()) {
+    Problem(std::move(r.Problem));
+    if (r.NotCalibrated) ++Counters.NotCalibrated;
+    return 1;
+  }
+  const int added = list_->AddEntry(r.Layout, ask);
+  if (added < 1) {
+    Problem("DupName: " + path);
+    ++Counters.DuplicateNames;
+  }
+  return added < 0 ? -1 : 1;
+}
+
+TCatalogScanner::TChartRead TCatalogScanner::ReadChart(const std::string& path, bool skipListed) {
+  TChartRead out;
+  if (skipListed && list_->FindByFileName(path) >= 0) {
+    out.Kind = TChartRead::Listed;
+    return out;
   }
   const std::string ext = UpperExtension(path);
   RChartInfo info;
@@ -212,23 +246,23 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
   const bool calibrated = chartFile_.ReadHeader(path, info);
   // A ".CAL" file brings in the image it names: when that image is listed,
   // so is the chart.
-  if (chartFile_.FileFound() && chartFile_.FileName() != path && list_.FindByFileName(chartFile_.FileName()) >= 0) {
-    ++Counters.InList;
-    return 0;
+  if (skipListed && chartFile_.FileFound() && chartFile_.FileName() != path &&
+      list_->FindByFileName(chartFile_.FileName()) >= 0) {
+    out.Kind = TChartRead::Listed;
+    return out;
   }
-  bool raster = false, isKap = false;
+  bool raster = false;
+  const bool isKap = FollowsKapDatumRules(path);
   std::string fileName = chartFile_.FileFound() ? chartFile_.FileName() : path;
   if (calibrated) {
-    ++Counters.Other;
+    out.Kind = TChartRead::Other;
   } else if (chartFile_.RasterChart()) {
     fileName = path;
     TChartHeadBaseCodec::ClearInfo(info);
     if (ext == ".KAP" || ext == ".GEO") {
-      // NOS charts follow the KAP rules of the datum decision.
-      isKap = true;
       if (kap_->ReadHeaderOnly(path) && kap_->ReadInfo(info)) {
         raster = true;
-        ++Counters.KapGeo;
+        out.Kind = TChartRead::Kap;
       } else {
         TChartHeadBaseCodec::ClearInfo(info);
       }
@@ -241,7 +275,7 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
         info.Width = wci_->Width();
         info.Height = wci_->Height();
         raster = true;
-        ++Counters.Wci;
+        out.Kind = TChartRead::Wci;
       }
     }
     if (raster && Settings.UseChartNumbers && !info.Number.empty())
@@ -250,10 +284,15 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
 
   // Without a border and two reference points the chart cannot be placed;
   // without a scale it cannot be ranked against the others.
-  if (info.Layout.Border.size() < 3 || info.RefPoints.size() < 2 || info.Layout.Scale <= 0) {
-    Problem("No Cal: " + path);
-    ++Counters.NotCalibrated;
-    return 1;
+  if (info.Layout.Border.size() < 3 || info.RefPoints.size() < 2) {
+    out.Problem = "No Cal: " + path;
+    out.NotCalibrated = true;
+    return out;
+  }
+  if (info.Layout.Scale <= 0) {
+    out.Problem = "No Scale: " + path;
+    out.NotCalibrated = true;
+    return out;
   }
   // A chart without a name would be dropped when the catalog is next read.
   if (info.Layout.Name.empty()) info.Layout.Name = FileBaseName(fileName);
@@ -261,17 +300,24 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
   // The datum decision and the border in WGS 84.
   const RGeoRef ref = ChartGeoRef(info, isKap);
   TChartDatum decision;
-  const TDatumAliasAsk ask2 = [this](const std::string& name) { return AskDatumAlias ? AskDatumAlias(name) : false; };
+  // A datum the user declined is not asked about again in this run: one
+  // question per name, not one per chart.
+  const TDatumAliasAsk ask2 = [this](const std::string& name) {
+    if (!AskDatumAlias || declined_.count(name) > 0) return false;
+    if (AskDatumAlias(name)) return true;
+    declined_.insert(name);
+    return false;
+  };
   TFPointArray border = ChartBorderToWgs84(ref, datum_, Settings.Datum, ask2, &decision);
-  if (decision.Asked && decision.AliasDeclined) Problem("Bad Datum: " + path);
+  out.BadDatum = decision.Asked && decision.AliasDeclined;
 
   // Bounds: the image corners through the chart's own calibration, brought
   // to WGS 84 by the same decision as the border, so that the two tests of
   // a position agree.
   TWorldConvert w;
   if (!w.SetupProjection(ref) || !w.SetRefPoints(info.RefPoints) || !w.Fit()) {
-    Problem("Critical error in file " + path);
-    return 1;
+    out.Problem = "Critical error in file " + path;
+    return out;
   }
   int32_t width = info.Width, height = info.Height;
   if ((width <= 0 || height <= 0) && !raster) {
@@ -287,8 +333,8 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
     for (const TFPoint& px : {TFPoint{0, 0}, TFPoint{W, 0}, TFPoint{W, H}, TFPoint{0, H}}) {
       TFPoint g;
       if (!w.PixelToGeo(px, g)) {
-        Problem("Critical error in file " + path);
-        return 1;
+        out.Problem = "Critical error in file " + path;
+        return out;
       }
       corners.push_back(decision.Rule == TChartShiftRule::Datum
                             ? datum_.ShiftPosition(g)
@@ -309,19 +355,47 @@ int TCatalogScanner::ScanChart(const std::string& path, bool ask) {
                 std::isfinite(bounds.Y2);
   for (const TFPoint& b : border) finite = finite && std::isfinite(b.X) && std::isfinite(b.Y);
   if (!finite) {
-    Problem("Critical error in file " + path);
-    return 1;
+    out.Problem = "Critical error in file " + path;
+    return out;
   }
 
-  RChartLayout layout = info.Layout;
-  layout.Border = std::move(border);
-  layout.BorderCount = static_cast<uint16_t>(layout.Border.size());
-  layout.Bounds = bounds;
-  layout.FileName = fileName;
-  const int added = list_.AddEntry(layout, ask);
-  if (added < 1) {
-    Problem("DupName: " + path);
-    ++Counters.DuplicateNames;
+  out.Layout = info.Layout;
+  out.Layout.Border = std::move(border);
+  out.Layout.BorderCount = static_cast<uint16_t>(out.Layout.Border.size());
+  out.Layout.Bounds = bounds;
+  out.Layout.FileName = fileName;
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// The refresh
+
+void TCatalogScanner::RefreshEntries() {
+  const int count = list_->Count();
+  const std::string& searchPath = list_->SearchPath();
+  for (int i = 0; i < count; ++i) {
+    const std::string stored = list_->GetFileName(i);
+    // The chart as found now: the path stored, else by its name over the
+    // chart directories (a catalog made on another machine).
+    const std::string file = FindCatalogChartFile(stored, searchPath);
+    if (file.empty()) {
+      Problem("Not found: " + stored);
+      continue;
+    }
+    try {
+      TChartRead r = ReadChart(file, false);
+      if (!r.Problem.empty()) {
+        // The entry stays as it was: a chart that cannot be read now may be
+        // on a disk that is not mounted.
+        Problem(std::move(r.Problem));
+        continue;
+      }
+      ReportProgress("Updating " + r.Layout.Name, i, count);
+      if (r.BadDatum) Problem("Bad Datum: " + list_->Entry(i)->Name);
+      r.Layout.FileName = stored;
+      if (!list_->ReplaceEntry(i, r.Layout)) Problem("Critical error in file " + stored);
+    } catch (const std::exception&) {
+      Problem("Critical error in file " + stored);
+    }
   }
-  return added < 0 ? -1 : 1;
 }

@@ -88,15 +88,17 @@ class TCatalogScanner {
 
   TCatalogSettings Settings;
   // Asked with a chart's datum name when the datum is not in the table and
-  // the datum rule needs it (the datum alias dialog); false: declined. When
-  // empty, every such question counts as declined.
+  // the datum rule needs it (the datum alias dialog); false: declined, and
+  // not asked again for that name until ClearReport. When empty, every such
+  // question counts as declined.
   TDatumAliasAsk AskDatumAlias;
   // Receives every problem line as it is found (also kept in Problems).
   std::function<void(const std::string& line)> OnProblem;
 
   TScanCounters Counters;
-  // "No Cal: ", "Bad Datum: ", "DupName: " + path, and "Critical error in
-  // file " / "Critical error in dir " + path, in the order found.
+  // "No Cal: ", "No Scale: ", "Bad Datum: ", "DupName: " + path, "Not
+  // found: " + file (refresh), and "Critical error in file " / "Critical
+  // error in dir " + path, in the order found.
   std::vector<std::string> Problems;
   // Chart directories that do not exist (a scan finds nothing there).
   std::vector<std::string> MissingDirectories;
@@ -110,6 +112,15 @@ class TCatalogScanner {
   int ScanDirectory(const std::string& directory, bool ask);
   // One chart file: 1 examined, 0 skipped (already listed), -1 Cancel.
   int ScanFile(const std::string& path, bool ask);
+  // Reads the calibration of every catalog entry again ("Update"): each
+  // entry gets the record of its chart file as it is now (border, bounds,
+  // scale, ...) under its catalog name; the progress names the chart as
+  // it calls itself now. An entry whose file is not found ("Not found: ")
+  // or cannot be read is kept as it was and reported.
+  void RefreshEntries();
+  // The catalog the scan adds to (Recreate builds a new one aside).
+  void SetList(TChartList& list) { list_ = &list; }
+  TChartList& List() const { return *list_; }
 
   // Subdirectories deeper than this are not scanned (reported).
   static constexpr int kMaxDepth = 64;
@@ -117,13 +128,25 @@ class TCatalogScanner {
  private:
   int ScanDir(const std::string& dir, bool recursive, bool ask, int depth);
   int ScanChart(const std::string& path, bool ask);
+  // One chart file read into a catalog record (border in WGS 84, bounds,
+  // file name) without adding it.
+  struct TChartRead {
+    enum TKind : uint8_t { None, Listed, Kap, Wci, Other } Kind = None;
+    RChartLayout Layout;
+    std::string Problem;         // why there is no record ("" when there is)
+    bool NotCalibrated = false;  // the problem is a missing calibration
+    bool BadDatum = false;       // the datum question was declined
+  };
+  TChartRead ReadChart(const std::string& path, bool skipListed);
   void Problem(std::string line);
 
-  TChartList& list_;
+  TChartList* list_;
   TDatum& datum_;
   TChartFile& chartFile_;
   std::unique_ptr<TKAPDecoder> kap_;
   std::unique_ptr<TWCIDecoder> wci_;
+  // Datum names the user declined to map since ClearReport.
+  std::set<std::string> declined_;
   // Directories scanned in this run (device, inode).
   std::set<std::pair<uint64_t, uint64_t>> visited_;
 };

@@ -49,11 +49,11 @@ TDatFrm::TDatFrm(QWidget* parent) : QDialog(parent) {
   connect(SCDat, &QListWidget::itemDoubleClicked, this, [this] { OkButtonClick(); });
 }
 
-bool TDatFrm::Ask(TDatum& datums, const std::string& chartDatum) {
+bool TDatFrm::Ask(TDatum& datums, const std::string& chartDatum, const std::function<int(QDialog&)>& run) {
   datums_ = &datums;
   OrgDat->setText(QString::fromStdString(chartDatum));
   SCDat->clearSelection();
-  const bool ok = exec() == QDialog::Accepted;
+  const bool ok = (run ? run(*this) : exec()) == QDialog::Accepted;
   datums_ = nullptr;
   return ok;
 }

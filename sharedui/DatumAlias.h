@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <string>
 
 class QLineEdit;
@@ -22,7 +23,9 @@ class TDatFrm : public QDialog {
   // Shows the dialog for the chart's datum name. True unless the user chose
   // "Ignore" (or closed the window); with a datum chosen, the alias is added
   // to the table first.
-  bool Ask(TDatum& datums, const std::string& chartDatum);
+  // `run` shows the dialog modally and gives its result (tests answer it);
+  // without one, the dialog's own event loop.
+  bool Ask(TDatum& datums, const std::string& chartDatum, const std::function<int(QDialog&)>& run = {});
   // The datum chosen at the last "Ok" ("" when none).
   const std::string& Chosen() const { return chosen_; }
 

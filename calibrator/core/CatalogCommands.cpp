@@ -35,19 +35,75 @@ std::vector<std::string> CatalogReportLines(const TScanCounters& c, int catalogC
   };
 }
 
-void ScanForNewCharts(TCatalogScanner& scanner) {
-  scanner.ClearReport();
+bool ScanChartDirectories(TCatalogScanner& scanner, bool ask) {
   const std::vector<std::string> dirs = SplitDirList(scanner.Settings.ChartDir);
   for (size_t i = 0; i < dirs.size(); ++i) {
     ReportProgress("Scanning " + dirs[i], static_cast<int>(i), static_cast<int>(dirs.size()));
-    scanner.ScanDirectory(dirs[i], false);
+    if (scanner.ScanDirectory(dirs[i], ask) < 0) return false;
   }
+  return true;
+}
+
+void ScanForNewCharts(TCatalogScanner& scanner) {
+  scanner.ClearReport();
+  ScanChartDirectories(scanner, false);
   scanner.Counters.InList = 0;
+}
+
+TCatalogCommandResult RunCatalogCommand(TCatalogCommand command, TCatalogScanner& scanner,
+                                        const std::string& indexFile, const std::string& directory) {
+  TCatalogCommandResult r;
+  TChartList& list = scanner.List();
+  switch (command) {
+    case TCatalogCommand::Scan:
+      ScanForNewCharts(scanner);
+      break;
+    case TCatalogCommand::Update:
+      scanner.ClearReport();
+      scanner.RefreshEntries();
+      ScanChartDirectories(scanner, false);
+      break;
+    case TCatalogCommand::Recreate: {
+      scanner.ClearReport();
+      TChartList fresh;
+      fresh.SetSearchPath(list.SearchPath());
+      scanner.SetList(fresh);
+      const bool complete = ScanChartDirectories(scanner, true);
+      scanner.SetList(list);
+      if (!complete) {
+        r.Cancelled = true;
+        return r;
+      }
+      list.SwapEntries(fresh);
+      break;
+    }
+    case TCatalogCommand::AddDirectory:
+      ReportProgress("Scanning " + directory, 0, 0);
+      r.Cancelled = scanner.ScanDirectory(directory, true) < 0;
+      break;
+  }
+  ReportProgress("Saving List", 0, 0);
+  r.Saved = list.SaveToFile(indexFile, &r.Error);
+  return r;
 }
 
 bool WantsUnattendedScan(const std::vector<std::string>& params) {
   std::string value;
   return FindSwitch(params, 'S', value) && value.find_first_of("Uu") != std::string::npos;
+}
+
+bool KeepDamagedCatalog(const std::string& index, const TCatalogLoadResult& loaded, std::vector<std::string>& lines) {
+  lines.push_back(loaded.Message.empty() ? index + " is not a chart catalog" : loaded.Message);
+  std::string bytes, error;
+  const std::string keep = index + kDamagedSuffix;
+  if (!ReadWholeFile(index, bytes, &error) || !AtomicWriteFile(keep, bytes, &error)) {
+    lines.push_back("The damaged catalog could not be kept (" + error + "); it was left as it is.");
+    return false;
+  }
+  lines.push_back("The damaged catalog was kept as " + keep + "; " +
+                  (loaded.Entries > 0 ? "the " + std::to_string(loaded.Entries) + " charts read from it stay listed."
+                                      : std::string("a new one is built.")));
+  return true;
 }
 
 int RunUnattendedScan(const std::string& dataDirIn, std::FILE* out, std::FILE* err) {
@@ -70,16 +126,10 @@ int RunUnattendedScan(const std::string& dataDirIn, std::FILE* out, std::FILE* e
       return kScanCatalogKept;
     case TCatalogLoad::Damaged:
     case TCatalogLoad::WrongMagic: {
-      // Keep what was there before it is replaced: it may list charts of
-      // directories the settings no longer name.
-      PrintLine(err, loaded.Message.empty() ? index + " is not a chart catalog" : loaded.Message);
-      std::string bytes;
-      const std::string keep = index + ".damaged";
-      if (!ReadWholeFile(index, bytes, &error) || !AtomicWriteFile(keep, bytes, &error)) {
-        PrintLine(err, "The damaged catalog could not be kept (" + error + "); it was left as it is.");
-        return kScanCatalogKept;
-      }
-      PrintLine(err, "The damaged catalog was kept as " + keep + "; a new one is built.");
+      std::vector<std::string> lines;
+      const bool kept = KeepDamagedCatalog(index, loaded, lines);
+      for (const std::string& line : lines) PrintLine(err, line);
+      if (!kept) return kScanCatalogKept;
       break;
     }
     case TCatalogLoad::Loaded:

@@ -410,7 +410,8 @@ TEST_F(TScan, BrokenFilesAreReportedAndTheScanGoesOn) {
             (std::vector<std::string>{"No Cal: " + dir + "a_random.kap", "No Cal: " + dir + "b_empty.wci",
                                       "No Cal: " + dir + "d_lost.CAL", "No Cal: " + dir + "e_nos.geo",
                                       "Critical error in file " + dir + "f_flat.png",
-                                      "No Cal: " + dir + "g_noscale.png"}));
+                                      "No Scale: " + dir + "g_noscale.png"}));
+  EXPECT_EQ(scanner->Counters.NotCalibrated, 5);
   // The cut image's size comes from nowhere: its bounds are its border's.
   ASSERT_EQ(list.Count(), 2);
   const RChartLayout* cut = list.Entry(list.FindByName("Cut"));

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "calibrator/MainForm.h"
+#include "TeskorFixture.h"
 #include "charts/JpegTiffFixtures.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
@@ -20,9 +19,7 @@
 
 namespace {
 
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
+void Settle() { SettleTeskor(); }
 
 std::string CalText(const std::string& fileName, int w, int h) {
   return "NA=Scan\r\nFN=" + fileName + "\r\nWI=" + std::to_string(w) + "\r\nHE=" + std::to_string(h) +
@@ -30,11 +27,10 @@ std::string CalText(const std::string& fileName, int w, int h) {
          "C1=0,0,59,18\r\nC2=30,20,58.9,18.1\r\nPR=1\r\n";
 }
 
-class ExportCommands : public ::testing::Test {
+class ExportCommands : public TeskorWindowTest {
  protected:
   void SetUp() override {
-    previousQuestions_ = SetUserQuestions(&questions_);
-    previousDialogs_ = SetFileDialogs(&dialogs_);
+    TeskorWindowTest::SetUp();
     std::filesystem::create_directories(dir_ / "src");
     std::filesystem::create_directories(dir_ / "dst");
     WriteTestFile(dir_ / "src/scan.jpg", jtfix::JpegBytes(48, 32, jtfix::Gradient));
@@ -43,30 +39,6 @@ class ExportCommands : public ::testing::Test {
     WriteTestFile(dir_ / "src/sheet.cal", CalText("sheet.tif", 48, 32));
     WriteTestFile(dir_ / "src/broken.tif", "II*\0broken");
   }
-  void TearDown() override {
-    form_.reset();
-    SetFileDialogs(previousDialogs_);
-    SetUserQuestions(previousQuestions_);
-  }
-  T_Form& Start() {
-    form_ = std::make_unique<T_Form>(TTeskorOptions(), dir_.path());
-    form_->RunDialog = [](QDialog&) { return int(QDialog::Rejected); };
-    form_->show();
-    Settle();
-    return *form_;
-  }
-  std::vector<std::string> Asked() const {
-    std::vector<std::string> texts;
-    for (const auto& q : questions_.asked()) texts.push_back(q.text);
-    return texts;
-  }
-
-  TTempDir dir_;
-  TScriptedQuestions questions_;
-  TScriptedFileDialogs dialogs_;
-  IUserQuestions* previousQuestions_ = nullptr;
-  IFileDialogs* previousDialogs_ = nullptr;
-  std::unique_ptr<T_Form> form_;
 };
 
 TEST_F(ExportCommands, JpegAndTiffScansOpenThroughTheirCalFiles) {

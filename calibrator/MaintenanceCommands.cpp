@@ -1,0 +1,52 @@
+// "Remove Unused  Calibrations" and "Set Directories".
+#include <optional>
+#include <string>
+
+#include "calibrator/MainForm.h"
+#include "calibrator/SetDirDialog.h"
+#include "calibrator/core/CatalogMaintenance.h"
+#include "charts/ChartList.h"
+#include "platform/FileDialogs.h"
+#include "platform/Questions.h"
+
+void T_Form::RemoveUnusedCalibrationsClick() {
+  Say("Calibration data for image files not found in\r\nselected directory will be removed to save space.",
+      mfIconInformation);
+  const std::optional<std::string> dir = PickFolderDialog("Directory to check:", std::string());
+  if (!dir) return;
+  const TUnusedCalibrations plan =
+      FindUnusedCalibrations(*dir, [this](const std::string& text, int position, int max) {
+        ShowProgress(text, position, max);
+      });
+  ShowProgress(std::string(), 0, 0);
+  if (!plan.Ok()) {
+    Say(plan.Error, mfIconError);
+    return;
+  }
+  const int sections = static_cast<int>(plan.Sections.size());
+  if (plan.Missing.empty()) {
+    Say(UnusedCalibrationsReport(0, sections), mfIconInformation);
+    return;
+  }
+  if (!AskYes(std::to_string(plan.Missing.size()) + " of " + std::to_string(sections) + " calibrations in " +
+              plan.CalFile + " belong to images that are not there.\r\nRemove them?"))
+    return;
+  const TSectionRemoval r = RemoveCalibrationSections(plan.CalFile, plan.Missing);
+  if (!r.Ok()) {
+    Say(r.Error + "; nothing was removed.", mfIconError);
+    return;
+  }
+  Say(UnusedCalibrationsReport(r.Removed, r.Remaining), mfIconInformation);
+}
+
+void T_Form::SetDirectoriesClick() {
+  {
+    T_SetDir dialog(IniFile, DataDir, this);
+    ExecDialog(dialog);
+  }
+  // Whatever the answer, the chart directories are those of the file now.
+  Settings.Catalog = ReadCatalogSettings(IniFile, DataDir);
+  const std::string searchPath = ChartSearchPath(Settings.Catalog.ChartDir);
+  Catalog->SetSearchPath(searchPath);
+  Cal.SetSearchPath(searchPath);
+}
