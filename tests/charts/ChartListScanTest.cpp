@@ -421,6 +421,32 @@ TEST_F(TScan, BrokenFilesAreReportedAndTheScanGoesOn) {
   EXPECT_GE(list.FindByName("h_good"), 0);
 }
 
+TEST_F(TScan, ThousandsOfReferencePointsAndHostileCountsDoNotStallTheScan) {
+  // 4 000 reference points on a 100 x 50 image (every triple tried for the
+  // base triangle would be about 10^10), with counts far beyond the lines.
+  RChartInfo info = ImageInfo("Dense", 10000, 11, 57, 12, 58, 100, 50);
+  info.RefPoints.clear();
+  for (int i = 0; i < 4000; ++i) {
+    const double x = i % 100, y = i / 100;  // whole pixels, as the header stores them
+    info.RefPoints.push_back({x, y, (11 + x / 100) * kDegToRad, (58 - y / 50) * kDegToRad});
+  }
+  info.RefCount = 4000;
+  WriteTestFile(dir + "dense.png", Png(100, 50));
+  info.Layout.FileName = "dense.png";
+  TChartHeadBaseCodec c;
+  ASSERT_TRUE(c.WriteInfo(info));
+  c.PutValue("CC=", "2000000000");
+  c.PutValue("BC=", "2000000000");
+  ASSERT_TRUE(c.SaveToFile(dir + "dense.CAL"));
+  EXPECT_EQ(scanner->ScanDirectory(dir, false), 1);
+  EXPECT_TRUE(scanner->Problems.empty());
+  const RChartLayout* dense = Named("Dense");
+  ASSERT_TRUE(dense);
+  EXPECT_EQ(dense->Border.size(), 4u);
+  EXPECT_NEAR(dense->Bounds.X1, 12 * kDegToRad, 1e-9);
+  EXPECT_NEAR(dense->Bounds.Y2, 57 * kDegToRad, 1e-9);
+}
+
 TEST_F(TScan, CancelAtADuplicateNameEndsTheScan) {
   for (int k = 1; k <= 100; ++k)
     list.AddEntry(BoxEntry(k == 1 ? std::string("Harbour") : "Harbour (" + std::to_string(k) + ")", 10000, 0, 0, 1, 1),
