@@ -978,9 +978,11 @@ TCatalogLoadResult TChartList::LoadGroupsFromBytes(std::string_view bytes, bool*
       break;
     }
     if (!in.I32(index) || !in.I32(mask) || !in.Text(name)) {
+      // Records missing after this one (none said when the count is damaged).
+      const int64_t after = m < 0 ? 0 : int64_t(m) - k - 1;
       damage = "member " + std::to_string(k + 1) + (m < 0 ? std::string() : " of " + std::to_string(m)) +
                " is cut short and was skipped" +
-               (m - k > 1 ? " with the " + std::to_string(m - k - 1) + " missing after it" : std::string());
+               (after > 0 ? " with the " + std::to_string(after) + " missing after it" : std::string());
       break;
     }
     if (index < 0 || index >= Count() || entries_[index].Name != name) {

@@ -8,8 +8,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
+#include "ChartFixtures.h"
 #include "PlotterFixture.h"
 #include "charts/ChartList.h"
 #include "foundation/GenUtil.h"
@@ -311,6 +313,58 @@ TEST_F(PlotterStart, FirstShowOpensTheRunAndClearsStarting) {
 }
 
 }  // namespace
+
+TEST_F(PlotterStart, WhatWasReadBeforeTheDamageStaysAndTheUserHearsOfIt) {
+  // Two charts, the first in group "Harbours".
+  TChartList list;
+  for (const char* name : {"First", "Second"}) {
+    chartfix::TChartPlan plan;
+    plan.name = name;
+    plan.width = 40;
+    plan.height = 30;
+    const std::string file = chartfix::WritePngChart(dir_ / (std::string(name) + ".PNG"), plan);
+    ASSERT_EQ(list.AddEntry(chartfix::CatalogEntry(plan, file), false), 1);
+  }
+  list.AddGroup("Harbours");
+  ASSERT_TRUE(list.SetGroupMask(0, list.GroupBit("Harbours")));
+  const std::string catalog = list.SaveToBytes(), groups = list.SaveGroupsToBytes();
+  struct Case {
+    const char* what;
+    std::string catalog, groups;
+    int charts;
+    const char* reported;
+  } cases[] = {
+      {"catalog cut in its second chart", catalog.substr(0, catalog.size() - 10), groups, 1, "BRAINDEX.BIN"},
+      {"groups cut in the last member", catalog, groups.substr(0, groups.size() - 3), 2, "BRGROUPS.BIN"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteTestFile(dir_ / "BRAINDEX.BIN", c.catalog);
+    WriteTestFile(dir_ / "BRGROUPS.BIN", c.groups);
+    std::filesystem::remove(dir_ / "BRGROUPS.BIN.damaged");
+    questions_.Clear();
+    T_Form& f = Start();
+    Show();
+    ASSERT_EQ(f.ChartList->Count(), c.charts);
+    // The first chart keeps its group either way.
+    EXPECT_EQ(f.ChartList->Entry(0)->GroupMask & kGroupBitsMask, f.ChartList->GroupBit("Harbours"));
+    ASSERT_EQ(Asked().size(), 1u);
+    EXPECT_NE(Asked()[0].find(c.reported), std::string::npos) << Asked()[0];
+    Stop();
+    // The catalog file is left as it is; a groups file with a damaged
+    // member is written again, its old bytes kept aside.
+    EXPECT_EQ(ReadTestFile(dir_ / "BRAINDEX.BIN"), c.catalog);
+    if (c.groups != groups) {
+      EXPECT_EQ(ReadTestFile(dir_ / "BRGROUPS.BIN.damaged"), c.groups);
+      TChartList again;
+      again.LoadFromFile(dir_ / "BRAINDEX.BIN", "");
+      EXPECT_EQ(again.LoadGroups(dir_ / "BRGROUPS.BIN").Status, TCatalogLoad::Loaded);
+      EXPECT_FALSE(again.LoadGroups(dir_ / "BRGROUPS.BIN").DamageFound);
+    } else {
+      EXPECT_EQ(ReadTestFile(dir_ / "BRGROUPS.BIN"), groups);
+    }
+  }
+}
 
 TEST_F(PlotterStart, ADamagedCatalogIsReportedAfterShowAndLeftOnDisk) {
   // A catalog whose counts do not fit the file: the plotter starts with an
