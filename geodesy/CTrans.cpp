@@ -280,7 +280,9 @@ bool TProjTrans::Project(const TFPoint& pos, TFPoint& xy) {
     }
     case kProjTransverseMercator: {
       const double sinphi = std::sin(lat), cosphi = std::cos(lat);
-      const double al = cosphi * (lon - Lon0);
+      // The longitude from the central meridian the short way round: a
+      // chart across the 180th meridian gives its points as -179 or as 181.
+      const double al = cosphi * AdjustLon(lon - Lon0);
       const double als = al * al;
       const double tanphi = sinphi / cosphi;
       const double t = tanphi * tanphi;

@@ -122,6 +122,16 @@ TEST(Projection, SpecialValues) {
       EXPECT_NEAR(pos.Y, in.Y, 1e-9);
     }
 
+  // Across the 180th meridian a point projects the same whichever way its
+  // longitude is written (a chart there may give either).
+  p.SetTransverseMercator(1, kWgs84InvF, kWgs84A, 0, Deg(179));
+  TFPoint east, west;
+  ASSERT_TRUE(p.Project({Deg(180.5), Deg(-17)}, east));
+  ASSERT_TRUE(p.Project({Deg(-179.5), Deg(-17)}, west));
+  EXPECT_NEAR(west.X, east.X, 1e-6);
+  EXPECT_NEAR(west.Y, east.Y, 1e-6);
+  EXPECT_GT(east.X, 0);
+
   // Code 3 tangent cone: the cone constant is the sine of the parallel.
   ASSERT_EQ(p.SetLambert(Deg(60), Deg(18), Deg(60), Deg(60), kWgs84InvF, kWgs84A), 0);
   EXPECT_DOUBLE_EQ(p.Ns, std::sin(Deg(60)));
