@@ -37,6 +37,7 @@
 #include "foundation/GenUtil.h"
 #include "foundation/qt/Language.h"
 #include "geodesy/Datum.h"
+#include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
@@ -193,6 +194,12 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
   ApplyMarkerStyles();
 
   SetProgressCallback([this](const std::string& text, int position, int max) {
+    // A long run reports every chart; the panel is painted at most every
+    // 50 ms in between (its first and last steps always).
+    const TMonoTime now = Clock().MonoNow();
+    const bool between = !text.empty() && position > 0 && position < max - 1;
+    if (between && now - lastProgress_ < std::chrono::milliseconds(50)) return true;
+    lastProgress_ = now;
     ShowProgress(text, position, max);
     return true;
   });

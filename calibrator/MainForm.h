@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -302,6 +303,8 @@ class T_Form : public QMainWindow {
   bool panelCollapsed_ = false;
   int panelWidth_ = 250;
   bool cancelRequested_ = false;
+  // When the message panel last showed a step of a long run.
+  std::chrono::nanoseconds lastProgress_{};
   // Scale per latitude span of the Genimap charts of one command (0: ask).
   double genimapScaleRatio_ = 0;
   void SetGenimapQuestion(TConvertSettings& settings);

@@ -170,14 +170,20 @@ TEST(CatalogCommands, ProblemLinesGoToStandardError) {
   WriteImageChart(tmp, "a.png", "Alpha");
   WriteImageChart(tmp, "b.png", "Alpha");
   WriteTestFile(tmp / "CHARTS/c.png", "not an image and no calibration");
+  // A datum nobody knows: no one is asked, the chart is added and reported.
+  WriteImageChart(tmp, "d.png", "Delta");
+  std::string cal = ReadTestFile(tmp / "CHARTS/d.CAL");
+  cal.replace(cal.find("GD=WGS84"), 8, "GD=NO SUCH DATUM");
+  WriteTestFile(tmp / "CHARTS/d.CAL", cal);
   WriteTestFile(tmp / "BRISMARE_2.INI", "[Program Setup]\r\nChart Dir=.\\CHARTS;.\\NOWHERE\r\n");
   const TRun r = ScanIn(tmp.path());
   EXPECT_EQ(r.code, kScanDone);
-  EXPECT_EQ(r.err, "No Cal: " + tmp / "CHARTS/c.png\nChart directory not found: " + tmp / "NOWHERE\n");
+  EXPECT_EQ(r.err, "No Cal: " + tmp / "CHARTS/c.png\nBad Datum: " + tmp / "CHARTS/d.CAL\nChart directory not found: " +
+                       tmp / "NOWHERE\n");
   EXPECT_EQ(r.out,
-            "--- AUTOLOAD SCANNING RESULT ---\nKAP/GEO Files Found: 0\nWCI Files Found: 0\nOther Files Found: 2\n"
+            "--- AUTOLOAD SCANNING RESULT ---\nKAP/GEO Files Found: 0\nWCI Files Found: 0\nOther Files Found: 3\n"
             "Not added, Duplicate Chart Names: 0\nNot added, File Name in List: 0\nNot added, Not Calibrated: 1\n"
-            "Total Number of Charts in List: 2\n");
+            "Total Number of Charts in List: 3\n");
   TChartList list;
   list.LoadFromFile(tmp / "BRAINDEX.BIN", "");
   EXPECT_GE(list.FindByName("Alpha (2)"), 0);
