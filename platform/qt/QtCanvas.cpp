@@ -1,8 +1,11 @@
 #include "platform/qt/QtCanvas.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPaintDevice>
 #include <QPolygon>
+#include <QStaticText>
 
 #include <algorithm>
 #include <cmath>
@@ -124,18 +127,93 @@ void TQtCanvas::DrawRects(const TCanvasRect* rects, size_t count) {
 
 void TQtCanvas::FillRect(const TCanvasRect& r, TRGB color) { painter_.fillRect(ToQRect(r), ToQColor(color)); }
 
+namespace {
+
+struct TCachedText {
+  QStaticText text;
+  bool prepared = false;
+  int32_t advance = 0;
+  int32_t height = 0;
+};
+
+constexpr size_t kTextCacheLimit = 20000;
+
+// Font key + "\x1f" + text -> its layout and size.
+std::unordered_map<std::string, TCachedText>& TextCache() {
+  static std::unordered_map<std::string, TCachedText> cache;
+  return cache;
+}
+
+void ClearTextCache() { TextCache().clear(); }
+
+// The layouts hold on to the application's fonts: they go with it.
+void ClearTextCacheWithTheApplication() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  qAddPostRoutine(ClearTextCache);
+}
+
+}  // namespace
+
+const std::string& TQtCanvas::FontKey() {
+  const QFont& f = painter_.font();
+  if (fontKey_.empty() || !(f == keyFont_)) {
+    keyFont_ = f;
+    fontKey_ = f.key().toStdString();
+    fontKey_ += '\x1f';
+  }
+  return fontKey_;
+}
+
+// The cache entry of a text in the painter's font, measured.
+static TCachedText& CachedText(QPainter& painter, const std::string& fontKey, std::string_view utf8) {
+  auto& cache = TextCache();
+  std::string key;
+  key.reserve(fontKey.size() + utf8.size());
+  key += fontKey;
+  key += utf8;
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  if (cache.size() >= kTextCacheLimit) cache.clear();
+  ClearTextCacheWithTheApplication();
+  TCachedText entry;
+  const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  const QFontMetrics fm(painter.font());
+  entry.text.setText(s);
+  entry.text.setTextFormat(Qt::PlainText);
+  entry.advance = fm.horizontalAdvance(s);
+  entry.height = fm.height();
+  return cache.emplace(std::move(key), std::move(entry)).first->second;
+}
+
 void TQtCanvas::DrawText(TCanvasPoint p, std::string_view utf8) {
-  QPen saved = painter_.pen();
+  const QPaintDevice* device = painter_.device();
+  const int type = device ? device->devType() : QInternal::UnknownDevice;
+  if (type != QInternal::Image && type != QInternal::Widget && type != QInternal::Pixmap) {
+    // Printers and recordings lay the text out for themselves.
+    const QPen saved = painter_.pen();
+    painter_.setPen(fontColor_);
+    const QFontMetrics fm(painter_.font());
+    painter_.drawText(p.X, p.Y + fm.ascent(), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    painter_.setPen(saved);
+    return;
+  }
+  TCachedText& t = CachedText(painter_, FontKey(), utf8);
+  if (!t.prepared) {
+    t.text.prepare(QTransform(), painter_.font());
+    t.prepared = true;
+  }
+  const QPen saved = painter_.pen();
   painter_.setPen(fontColor_);
-  QFontMetrics fm(painter_.font());
-  painter_.drawText(p.X, p.Y + fm.ascent(), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+  // The point is the text's top left, as the static text is placed.
+  painter_.drawStaticText(p.X, p.Y, t.text);
   painter_.setPen(saved);
 }
 
 TCanvasPoint TQtCanvas::TextExtent(std::string_view utf8) {
-  QFontMetrics fm(painter_.font());
-  QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-  return {fm.horizontalAdvance(s), fm.height()};
+  const TCachedText& t = CachedText(painter_, FontKey(), utf8);
+  return {t.advance, t.height};
 }
 
 void TQtCanvas::DrawImage(const TCanvasRect& dest, const TImageView& image, const TCanvasRect& src) {

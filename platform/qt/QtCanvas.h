@@ -1,6 +1,8 @@
 // The canvas of the window programs: draws with a QPainter.
 #pragma once
 
+#include <QFont>
+
 #include <QPainter>
 
 #include "platform/Canvas.h"
@@ -26,6 +28,9 @@ class TQtCanvas final : public ICanvas {
   // hundred at most) and copied.
   void DrawStamps(const TStamp& stamp, const TCanvasPoint* at, size_t count) override;
   void FillRect(const TCanvasRect& r, TRGB color) override;
+  // Texts are laid out once per font and kept for the process (up to a
+  // few ten thousand, then the cache starts again): labels are drawn again
+  // at every repaint, and their layout is most of their cost.
   void DrawText(TCanvasPoint p, std::string_view utf8) override;
   TCanvasPoint TextExtent(std::string_view utf8) override;
   void DrawImage(const TCanvasRect& dest, const TImageView& image, const TCanvasRect& src) override;
@@ -35,8 +40,14 @@ class TQtCanvas final : public ICanvas {
   QPainter& painter() { return painter_; }
 
  private:
+  // The key of the painter's font in the text cache (recomputed when the
+  // font changes).
+  const std::string& FontKey();
+
   QPainter& painter_;
   int32_t width_;
   int32_t height_;
   QColor fontColor_;
+  QFont keyFont_;
+  std::string fontKey_;
 };

@@ -1,5 +1,7 @@
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <string>
 #include <vector>
 
 #include "TestSupport.h"
@@ -26,6 +28,44 @@ TEST(QtCanvas, FillsAndStretchesImagesWithoutSmoothing) {
   EXPECT_EQ(target.pixel(6, 0) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(target.pixel(7, 1) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(target.pixel(6, 2) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(QtCanvas, KeptTextLayoutsDrawAsThePainterDoesInEachFont) {
+  // Each text is drawn twice (laid out, then from the cache) in two fonts,
+  // and must look as the painter draws it with its top at the point.
+  for (const int points : {8, 14}) {
+    for (const std::string text : {"VESSEL 12", "Ålesund", "VESSEL 12"}) {
+      SCOPED_TRACE(std::to_string(points) + " " + text);
+      QImage ours(160, 40, QImage::Format_RGB32), theirs(160, 40, QImage::Format_RGB32);
+      ours.fill(Qt::white);
+      theirs.fill(Qt::white);
+      TCanvasPoint extent;
+      for (int pass = 0; pass < 2; ++pass) {
+        QPainter painter(&ours);
+        TQtCanvas canvas(painter, ours.width(), ours.height());
+        canvas.SetFont({"", points, false, 0x0000FF});
+        canvas.DrawText({5, 7}, text);
+        extent = canvas.TextExtent(text);
+      }
+      QPainter painter(&theirs);
+      QFont font = painter.font();
+      font.setPointSize(points);
+      painter.setFont(font);
+      painter.setPen(QColor(0, 0, 255));
+      const QFontMetrics fm(font);
+      const QString q = QString::fromStdString(text);
+      for (int pass = 0; pass < 2; ++pass) painter.drawText(5, 7 + fm.ascent(), q);
+      painter.end();
+      EXPECT_EQ(ours, theirs);
+      EXPECT_NE(ours.copy(0, 0, 160, 40), [] {
+        QImage blank(160, 40, QImage::Format_RGB32);
+        blank.fill(Qt::white);
+        return blank;
+      }()) << "nothing was drawn";
+      EXPECT_EQ(extent.X, fm.horizontalAdvance(q));
+      EXPECT_EQ(extent.Y, fm.height());
+    }
+  }
 }
 
 TEST(QtCanvas, IgnoresImageViewsThatDoNotDescribePixels) {
