@@ -160,7 +160,12 @@ void TUpdateCycle::Tick() {
     bump(autopilotCounter_);
 
     Step("alarms", [&] { SetAlarms(); });
-    Step("replay and network input", [&] { ReadSourcesWithoutPort(); });
+    Step("replay and network input", [&] {
+      ReadSourcesWithoutPort();
+      // A fix that came with this input ends the loss at once: the boat is
+      // not moved on by dead reckoning past the position just received.
+      if (nav_.Has(nfGpsLost) && !FixLost()) nav_.Set(nfGpsLost, false);
+    });
     Step("marker", [&] {
       if (dash) dash->RefreshMarker();
     });
@@ -218,13 +223,17 @@ void TUpdateCycle::Tick() {
 
 void TUpdateCycle::SetAlarms() {
   nav_.Set(nfNoDifferential, info_.FixQuality < 2);
-  // Never a fix, or none for longer than "GPS Timeout" seconds.
-  const bool lost = info_.LastFixTime == TMonoTime{0} || SecondsSince(info_.LastFixTime) > settings_.GpsTimeout;
+  const bool lost = FixLost();
   nav_.Set(nfGpsLost, lost);
   // Nothing built from a lost position may claim a valid fix (the autopilot
   // sentences carry this status); the next fix makes it valid again.
   if (lost && info_.FixStatus == kFixValid) info_.FixStatus = kFixInvalid;
   nav_.Set(nfDepthAlarm, IsKnown(info_.Depth) && info_.Depth < settings_.DepthAlarm);
+}
+
+bool TUpdateCycle::FixLost() const {
+  // Never a fix, or none for longer than "GPS Timeout" seconds.
+  return info_.LastFixTime == TMonoTime{0} || SecondsSince(info_.LastFixTime) > settings_.GpsTimeout;
 }
 
 void TUpdateCycle::ReadSourcesWithoutPort() {

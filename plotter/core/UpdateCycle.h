@@ -335,6 +335,8 @@ class TUpdateCycle {
   void Step(const char* name, F&& f);
   void Report(const char* step, const std::string& what);
   void SetAlarms();
+  // No fix yet, or none for longer than "GPS Timeout" seconds.
+  bool FixLost() const;
   void ReadSourcesWithoutPort();
   void InstrumentBoxes();
   void DisplayUpdate();
