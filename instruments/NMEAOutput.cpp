@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,6 +161,23 @@ std::string IdField(const TNMEAINFO& nav, bool origin, TIdForm form, const TNmea
   return NmeaSafeText(id, Mode(s));
 }
 
+// The sentence `build` makes of the identifiers, with the identifiers cut
+// (the longest first, a byte at a time: they are single-byte text by now)
+// until it keeps to kMaxNmeaSentence. A receiver may refuse, or overrun on,
+// a longer line; a cut name still tells the waypoint.
+std::string FitIdentifiers(std::vector<std::string> ids,
+                           const std::function<std::string(const std::vector<std::string>&)>& build) {
+  std::string sentence = build(ids);
+  while (sentence.size() > kMaxNmeaSentence) {
+    auto longest = std::max_element(ids.begin(), ids.end(),
+                                    [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    if (longest == ids.end() || longest->empty()) break;  // the sentence is long without names
+    longest->pop_back();
+    sentence = build(ids);
+  }
+  return sentence;
+}
+
 // The bytes that may still be added to `body` (commas included) before
 // its sentence would exceed kMaxNmeaSentence.
 size_t Room(const TBody& body) {
@@ -311,10 +329,12 @@ std::string MakeAPA(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
   const TPilotBearing bod = PilotBearing(nav, nav.BOD, nav.BODMag);
   const TField xte = CrossTrack(nav, 2), bearing = AngleWhole(bod.value);
   if (!xte || !bearing) return {};
-  TBody body(s, "APA");
-  body << FixStatusField(nav) << "A" << *xte << "N" << ArrivedField(nav) << ArrivedField(nav) << *bearing
-       << bod.label << IdField(nav, false, TIdForm::Cleaned, s);
-  return body.Frame(false);  // APA carries no checksum
+  return FitIdentifiers({IdField(nav, false, TIdForm::Cleaned, s)}, [&](const std::vector<std::string>& id) {
+    TBody body(s, "APA");
+    body << FixStatusField(nav) << "A" << *xte << "N" << ArrivedField(nav) << ArrivedField(nav) << *bearing
+         << bod.label << id[0];
+    return body.Frame(false);  // APA carries no checksum
+  });
 }
 
 std::string MakeAPB(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
@@ -323,50 +343,59 @@ std::string MakeAPB(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
   const TPilotBearing steer = PilotBearing(nav, nav.SteerHeading, nav.SteerHeadingMag);
   const TField xte = CrossTrack(nav, 3), bodText = Angle1(bod.value), toDestText = Angle1(toDest.value);
   if (!xte || !bodText || !toDestText) return {};
-  TBody body(s, "APB");
-  body << FixStatusField(nav) << "A" << *xte << "N" << ArrivedField(nav) << ArrivedField(nav) << *bodText
-       << bod.label << IdField(nav, false, TIdForm::Cleaned, s) << *toDestText << toDest.label
-       << Angle1(steer.value).value_or("") << steer.label;
-  return body.Frame();
+  return FitIdentifiers({IdField(nav, false, TIdForm::Cleaned, s)}, [&](const std::vector<std::string>& id) {
+    TBody body(s, "APB");
+    body << FixStatusField(nav) << "A" << *xte << "N" << ArrivedField(nav) << ArrivedField(nav) << *bodText
+         << bod.label << id[0] << *toDestText << toDest.label << Angle1(steer.value).value_or("") << steer.label;
+    return body.Frame();
+  });
 }
 
 std::string MakeRMB(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
   const TField xte = CrossTrack(nav, 3), pos = Position(nav.DestPos), range = Distance(nav.RangeToDest),
                bearing = Angle1(nav.BearingToDest);
   if (!xte || !pos || !range || !bearing) return {};
-  TBody body(s, "RMB");
-  body << FixStatusField(nav) << *xte << IdField(nav, true, TIdForm::Cleaned, s)
-       << IdField(nav, false, TIdForm::Cleaned, s) << *pos << *range << *bearing
-       << Number(nav.VMGToDest, 1).value_or("") << ArrivedField(nav);
-  return body.Frame();
+  return FitIdentifiers({IdField(nav, true, TIdForm::Cleaned, s), IdField(nav, false, TIdForm::Cleaned, s)},
+                        [&](const std::vector<std::string>& id) {
+                          TBody body(s, "RMB");
+                          body << FixStatusField(nav) << *xte << id[0] << id[1] << *pos << *range << *bearing
+                               << Number(nav.VMGToDest, 1).value_or("") << ArrivedField(nav);
+                          return body.Frame();
+                        });
 }
 
 std::string MakeBOD(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
   const TField bod = Angle1(nav.BOD);
   if (!bod) return {};
-  TBody body(s, "BOD");
-  body << *bod << "T" << MagneticField(nav, nav.BODMag) << "M" << IdField(nav, false, TIdForm::Dashed, s)
-       << IdField(nav, true, TIdForm::Dashed, s);
-  return body.Frame();
+  return FitIdentifiers({IdField(nav, false, TIdForm::Dashed, s), IdField(nav, true, TIdForm::Dashed, s)},
+                        [&](const std::vector<std::string>& id) {
+                          TBody body(s, "BOD");
+                          body << *bod << "T" << MagneticField(nav, nav.BODMag) << "M" << id[0] << id[1];
+                          return body.Frame();
+                        });
 }
 
 std::string MakeBWC(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
   const TField time = TimeField(nav.GpsDateTime), pos = Position(nav.DestPos), bearing = Angle1(nav.BearingToDest),
                range = Distance(nav.RangeToDest);
   if (!time || !pos || !bearing || !range) return {};
-  TBody body(s, "BWC");
-  body << *time << *pos << *bearing << "T" << MagneticField(nav, nav.BearingToDestMag) << "M" << *range << "N"
-       << IdField(nav, false, TIdForm::Raw, s);
-  return body.Frame();
+  return FitIdentifiers({IdField(nav, false, TIdForm::Raw, s)}, [&](const std::vector<std::string>& id) {
+    TBody body(s, "BWC");
+    body << *time << *pos << *bearing << "T" << MagneticField(nav, nav.BearingToDestMag) << "M" << *range << "N"
+         << id[0];
+    return body.Frame();
+  });
 }
 
 std::string MakeRTEActive(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
   // Without a route being followed there is no active leg to name.
   if (!nav.RouteActive) return {};
-  TBody body(s, "RTE");
-  body << "1" << "1" << "w" << "BRISMARE" << IdField(nav, true, TIdForm::Dashed, s)
-       << IdField(nav, false, TIdForm::Dashed, s);
-  return body.Frame();
+  return FitIdentifiers({IdField(nav, true, TIdForm::Dashed, s), IdField(nav, false, TIdForm::Dashed, s)},
+                        [&](const std::vector<std::string>& id) {
+                          TBody body(s, "RTE");
+                          body << "1" << "1" << "w" << "BRISMARE" << id[0] << id[1];
+                          return body.Frame();
+                        });
 }
 
 std::vector<std::string> SteeringSentences(const TNMEAINFO& nav, uint32_t autopMsg, const TNmeaOutputSettings& s) {

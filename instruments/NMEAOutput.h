@@ -26,7 +26,9 @@
 //   BWC  R GpsDateTime (0 or less: never set), DestPos, BearingToDest,
 //          RangeToDest; O the magnetic bearing.
 //   RTE (active leg) R a route being followed (RouteActive).
-// Identifiers (OriginId, DestId) are sent as they are, also when empty.
+// Identifiers (OriginId, DestId) are sent as they are, also when empty;
+// where the sentence would exceed kMaxNmeaSentence they are cut, the
+// longest first.
 //
 // Magnetic bearings. Route guidance makes BODMag, BearingToDestMag and
 // SteerHeadingMag equal to the true values while no variation is known

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "NMEATestUtil.h"
@@ -83,11 +84,13 @@ struct TSteerCase {
   const char* rte;
 };
 
+// RMB with both names of the leg would pass 82 characters: their ends are
+// cut (the other sentences carry them whole).
 const TSteerCase kSteerCases[] = {
     {"every value known, names as they are", dnAsIs, [](TNMEAINFO&) {},
      "ECAPA,A,A,0.25,L,N,V,V,040,M,02-Bravo Isl",
      "ECAPB,A,A,0.247,L,N,V,V,40.3,M,02-Bravo Isl,42.3,M,39.0,M",
-     "ECRMB,A,0.247,L,01-Alfa Bay,02-Bravo Isl,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
+     "ECRMB,A,0.247,L,01-Alfa Ba,02-Bravo I,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
      "ECBOD,45.3,T,40.3,M,02-Bravo-Isl,01-Alfa-Bay",
      "ECBWC,093015,5930.500,N,01804.250,E,47.3,T,42.3,M,1.25,N,02-Bravo Isl",
      "ECRTE,1,1,w,BRISMARE,01-Alfa-Bay,02-Bravo-Isl"},
@@ -95,7 +98,7 @@ const TSteerCase kSteerCases[] = {
     {"upper-case mode", dnUpperCase, [](TNMEAINFO&) {},
      "ECAPA,A,A,0.25,L,N,V,V,040,M,02-BRAVO-ISL",
      "ECAPB,A,A,0.247,L,N,V,V,40.3,M,02-BRAVO-ISL,42.3,M,39.0,M",
-     "ECRMB,A,0.247,L,01-ALFA-BAY,02-BRAVO-ISL,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
+     "ECRMB,A,0.247,L,01-ALFA-BA,02-BRAVO-I,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
      "ECBOD,45.3,T,40.3,M,02-Bravo-Isl,01-Alfa-Bay",
      "ECBWC,093015,5930.500,N,01804.250,E,47.3,T,42.3,M,1.25,N,02-Bravo Isl",
      "ECRTE,1,1,w,BRISMARE,01-Alfa-Bay,02-Bravo-Isl"},
@@ -124,7 +127,7 @@ const TSteerCase kSteerCases[] = {
      },
      "ECAPA,A,A,0.00,R,N,V,V,000,M,02-Bravo Isl",
      "ECAPB,A,A,0.000,R,N,V,V,0.0,M,02-Bravo Isl,0.0,M,0.0,M",
-     "ECRMB,A,0.000,R,01-Alfa Bay,02-Bravo Isl,6000.000,N,01100.000,W,1.25,0.0,5.8,V",
+     "ECRMB,A,0.000,R,01-Alfa Ba,02-Bravo Is,6000.000,N,01100.000,W,1.25,0.0,5.8,V",
      "ECBOD,0.0,T,0.0,M,02-Bravo-Isl,01-Alfa-Bay",
      "ECBWC,235959,6000.000,N,01100.000,W,0.0,T,0.0,M,1.25,N,02-Bravo Isl",
      "ECRTE,1,1,w,BRISMARE,01-Alfa-Bay,02-Bravo-Isl"},
@@ -138,21 +141,21 @@ const TSteerCase kSteerCases[] = {
      },
      "ECAPA,A,A,0.25,L,N,V,V,045,T,02-Bravo Isl",
      "ECAPB,A,A,0.247,L,N,V,V,45.3,T,02-Bravo Isl,47.3,T,44.0,T",
-     "ECRMB,A,0.247,L,01-Alfa Bay,02-Bravo Isl,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
+     "ECRMB,A,0.247,L,01-Alfa Ba,02-Bravo I,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
      "ECBOD,45.3,T,,M,02-Bravo-Isl,01-Alfa-Bay",
      "ECBWC,093015,5930.500,N,01804.250,E,47.3,T,,M,1.25,N,02-Bravo Isl",
      "ECRTE,1,1,w,BRISMARE,01-Alfa-Bay,02-Bravo-Isl"},
     {"GPS lost (dead reckoning)", dnAsIs, [](TNMEAINFO& n) { n.FixStatus = kFixInvalid; },
      "ECAPA,V,A,0.25,L,N,V,V,040,M,02-Bravo Isl",
      "ECAPB,V,A,0.247,L,N,V,V,40.3,M,02-Bravo Isl,42.3,M,39.0,M",
-     "ECRMB,V,0.247,L,01-Alfa Bay,02-Bravo Isl,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
+     "ECRMB,V,0.247,L,01-Alfa Ba,02-Bravo I,5930.500,N,01804.250,E,1.25,47.3,5.8,V",
      "ECBOD,45.3,T,40.3,M,02-Bravo-Isl,01-Alfa-Bay",
      "ECBWC,093015,5930.500,N,01804.250,E,47.3,T,42.3,M,1.25,N,02-Bravo Isl",
      "ECRTE,1,1,w,BRISMARE,01-Alfa-Bay,02-Bravo-Isl"},
     {"no route active: arrived, and no active leg", dnAsIs, [](TNMEAINFO& n) { n.RouteActive = false; },
      "ECAPA,A,A,0.25,L,N,A,A,040,M,02-Bravo Isl",
      "ECAPB,A,A,0.247,L,N,A,A,40.3,M,02-Bravo Isl,42.3,M,39.0,M",
-     "ECRMB,A,0.247,L,01-Alfa Bay,02-Bravo Isl,5930.500,N,01804.250,E,1.25,47.3,5.8,A",
+     "ECRMB,A,0.247,L,01-Alfa Ba,02-Bravo I,5930.500,N,01804.250,E,1.25,47.3,5.8,A",
      "ECBOD,45.3,T,40.3,M,02-Bravo-Isl,01-Alfa-Bay",
      "ECBWC,093015,5930.500,N,01804.250,E,47.3,T,42.3,M,1.25,N,02-Bravo Isl", ""},
     {"optional values unknown: empty fields", dnAsIs,
@@ -260,14 +263,12 @@ TEST(NMEAOutput, SteeringCycleOrder) {
 
 // The sentence is one framed line with a correct checksum (unless APA)
 // and `commas` field separators; no name smuggled a framing character in.
-// Uploads keep to 82 characters (steering sentences carry whole names).
+// Every sentence keeps to 82 characters.
 enum TKind { kSteering, kSteeringNoChecksum, kUpload };
 void ExpectFramed(const std::string& s, size_t commas, int mode, TKind kind = kUpload) {
   SCOPED_TRACE(s);
   ASSERT_GE(s.size(), 8u);
-  if (kind == kUpload) {
-    EXPECT_LE(s.size(), kMaxNmeaSentence);
-  }
+  EXPECT_LE(s.size(), kMaxNmeaSentence);
   const bool checksum = kind != kSteeringNoChecksum;
   EXPECT_EQ(s.front(), '$');
   EXPECT_EQ(s.substr(s.size() - 2), "\r\n");
@@ -283,6 +284,15 @@ void ExpectFramed(const std::string& s, size_t commas, int mode, TKind kind = kU
       EXPECT_FALSE(c == '\\' || c == '^');
     }
   }
+}
+
+// The comma-separated fields of a line.
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> f;
+  size_t start = 0;
+  for (size_t at; (at = line.find(',', start)) != std::string::npos; start = at + 1) f.push_back(line.substr(start, at - start));
+  f.push_back(line.substr(start));
+  return f;
 }
 
 TEST(NMEAOutput, FieldNamesKeepTheFraming) {
@@ -319,6 +329,31 @@ TEST(NMEAOutput, FieldNamesKeepTheFraming) {
     ExpectFramed(MakeBWC(n, s), 12, mode, kSteering);
     ExpectFramed(MakeRTEActive(n, s), 6, mode, kSteering);
   }
+}
+
+TEST(NMEAOutput, LongWaypointNamesAreCutToKeepSteeringSentencesWithin82Characters) {
+  TNMEAINFO n = Leg();
+  n.OriginId = "Sandhamn Harbour North Entrance Buoy";
+  n.DestId = "Lidingo Bridge Southern Approach Light";
+  const TNmeaOutputSettings s = Settings(dnAsIs);
+  const std::string apa = MakeAPA(n, s), apb = MakeAPB(n, s), rmb = MakeRMB(n, s), bod = MakeBOD(n, s),
+                    bwc = MakeBWC(n, s), rte = MakeRTEActive(n, s);
+  for (const auto& [sentence, commas, kind] : {std::tuple{apa, 10, kSteeringNoChecksum}, std::tuple{apb, 14, kSteering},
+                                               std::tuple{rmb, 13, kSteering}, std::tuple{bod, 6, kSteering},
+                                               std::tuple{bwc, 12, kSteering}, std::tuple{rte, 6, kSteering}})
+    ExpectFramed(sentence, static_cast<size_t>(commas), dnAsIs, kind);
+  // Both names of RMB lose their ends, the longer one first, and fill the
+  // sentence to its last character.
+  EXPECT_EQ(rmb.size(), kMaxNmeaSentence);
+  const std::vector<std::string> f = Fields(rmb);
+  ASSERT_GE(f.size(), 6u);
+  EXPECT_EQ(n.OriginId.rfind(f[4], 0), 0u) << f[4];
+  EXPECT_EQ(n.DestId.rfind(f[5], 0), 0u) << f[5];
+  EXPECT_LE(std::max(f[4].size(), f[5].size()) - std::min(f[4].size(), f[5].size()), 1u);
+  // Short names stay whole.
+  n.OriginId = "A";
+  n.DestId = "B";
+  EXPECT_EQ(Fields(MakeRMB(n, s))[5], "B");
 }
 
 TEST(NMEAOutput, Coordinates) {
@@ -477,14 +512,6 @@ TEST(NMEAOutput, SingleUploadBuilders) {
 // ---------------------------------------------------------------------------
 // The shared data line
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> f;
-  size_t start = 0;
-  for (size_t at; (at = line.find(',', start)) != std::string::npos; start = at + 1) f.push_back(line.substr(start, at - start));
-  f.push_back(line.substr(start));
-  return f;
-}
-
 TEST(NMEAOutput, DataLine) {
   TNMEAINFO n = Leg();
   n.Pos = {-Rad(18.0425), Rad(59.5)};
@@ -611,7 +638,7 @@ TEST(NMEAOutput, IndependentParserReadsEverySentence) {
                 {"bearing_pres_dest", "42.3"}, {"heading_to_dest", "39.0"}, {"heading_to_dest_type", "M"}});
   expectFields(2, "ECRMB",
                {{"status", "A"}, {"cross_track_error", "0.247"}, {"cte_correction_dir", "L"},
-                {"origin_waypoint_id", "01-Alfa Bay"}, {"dest_waypoint_id", "02-Bravo Isl"},
+                {"origin_waypoint_id", "01-Alfa Ba"}, {"dest_waypoint_id", "02-Bravo I"},
                 {"dest_lat", "5930.500"}, {"dest_lat_dir", "N"}, {"dest_lon", "01804.250"}, {"dest_lon_dir", "E"},
                 {"dest_range", "1.25"}, {"dest_true_bearing", "47.3"}, {"dest_velocity", "5.8"},
                 {"arrival_alarm", "V"}});
