@@ -179,22 +179,29 @@ bool WriteKapCopies(benchmark::State& state, const std::string& dir, int count, 
   return true;
 }
 
+// What a scan of the charts in `dir` reads with: the shipped datum table
+// and a chart file reader over that directory.
+struct TScanTools {
+  TDatum datum{ShippedDataDir() + kDatumFileName};
+  TChartHeadExternalCodec codec;
+  TChartFile chartFile{codec};
+  explicit TScanTools(const std::string& dir) {
+    chartFile.AlwaysBuildInfo = true;
+    chartFile.SearchPath = dir;
+  }
+};
+
 // Scanning 1 000 KAP charts (copies of a real NOAA chart, each with a name
 // of its own) into an empty catalog.
 void BM_ScanKapHeaders1000(benchmark::State& state) {
   TScratch s;
   constexpr int kCharts = 1000;
   if (!WriteKapCopies(state, s.dir, kCharts, false)) return;
-  const std::string datumFile = ShippedDataDir() + kDatumFileName;
-  TDatum datum(datumFile);
-  TChartHeadExternalCodec codec;
-  TChartFile chartFile(codec);
-  chartFile.AlwaysBuildInfo = true;
-  chartFile.SearchPath = s.dir;
+  TScanTools tools(s.dir);
   int64_t charts = 0;
   for (auto _ : state) {
     TChartList list;
-    TCatalogScanner scanner(list, datum, chartFile);
+    TCatalogScanner scanner(list, tools.datum, tools.chartFile);
     scanner.ScanDirectory(s.dir, false);
     if (list.Count() != kCharts) state.SkipWithError("not every chart was added");
     charts += list.Count();
@@ -211,15 +218,10 @@ void BM_UpdateKapHeaders10000(benchmark::State& state) {
   TScratch s;
   constexpr int kCharts = 10000;
   if (!WriteKapCopies(state, s.dir, kCharts, true)) return;
-  const std::string datumFile = ShippedDataDir() + kDatumFileName;
-  TDatum datum(datumFile);
-  TChartHeadExternalCodec codec;
-  TChartFile chartFile(codec);
-  chartFile.AlwaysBuildInfo = true;
-  chartFile.SearchPath = s.dir;
+  TScanTools tools(s.dir);
   TChartList list;
   list.SetSearchPath(s.dir);
-  TCatalogScanner scanner(list, datum, chartFile);
+  TCatalogScanner scanner(list, tools.datum, tools.chartFile);
   scanner.ScanDirectory(s.dir, false);
   if (list.Count() != kCharts) {
     state.SkipWithError("not every chart was added");
