@@ -197,13 +197,7 @@ TEST_F(TScan, EveryKindOfChartFileAndTheProblemLines) {
 }
 
 TEST_F(TScan, NosChartsAndBmpImages) {
-  TKapImage plan;
-  plan.Width = 40;
-  plan.Height = 6;
-  plan.Depth = 3;
-  plan.Rows.assign(6, std::vector<uint8_t>(40, 1));
-  plan.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/1,10,20,30"};
-  WriteTestFile(dir + "harbour.nos", WriteKap(plan));
+  WriteTestFile(dir + "harbour.nos", SmallNosRaster());
   WriteTestFile(dir + "HARBOUR.GEO",
                 "[BSB]\r\nBitmap = C:\\CHARTS\\Harbour.NOS\r\nNAME=Harbour\r\nSCALE=20000\r\n"
                 "PROJECTION=Mercator\r\nDATUM=WGS84\r\nVERTEX1=54.5 10.0\r\nVERTEX2=54.5 10.5\r\n"

@@ -42,3 +42,15 @@ std::vector<std::vector<uint8_t>> RandomKapImage(int width, int height, int dept
 // The file offset of the row index of a file made by WriteKap.
 uint32_t KapIndexOffset(const std::string& file);
 void PutBe32(std::string& file, size_t at, uint32_t value);
+
+// The raster of a small NOS chart (40 x 6 pixels, 3 bits, one colour), as
+// a ".GEO" file names it.
+inline std::string SmallNosRaster() {
+  TKapImage plan;
+  plan.Width = 40;
+  plan.Height = 6;
+  plan.Depth = 3;
+  plan.Rows.assign(6, std::vector<uint8_t>(40, 1));
+  plan.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/1,10,20,30"};
+  return WriteKap(plan);
+}

@@ -168,13 +168,7 @@ TEST_F(ChartLoader, NosChartsTakeTheKapDatumRulesOnScreenAndInTheCatalog) {
   // the KAP rules (mode 2, datum known) the datum decides, in the view and
   // in the catalog alike, so the border that picks the chart is the one the
   // screen shows.
-  TKapImage plan;
-  plan.Width = 40;
-  plan.Height = 6;
-  plan.Depth = 3;
-  plan.Rows.assign(6, std::vector<uint8_t>(40, 1));
-  plan.Header = {"VER/1.0", "NOS/NA=NOS TEST,NU=77,RA=0,0,40,6,DU=50", "RGB/1,10,20,30"};
-  WriteTestFile(dir_ / "harbour.nos", WriteKap(plan));
+  WriteTestFile(dir_ / "harbour.nos", SmallNosRaster());
   const std::string geo = dir_ / "HARBOUR.GEO";
   WriteTestFile(geo,
                 "[BSB]\r\nBitmap = harbour.nos\r\nNAME=Harbour\r\nSCALE=20000\r\nPROJECTION=Mercator\r\n"
