@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -27,6 +26,7 @@
 #include "platform/Questions.h"
 #include "plotter/AuxDialogs.h"
 #include "plotter/MainForm.h"
+#include "sharedui/DialogSupport.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 #include "plotter/core/ChartShapes.h"
@@ -77,10 +77,7 @@ void T_Form::WireDialogCommands() {
 std::optional<std::string> T_Form::AskDialogText(const std::string& title, const std::string& prompt,
                                            const std::string& offered) {
   if (InputQuery) return InputQuery(title, prompt);
-  bool ok = false;
-  const QString answer = QInputDialog::getText(this, Q(title), Q(prompt), QLineEdit::Normal, Q(offered), &ok);
-  if (!ok) return std::nullopt;
-  return S(answer);
+  return AskText(this, title, prompt, offered);
 }
 
 // ---------------------------------------------------------------------------

@@ -751,6 +751,9 @@ class T_Form : public QMainWindow {
   void PositionsTail();
   void ImportWP2Click();
   void ExportWP2Click();
+  // The open or save dialog of a G7ToWin or Waypoint+ file, in the
+  // positions directory.
+  std::optional<std::string> AskExchangeFile(const std::string& title, bool save);
   void ImportTrack1Click();
   void OpenOld1Click();
   void ImportTRCClick();

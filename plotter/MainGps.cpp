@@ -6,7 +6,6 @@
 // time limit is stopped and its result ignored.
 #include <QAction>
 #include <QEventLoop>
-#include <QInputDialog>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -15,8 +14,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -56,16 +53,6 @@ bool Exists(const std::string& f) {
 void Remove(const std::string& f) {
   std::error_code ec;
   std::filesystem::remove(f, ec);
-}
-
-std::optional<std::string> AskGarminText(T_Form& f, const std::string& title, const std::string& prompt,
-                                   const std::string& def) {
-  if (f.InputQuery) return f.InputQuery(title, prompt);
-  bool ok = false;
-  const QString text = QInputDialog::getText(&f, QString::fromStdString(title), QString::fromStdString(prompt),
-                                             QLineEdit::Normal, QString::fromStdString(def), &ok);
-  if (!ok) return std::nullopt;
-  return text.toStdString();
 }
 
 }  // namespace
@@ -166,6 +153,20 @@ TTransferSetup TransferSetup(const RSysInfo& sys) {
   return s;
 }
 
+// Runs a download into the plan's exchange file: the plan when the program
+// ran to its end and left the file.
+std::optional<TTransferPlan> Download(T_Form& f, TGpsCommand command, const TTransferSetup& s) {
+  const TTransferPlan plan = PlanTransfer(command, s.program, f.SysInfo.ProgramDir, s.device, s.protocol);
+  Remove(plan.exchangeFile);
+  if (!f.RunTransfer(kReceiving, plan.program, plan.args)) {
+    // Whatever a failed or abandoned program left is no download.
+    Remove(plan.exchangeFile);
+    return std::nullopt;
+  }
+  if (!Exists(plan.exchangeFile)) return std::nullopt;
+  return plan;
+}
+
 }  // namespace
 
 void T_Form::UpdateGpsMenu() {
@@ -191,9 +192,9 @@ void T_Form::Route1Click() {
   const TTransferSetup s = TransferSetup(SysInfo);
   if (!Route || s.program.empty()) return;
   const std::optional<std::string> numberText =
-      AskGarminText(*this, Messages[kMsgGarminInfo], Messages[kMsgGarminRoute], "1");
+      AskDialogText(Messages[kMsgGarminInfo], Messages[kMsgGarminRoute], "1");
   if (!numberText) return;
-  const std::optional<std::string> name = AskGarminText(*this, Messages[kMsgGarminInfo], Messages[kMsgRouteName], "");
+  const std::optional<std::string> name = AskDialogText(Messages[kMsgGarminInfo], Messages[kMsgRouteName], "");
   if (!name) return;
   const std::optional<int> number = ParseRouteNumber(*numberText);
   if (!number || name->empty()) return;
@@ -210,16 +211,10 @@ void T_Form::Positions2Click() {
   const TTransferSetup s = TransferSetup(SysInfo);
   if (!Positions || s.program.empty() || !AskPositionsSaved()) return;
   const bool clear = !Positions->Empty() && AskYesNo(Messages[kMsgClearAllPositions]);
-  const TTransferPlan plan = PlanTransfer(TGpsCommand::GetPositions, s.program, SysInfo.ProgramDir, s.device,
-                                          s.protocol);
-  Remove(plan.exchangeFile);
   // The user's positions go only when the receiver gave something.
-  if (!RunTransfer(kReceiving, plan.program, plan.args)) {
-    // Whatever a failed or abandoned program left is no download.
-    Remove(plan.exchangeFile);
-    return;
-  }
-  if (!Exists(plan.exchangeFile)) return;
+  const std::optional<TTransferPlan> download = Download(*this, TGpsCommand::GetPositions, s);
+  if (!download) return;
+  const TTransferPlan& plan = *download;
   if (clear) Positions->Clear();
   if (Shapes) Shapes->SetSelectedPosition(nullptr);
   ShowProgress("...", 0, 0);
@@ -235,15 +230,9 @@ void T_Form::Route2Click() {
   const TTransferSetup s = TransferSetup(SysInfo);
   if (!Route || s.program.empty() || Route->Following || !AskRouteSaved()) return;
   const bool clear = !Route->Empty() && AskYesNo(Messages[kMsgClearOldRoute]);
-  const TTransferPlan plan = PlanTransfer(TGpsCommand::GetRoute, s.program, SysInfo.ProgramDir, s.device,
-                                          s.protocol);
-  Remove(plan.exchangeFile);
-  if (!RunTransfer(kReceiving, plan.program, plan.args)) {
-    // Whatever a failed or abandoned program left is no download.
-    Remove(plan.exchangeFile);
-    return;
-  }
-  if (!Exists(plan.exchangeFile)) return;
+  const std::optional<TTransferPlan> download = Download(*this, TGpsCommand::GetRoute, s);
+  if (!download) return;
+  const TTransferPlan& plan = *download;
   const int number = plan.gpx ? 0 : ChooseExchangeRoute(plan.exchangeFile);
   if (number < 0) return;
   if (clear) Route->Clear();
@@ -263,15 +252,9 @@ void T_Form::rack2Click() {
     AppMessageBox(Messages[kMsgTrackingActive], mfOk | mfIconWarning);
     return;
   }
-  const TTransferPlan plan = PlanTransfer(TGpsCommand::GetTrack, s.program, SysInfo.ProgramDir, s.device,
-                                          s.protocol);
-  Remove(plan.exchangeFile);
-  if (!RunTransfer(kReceiving, plan.program, plan.args)) {
-    // Whatever a failed or abandoned program left is no download.
-    Remove(plan.exchangeFile);
-    return;
-  }
-  if (!Exists(plan.exchangeFile)) return;
+  const std::optional<TTransferPlan> download = Download(*this, TGpsCommand::GetTrack, s);
+  if (!download) return;
+  const TTransferPlan& plan = *download;
 
   std::error_code ec;
   std::filesystem::create_directories(SysInfo.TrackDir, ec);
@@ -282,8 +265,8 @@ void T_Form::rack2Click() {
   TDateTime lastTime = 0;
   bool received = false;
   if (plan.gpx) {
-    std::ifstream in(plan.exchangeFile, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!ReadWholeFile(plan.exchangeFile, bytes, nullptr, kMaxTrackFileSize)) bytes.clear();
     const TTrackReadResult r = ReadTrackGpx(bytes);
     if (!r.records.empty() && AtomicWriteFile(target, EncodeTrc(r.records))) {
       received = true;

@@ -221,12 +221,7 @@ void T_Form::WPImportMnuClick() {
   if (!Positions || !AskPositionsSaved()) return;
   const bool clear = !Positions->Empty() && AskYesNo(Messages[kMsgClearAllPositions]);
   if (Shapes) Shapes->SetSelectedPosition(nullptr);
-  TFileDialogOptions o;
-  o.title = Messages[kMsgImportPositions];
-  o.filter = kExchangeFilter;
-  o.defaultExt = "G7T";
-  o.initialDir = SysInfo.WPPDir;
-  const std::optional<std::string> file = OpenFileDialog(o);
+  const std::optional<std::string> file = AskExchangeFile(Messages[kMsgImportPositions], false);
   if (!file) return;
   if (clear) Positions->Clear();
   SysInfo.WPPDir = DirectoryOf(*file);
@@ -237,15 +232,19 @@ void T_Form::WPImportMnuClick() {
   PositionsTail();
 }
 
-void T_Form::WPExportMnuClick() {
-  if (!Positions) return;
+std::optional<std::string> T_Form::AskExchangeFile(const std::string& title, bool save) {
   TFileDialogOptions o;
-  o.title = Messages[kMsgExportPositions];
+  o.title = title;
   o.filter = kExchangeFilter;
   o.defaultExt = "G7T";
   o.initialDir = SysInfo.WPPDir;
-  o.overwritePrompt = true;
-  const std::optional<std::string> file = SaveFileDialog(o);
+  o.overwritePrompt = save;
+  return save ? SaveFileDialog(o) : OpenFileDialog(o);
+}
+
+void T_Form::WPExportMnuClick() {
+  if (!Positions) return;
+  const std::optional<std::string> file = AskExchangeFile(Messages[kMsgExportPositions], true);
   if (!file) return;
   const bool ok =
       IsExchangeFile(*file) ? Positions->ExportExchange(*file, "", -1) : Positions->ExportText(*file, -1);

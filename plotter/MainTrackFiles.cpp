@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -39,15 +38,12 @@ constexpr int kMsgGarminRoute = 50;
 constexpr int kMsgTextFileName = 66;
 constexpr int kMsgTrackFiles = 69;
 constexpr int kMsgImportTrack = 80;
-constexpr const char* kExchangeFilter = "G7ToWin|*.G7T|WP+|*.TXT|*.*|*.*";
 
+// A whole exchange file of at most `limit` bytes; "" when it cannot be read.
 std::string ReadWhole(const std::string& file, uint64_t limit) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(file, ec);
-  if (ec || size > limit) return {};
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!ReadWholeFile(file, bytes, nullptr, limit)) bytes.clear();
+  return bytes;
 }
 
 // "Select Route": the routes of an exchange file; a click chooses.
@@ -66,16 +62,6 @@ class TRouteChoice final : public QDialog {
   QListWidget* list;
 };
 
-// An input box: the tests' answer, or the platform's box with a default.
-std::optional<std::string> AskGarminText(T_Form& f, const std::string& title, const std::string& prompt,
-                                   const std::string& def) {
-  if (f.InputQuery) return f.InputQuery(title, prompt);
-  bool ok = false;
-  const QString text = QInputDialog::getText(&f, QString::fromStdString(title), QString::fromStdString(prompt),
-                                             QLineEdit::Normal, QString::fromStdString(def), &ok);
-  if (!ok) return std::nullopt;
-  return text.toStdString();
-}
 
 }  // namespace
 
@@ -100,12 +86,7 @@ int T_Form::ChooseExchangeRoute(const std::string& file) {
 void T_Form::ImportWP2Click() {
   if (!Route || Route->Following || !AskRouteSaved()) return;
   const bool clear = !Route->Empty() && AskYesNo(Messages[kMsgClearOldRoute]);
-  TFileDialogOptions o;
-  o.title = Messages[kMsgImportRoute];
-  o.filter = kExchangeFilter;
-  o.defaultExt = "G7T";
-  o.initialDir = SysInfo.WPPDir;
-  const std::optional<std::string> file = OpenFileDialog(o);
+  const std::optional<std::string> file = AskExchangeFile(Messages[kMsgImportRoute], false);
   if (!file) return;
   // The old route goes only when there is something to put in its place.
   if (IsExchangeFile(*file)) {
@@ -123,15 +104,9 @@ void T_Form::ImportWP2Click() {
 
 void T_Form::ExportWP2Click() {
   if (!Route) return;
-  TFileDialogOptions o;
-  o.title = Messages[kMsgExportRoute];
-  o.filter = kExchangeFilter;
-  o.defaultExt = "G7T";
-  o.initialDir = SysInfo.WPPDir;
-  o.overwritePrompt = true;
-  const std::optional<std::string> file = SaveFileDialog(o);
+  const std::optional<std::string> file = AskExchangeFile(Messages[kMsgExportRoute], true);
   if (!file) return;
-  const std::optional<std::string> answer = AskGarminText(*this, Messages[kMsgGarminInfo], Messages[kMsgGarminRoute], "1");
+  const std::optional<std::string> answer = AskDialogText(Messages[kMsgGarminInfo], Messages[kMsgGarminRoute], "1");
   if (!answer) return;
   const std::optional<int> number = ParseRouteNumber(*answer);
   if (!number) return;
