@@ -38,22 +38,6 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
-// Runs an action on a double-click of the watched widget (and of its
-// children that pass mouse events on).
-class TDblClickRelay final : public QObject {
- public:
-  TDblClickRelay(QObject* parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* e) override {
-    if (e->type() == QEvent::MouseButtonDblClick) action_();
-    return QObject::eventFilter(watched, e);
-  }
-
- private:
-  std::function<void()> action_;
-};
-
 }  // namespace
 
 void T_Form::WireDialogCommands() {
@@ -71,7 +55,7 @@ void T_Form::WireDialogCommands() {
   // position.
   for (const char* name : {"DB_WAYPOINT", "DBC_RTAddWP"})
     if (QWidget* w = DB ? DB->findChild<QWidget*>(QString::fromLatin1(name)) : nullptr)
-      w->installEventFilter(new TDblClickRelay(w, [this] { DBC_RTAddWPDblClick(); }));
+      ::OnDoubleClick(w, [this] { DBC_RTAddWPDblClick(); });
 }
 
 std::optional<std::string> T_Form::AskDialogText(const std::string& title, const std::string& prompt,

@@ -28,6 +28,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
+#include "sharedui/DialogSupport.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 #include "plotter/core/ChartShapes.h"
@@ -47,21 +48,6 @@ std::string DirOf(const std::string& file) {
   const std::filesystem::path p(file);
   return p.has_parent_path() ? p.parent_path().string() + "/" : std::string();
 }
-
-// Double-clicking a label.
-class TDoubleClickFilter final : public QObject {
- public:
-  TDoubleClickFilter(QObject* parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* e) override {
-    if (e->type() == QEvent::MouseButtonDblClick) action_();
-    return QObject::eventFilter(watched, e);
-  }
-
- private:
-  std::function<void()> action_;
-};
 
 }  // namespace
 
@@ -471,7 +457,7 @@ void T_Form::WireRouteCommands() {
   if (QComboBox* list = RouteWidget<QComboBox>("DBC_RTList"))
     connect(list, QOverload<int>::of(&QComboBox::activated), this, &T_Form::DBC_RTListChange);
   if (QLabel* hint = RouteWidget<QLabel>("DBRteHINT"))
-    hint->installEventFilter(new TDoubleClickFilter(hint, [this] { DBRteHINTDblClick(); }));
+    ::OnDoubleClick(hint, [this] { DBRteHINTDblClick(); });
   if (QFrame* go = RouteWidget<QFrame>("DB_ROUTE_GO"))
     connect(go, &QWidget::customContextMenuRequested, this,
             [this, go](const QPoint& pos) { RteGoPopup->popup(go->mapToGlobal(pos)); });

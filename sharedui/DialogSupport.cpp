@@ -1,7 +1,9 @@
 #include "sharedui/DialogSupport.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QInputDialog>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -21,4 +23,26 @@ std::optional<std::string> AskText(QWidget* parent, const std::string& title, co
                                                QLineEdit::Normal, QString::fromStdString(offered), &ok);
   if (!ok) return std::nullopt;
   return answer.toStdString();
+}
+
+namespace {
+
+class TDoubleClickWatcher final : public QObject {
+ public:
+  TDoubleClickWatcher(QObject* parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonDblClick) action_();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  std::function<void()> action_;
+};
+
+}  // namespace
+
+void OnDoubleClick(QWidget* widget, std::function<void()> action) {
+  if (widget) widget->installEventFilter(new TDoubleClickWatcher(widget, std::move(action)));
 }

@@ -21,3 +21,7 @@ using TInputQuery =
 // The input box of the window system, over `parent`.
 std::optional<std::string> AskText(QWidget* parent, const std::string& title, const std::string& prompt,
                                    const std::string& offered);
+
+// Runs `action` at every double-click on `widget` (and on its children that
+// pass mouse events on). The watcher belongs to the widget.
+void OnDoubleClick(QWidget* widget, std::function<void()> action);

@@ -96,6 +96,22 @@ bool WriteWCI(TWCIImageSource& rows, const RChartInfo& info, const std::string& 
   return true;
 }
 
+// A picture in memory as a WCI file: its colours reduced to a palette, the
+// rows written; the outcome says how it went.
+void WritePictureWCI(const TChartImage& picture, const RChartInfo& info, const std::string& name,
+                     const std::string& target, bool calibrated, const TConvertSettings& settings,
+                     TConvertOutcome& out) {
+  TColourQuantiser quantiser;
+  if (!quantiser.Build(picture)) {
+    out.Problem = "Could not open image " + name + ".";
+    return;
+  }
+  out.Colours = quantiser.Stats();
+  TChartImageRows rows(picture, &quantiser);
+  if (WriteWCI(rows, info, name, target, settings, out))
+    out.Result = calibrated ? kConvertCalibrated : kConvertUncalibrated;
+}
+
 // A KAP or NOS chart (calibration built in) into a WCI file.
 TConvertOutcome ConvertKAP(const std::string& chart, const std::string& target, const TConvertSettings& settings) {
   TConvertOutcome out;
@@ -262,15 +278,7 @@ TConvertOutcome ConvertGenimap(const std::string& image, const std::string& targ
   info.Height = picture.Height;
   const bool calibrated = ApplyGenimapFrame(image, BaseName(target), settings, info);
   if (!calibrated && !allowUncalibrated) return out;
-  TColourQuantiser quantiser;
-  if (!quantiser.Build(picture)) {
-    out.Problem = "Could not open image " + name + ".";
-    return out;
-  }
-  out.Colours = quantiser.Stats();
-  TChartImageRows rows(picture, &quantiser);
-  if (!WriteWCI(rows, info, name, target, settings, out)) return out;
-  out.Result = calibrated ? kConvertCalibrated : kConvertUncalibrated;
+  WritePictureWCI(picture, info, name, target, calibrated, settings, out);
   return out;
 }
 
@@ -319,16 +327,7 @@ TConvertOutcome ConvertImageToWCI(const std::string& image, const std::string& t
     out.Problem = "Image too large for WCI: " + name;
     return out;
   }
-  TColourQuantiser quantiser;
-  if (!quantiser.Build(picture)) {
-    out.Problem = "Could not open image " + name + ".";
-    return out;
-  }
-  out.Colours = quantiser.Stats();
-  TChartImageRows rows(picture, &quantiser);
-
-  if (!WriteWCI(rows, info, name, target, settings, out)) return out;
-  out.Result = calibrated ? kConvertCalibrated : kConvertUncalibrated;
+  WritePictureWCI(picture, info, name, target, calibrated, settings, out);
   return out;
 }
 
