@@ -160,6 +160,27 @@ void T_Form::SingleFileToWCIClick() {
   }
 }
 
+bool T_Form::RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary) {
+  if (Cal.IsOpen()) {
+    CloseImageClick();
+    if (Cal.IsOpen()) return false;
+  }
+  ProblemCharts->Clear();
+  cancelRequested_ = false;
+  batch_ = true;
+  TB->setEnabled(false);
+  TConvertSettings settings;
+  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  summary = convert(settings);
+  batch_ = false;
+  TB->setEnabled(true);
+  ShowProgress(std::string(), 0, 0);
+  if (summary.Scanned == 0 && summary.Problems.empty()) return false;
+  for (const std::string& line : summary.Problems) ProblemCharts->AddLine(line);
+  if (!summary.Problems.empty()) ProblemCharts->show();
+  return true;
+}
+
 void T_Form::ImagesInDirToWCIClick() {
   if (!AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
     return;
@@ -169,25 +190,15 @@ void T_Form::ImagesInDirToWCIClick() {
   if (!target) return;
   const bool overwrite = AskYes("Overwrite existing WCI files?");
   const bool uncalibrated = AskYes("Convert images without calibration?");
-  if (Cal.IsOpen()) {
-    CloseImageClick();
-    if (Cal.IsOpen()) return;
-  }
-  ProblemCharts->Clear();
-  cancelRequested_ = false;
-  batch_ = true;
-  TB->setEnabled(false);
-  TConvertSettings settings;
-  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
-  SetGenimapQuestion(settings);
-  const TBatchSummary s = ConvertImageDirectory(*source, *target, overwrite, uncalibrated, settings);
-  batch_ = false;
-  TB->setEnabled(true);
-  ShowProgress(std::string(), 0, 0);
-  if (s.Scanned == 0 && s.Problems.empty()) return;
-  for (const std::string& line : s.Problems) ProblemCharts->AddLine(line);
+  TBatchSummary s;
+  if (!RunBatch(
+          [&](TConvertSettings& settings) {
+            SetGenimapQuestion(settings);
+            return ConvertImageDirectory(*source, *target, overwrite, uncalibrated, settings);
+          },
+          s))
+    return;
   for (const auto& [name, stats] : s.Colours) ProblemCharts->AddLine(name + ": " + ColourNote(stats));
-  if (!s.Problems.empty()) ProblemCharts->show();
   Say(s.Report() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
@@ -199,23 +210,9 @@ void T_Form::MapInDirToWCIClick() {
   if (!source) return;
   const std::optional<std::string> target = PickFolderDialog("Select Destination Directory:", std::string());
   if (!target) return;
-  if (Cal.IsOpen()) {
-    CloseImageClick();
-    if (Cal.IsOpen()) return;
-  }
-  ProblemCharts->Clear();
-  cancelRequested_ = false;
-  batch_ = true;
-  TB->setEnabled(false);
-  TConvertSettings settings;
-  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
-  const TBatchSummary s = ConvertMapDirectory(*source, *target, settings);
-  batch_ = false;
-  TB->setEnabled(true);
-  ShowProgress(std::string(), 0, 0);
-  if (s.Scanned == 0 && s.Problems.empty()) return;
-  for (const std::string& line : s.Problems) ProblemCharts->AddLine(line);
-  if (!s.Problems.empty()) ProblemCharts->show();
+  TBatchSummary s;
+  if (!RunBatch([&](TConvertSettings& settings) { return ConvertMapDirectory(*source, *target, settings); }, s))
+    return;
   Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 

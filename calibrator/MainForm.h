@@ -51,6 +51,7 @@ class T_CHInfo;
 class TChartAvail;
 class TDatFrm;
 class TSpyFrm;
+struct TBatchSummary;
 struct TConvertSettings;
 
 // The colours of the map's marks (the colour panels of the side panel).
@@ -248,6 +249,10 @@ class T_Form : public QMainWindow {
   void BuildMessagePanel();
   void BuildShortcuts();
   void BuildConvertMenu(QMenu* convert);
+  // A directory conversion: the open image closed first, the tool bar off
+  // while `convert` runs, its problems in "Problem Charts". False when it
+  // did not run or found nothing to report.
+  bool RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary);
   // The message panel for a conversion; false when "Cancel" was pressed.
   bool ConvertProgress(const std::string& text, int position, int max);
   void BindChart();

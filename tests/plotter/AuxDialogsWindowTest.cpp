@@ -41,7 +41,6 @@
 
 namespace {
 
-using chartfix::TChartPlan;
 
 // Keys typed into a widget as the window system delivers them.
 void KeyClick(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = QString()) {
@@ -112,27 +111,8 @@ class AuxDialogs : public PlotterTest {
   // Four charts side by side (0.5 degrees each from 10 E) and two groups:
   // "Harbours" (the two harbour charts) and "Coast".
   void WriteCatalog() {
-    const struct {
-      const char* name;
-      const char* file;
-      int32_t scale;
-      double lonShift;
-    } charts[] = {{"Harbour Approach", "B.PNG", 25000, 0},
-                  {"coastal passage", "A.PNG", 250000, 1},
-                  {"Inner Harbour", "C.PNG", 10000, 2},
-                  {"Bay Entrance", "D.PNG", 50000, 3}};
     TChartList list;
-    for (const auto& c : charts) {
-      TChartPlan plan;
-      plan.name = c.name;
-      plan.scale = c.scale;
-      plan.width = 40;
-      plan.height = 30;
-      plan.west += c.lonShift;
-      plan.east += c.lonShift;
-      const std::string file = chartfix::WritePngChart(dir_ / c.file, plan);
-      ASSERT_TRUE(list.AddEntry(chartfix::CatalogEntry(plan, file), false) >= 0);
-    }
+    chartfix::AddFourCharts(dir_.path(), list);
     ASSERT_TRUE(list.SaveToFile(dir_ / "BRAINDEX.BIN"));
     list.AddGroup("Harbours");
     list.AddGroup("Coast");

@@ -18,7 +18,6 @@
 
 namespace {
 
-using chartfix::TChartPlan;
 
 struct TShown {
   std::string title;
@@ -56,27 +55,8 @@ class ChartAvailWindow : public PlotterTest {
  protected:
   // Four small charts of different scales, in the catalog in this order.
   void WriteCharts() {
-    const struct {
-      const char* name;
-      const char* file;
-      int32_t scale;
-      double lonShift;
-    } charts[] = {{"Harbour Approach", "B.PNG", 25000, 0},
-                  {"coastal passage", "A.PNG", 250000, 1},
-                  {"Inner Harbour", "C.PNG", 10000, 2},
-                  {"Bay Entrance", "D.PNG", 50000, 3}};
     TChartList list;
-    for (const auto& c : charts) {
-      TChartPlan plan;
-      plan.name = c.name;
-      plan.scale = c.scale;
-      plan.width = 40;
-      plan.height = 30;
-      plan.west += c.lonShift;
-      plan.east += c.lonShift;
-      const std::string file = chartfix::WritePngChart(dir_ / c.file, plan);
-      ASSERT_TRUE(list.AddEntry(chartfix::CatalogEntry(plan, file), false) >= 0);
-    }
+    chartfix::AddFourCharts(dir_.path(), list);
     ASSERT_TRUE(list.SaveToFile(dir_ / "BRAINDEX.BIN"));
   }
 };

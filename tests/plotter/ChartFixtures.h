@@ -189,4 +189,31 @@ inline RChartLayout CatalogEntry(const TChartPlan& s, const std::string& file) {
   return e;
 }
 
+// Four small charts side by side (half a degree apart from 10 E) of
+// different scales, written as PNG charts into `dir` and added to `list` in
+// this order: "Harbour Approach" 1:25 000, "coastal passage" 1:250 000,
+// "Inner Harbour" 1:10 000, "Bay Entrance" 1:50 000.
+inline void AddFourCharts(const std::string& dir, TChartList& list) {
+  const struct {
+    const char* name;
+    const char* file;
+    int32_t scale;
+    double lonShift;
+  } charts[] = {{"Harbour Approach", "B.PNG", 25000, 0},
+                {"coastal passage", "A.PNG", 250000, 1},
+                {"Inner Harbour", "C.PNG", 10000, 2},
+                {"Bay Entrance", "D.PNG", 50000, 3}};
+  for (const auto& c : charts) {
+    TChartPlan plan;
+    plan.name = c.name;
+    plan.scale = c.scale;
+    plan.width = 40;
+    plan.height = 30;
+    plan.west += c.lonShift;
+    plan.east += c.lonShift;
+    const std::string file = WritePngChart(dir + "/" + c.file, plan);
+    ASSERT_TRUE(list.AddEntry(CatalogEntry(plan, file), false) >= 0);
+  }
+}
+
 }  // namespace chartfix
