@@ -17,11 +17,8 @@
 // --screenshot-count says otherwise): the plotter at work, without a
 // display.
 #include <QApplication>
-#include <QBuffer>
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QPixmap>
 #include <QStyleFactory>
 #include <QSessionManager>
 #include <QTimer>
@@ -36,26 +33,15 @@
 #include "foundation/GenUtil.h"
 #include "foundation/Switches.h"
 #include "instruments/NMEA.h"
-#include "platform/AtomicFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 #include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtQuestions.h"
+#include "platform/qt/WindowPicture.h"
 #include "plotter/PlotterApp.h"
 #include "plotter/SignalBridge.h"
 
 namespace {
-
-// A picture of the window as a PNG file: encoded in memory and written
-// whole, so a reader never finds half a picture and a failed write leaves
-// the earlier file as it was.
-bool SaveWindowPicture(QWidget& window, const std::string& file) {
-  QByteArray png;
-  QBuffer buffer(&png);
-  if (!buffer.open(QIODevice::WriteOnly) || !window.grab().save(&buffer, "PNG")) return false;
-  buffer.close();
-  return AtomicWriteFile(file, std::string_view(png.constData(), static_cast<size_t>(png.size())));
-}
 
 constexpr const char* kUsage =
     "usage: brismare [-I<settings file>] [options]\n"
@@ -169,7 +155,7 @@ int main(int argc, char** argv) {
         if (activateRoute) form.RteActBtnClick();
         if (shade >= 1 && shade <= 4) form.SetShadeLevel(shade - 1);
         form.UpdateStatus();
-        if (!SaveWindowPicture(form, screenshot))
+        if (!SaveWidgetPicture(form, screenshot))
           std::fprintf(stderr, "brismare: cannot write %s\n", screenshot.c_str());
         endRun();
       });
@@ -183,7 +169,7 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "/plotter-%02d.png", taken);
         const std::string file = shotDir + name;
-        if (SaveWindowPicture(form, file))
+        if (SaveWidgetPicture(form, file))
           std::printf("%s\n", file.c_str());
         else
           std::fprintf(stderr, "brismare: cannot write %s\n", file.c_str());
