@@ -83,9 +83,10 @@ class TPtyPair {
   std::string slave_;
 };
 
-// Runs the event loop until pred() holds or ms milliseconds have passed.
+// Runs the event loop until pred() holds or ms milliseconds have passed
+// (the default is generous: a loaded machine under the sanitizers is slow).
 template <class Pred>
-bool WaitFor(Pred pred, int ms = 3000) {
+bool WaitFor(Pred pred, int ms = 10000) {
   QDeadlineTimer deadline(ms);
   QTimer wake;
   wake.start(5);
