@@ -628,11 +628,25 @@ void T_Form::ShowProgress(const std::string& text, int position, int max) {
   MsgP->repaint();
 }
 
+namespace {
+
+// The language file to translate from; "SAVE:<file>" is the plotter's
+// request to write one, nothing for this tool.
+std::optional<std::string> LanguageToLoad(const std::string& file) {
+  if (file.empty() || QString::fromStdString(file).startsWith(QStringLiteral("SAVE:"), Qt::CaseInsensitive))
+    return std::nullopt;
+  return file;
+}
+
+}  // namespace
+
 void T_Form::ApplyLanguage() {
-  const std::string& file = Settings.LanguageFile;
-  // "SAVE:<file>" is the plotter's request to write a language file.
-  if (file.empty() || QString::fromStdString(file).startsWith(QStringLiteral("SAVE:"), Qt::CaseInsensitive)) return;
-  ::ApplyLanguage({ChartAvail, CHInfo, DatFrm, ProblemCharts}, file, false);
+  if (const auto file = LanguageToLoad(Settings.LanguageFile))
+    ::ApplyLanguage({ChartAvail, CHInfo, DatFrm, ProblemCharts}, *file, false);
+}
+
+void T_Form::ApplyLanguage(QWidget& window) {
+  if (const auto file = LanguageToLoad(Settings.LanguageFile)) ::ApplyLanguage({&window}, *file, false);
 }
 
 // ---------------------------------------------------------------------------

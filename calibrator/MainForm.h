@@ -160,6 +160,9 @@ class T_Form : public QMainWindow {
   void RefreshAll();
   // Applies the language file of the settings to the shared windows.
   void ApplyLanguage();
+  // The language file's texts for a window made after the start (a dialog
+  // of one command).
+  void ApplyLanguage(QWidget& window);
 
   // ---- hooks (tests replace them) ----
   TInputQuery InputQuery;

@@ -42,6 +42,7 @@ void T_Form::RemoveUnusedCalibrationsClick() {
 void T_Form::SetDirectoriesClick() {
   {
     T_SetDir dialog(IniFile, DataDir, this);
+    ApplyLanguage(dialog);
     ExecDialog(dialog);
   }
   // Whatever the answer, the chart directories are those of the file now.

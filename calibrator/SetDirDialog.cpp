@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "charts/HeaderText.h"
+#include "foundation/qt/Language.h"
 #include "platform/FileDialogs.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
@@ -38,16 +39,20 @@ T_SetDir::T_SetDir(const std::string& iniFile, const std::string& dataDir, QWidg
     return b;
   };
   auto* chtLabel = new QLabel(QStringLiteral("Chart Directories"), this);
+  chtLabel->setObjectName(QStringLiteral("L_Cht"));
   g->addWidget(chtLabel, 0, 0, 1, 2);
   DIR_Cht = new QPlainTextEdit(this);
   DIR_Cht->setObjectName(QStringLiteral("DIR_Cht"));
   DIR_Cht->setLineWrapMode(QPlainTextEdit::NoWrap);
+  DIR_Cht->setProperty(kTagProperty, 1);  // the directories, not a text to translate
   g->addWidget(DIR_Cht, 1, 0);
   ChtBrowse = browse("ChtBrowse");
   g->addWidget(ChtBrowse, 1, 1, Qt::AlignTop);
   int row = 2;
   auto edit = [&](const char* name, const char* caption, const char* button, QPushButton*& b) {
-    g->addWidget(new QLabel(QString::fromLatin1(caption), this), row++, 0, 1, 2);
+    auto* label = new QLabel(QString::fromLatin1(caption), this);
+    label->setObjectName(QStringLiteral("L_") + QString::fromLatin1(name + 4));  // "DIR_Rt" -> "L_Rt"
+    g->addWidget(label, row++, 0, 1, 2);
     auto* e = new QLineEdit(this);
     e->setObjectName(QString::fromLatin1(name));
     g->addWidget(e, row, 0);

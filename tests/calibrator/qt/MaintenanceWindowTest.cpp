@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -146,6 +147,29 @@ TEST_F(MaintenanceWindow, SetDirectoriesCancelStoresNothingYetRereadsTheChartDir
   EXPECT_EQ(ReadTestFile(Ini()), text);
   EXPECT_EQ(f.Catalog->SearchPath(), dir_ / "other");
   EXPECT_EQ(f.Settings.LanguageFile, "x.lng");
+}
+
+// The dialog takes its captions from the language file; the directories it
+// shows are data and stay as stored whatever the file says.
+TEST_F(MaintenanceWindow, SetDirectoriesSpeaksTheLanguageFile) {
+  const std::string lng = dir_ / "svenska.lng";
+  WriteTestFile(lng,
+                "[Text_2]\r\n_SetDir._SetDir.Caption=Kataloger\r\n_SetDir.L_Rt.Caption=Ruttkatalog\r\n"
+                "_SetDir.OkButton.Caption=Verkst\xC3\xA4ll\r\n_SetDir.DIR_Cht.Lines.0=nonsense\r\n");
+  WriteTestFile(Ini(), "[Program Setup]\r\nChart Dir=.\\CHARTS\r\nLanguageFile=" + lng + "\r\n");
+  T_Form& f = Start();
+  std::vector<std::string> seen;
+  f.RunDialog = [&](QDialog& d) {
+    auto* s = dynamic_cast<T_SetDir*>(&d);
+    if (!s) return int(QDialog::Rejected);
+    seen = {s->windowTitle().toStdString(), s->findChild<QLabel*>(QStringLiteral("L_Rt"))->text().toStdString(),
+            s->OkButton->text().toStdString(), s->DIR_Cht->toPlainText().toStdString(),
+            s->findChild<QLabel*>(QStringLiteral("L_Wp"))->text().toStdString()};
+    return int(QDialog::Rejected);
+  };
+  f.MenuItem("SetDirectories")->trigger();
+  EXPECT_EQ(seen, (std::vector<std::string>{"Kataloger", "Ruttkatalog", "Verkst\xC3\xA4ll", ".\\CHARTS",
+                                            "Waypoint Directory"}));
 }
 
 TEST_F(MaintenanceWindow, SetDirectoriesStaysOpenWhenTheSettingsCannotBeWritten) {
