@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,7 +76,7 @@ void Report(benchmark::State& state, const std::vector<double>& frames, const TP
 std::string TempDir() {
   const char* dir = std::getenv("TMPDIR");
   std::string d = std::string(dir && *dir ? dir : "/tmp") + "/bench_chartview_" + std::to_string(::getpid()) + "/";
-  (void)std::system(("mkdir -p '" + d + "'").c_str());
+  std::filesystem::create_directories(d);
   return d;
 }
 
@@ -163,7 +164,8 @@ struct TBench {
   ~TBench() {
     form.reset();
     app.reset();
-    (void)std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
   }
 
   // One frame of the widget, painted into its backing store.
