@@ -1,11 +1,13 @@
 // The calibration tool's imports of calibrations made elsewhere: the old
-// chart list ("BRICHART.DIR") and WinGPS chart indexes (".CHI").
+// chart list ("BRICHART.DIR"), WinGPS chart indexes (".CHI") and an
+// OziExplorer map file's calibration for the open image.
 #include <QAction>
 #include <QMenu>
 
 #include <filesystem>
 
 #include "calibrator/MainForm.h"
+#include "charts/FileNames.h"
 #include "charts/OldCalibrations.h"
 #include "charts/WinGpsIndex.h"
 #include "platform/FileDialogs.h"
@@ -19,7 +21,31 @@ void T_Form::BuildImportMenu(QMenu* menu) {
   QAction* chi = menu->addAction(QStringLiteral("CHI Calibrations"));
   chi->setObjectName(QStringLiteral("ImportChiCalibrations"));
   connect(chi, &QAction::triggered, this, [this] { ImportChiCalibrationsClick(); });
+  QAction* map = menu->addAction(QStringLiteral(".MAP Calibration"));
+  map->setObjectName(QStringLiteral("ImportMapCalibration"));
+  map->setVisible(Options.ShowMapCalibration);
+  connect(map, &QAction::triggered, this, [this] { ImportMapCalibrationClick(); });
   menu->menuAction()->setEnabled(true);
+}
+
+void T_Form::ImportMapCalibrationClick() {
+  if (!Cal.IsOpen()) {
+    Say("Open the image the map file belongs to first.", mfIconWarning);
+    return;
+  }
+  TFileDialogOptions o;
+  o.title = "MAP File name";
+  o.defaultExt = "MAP";
+  o.filter = "MAP|*.MAP|All|*.*";
+  o.initialDir = DirectoryOf(Cal.FileName());
+  const std::optional<std::string> file = OpenFileDialog(o);
+  if (!file) return;
+  const TCalImportResult r = Cal.ImportMapCalibration(*file);
+  if (!r.Ok) {
+    Say(r.Message + "\r\nThe calibration is unchanged.", mfIconError);
+    return;
+  }
+  RefreshAll();
 }
 
 void T_Form::ImportOldCalibrationsClick() {

@@ -290,6 +290,7 @@ class T_Form : public QMainWindow {
   void BuildImportMenu(QMenu* menu);
   void ImportOldCalibrationsClick();
   void ImportChiCalibrationsClick();
+  void ImportMapCalibrationClick();
   void MoveStick(int dx, int dy, int grow);
   // False (with a message) while a position field is half typed.
   bool FieldsComplete();

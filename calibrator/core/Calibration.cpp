@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "calibrator/core/ChartConvert.h"
 #include "charts/FileNames.h"
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
@@ -255,6 +256,26 @@ bool TCalibration::GeoToPixel(const TFPoint& pos, TFPoint& pixel) const {
 
 // ---------------------------------------------------------------------------
 // Reference points
+
+TCalImportResult TCalibration::ImportMapCalibration(const std::string& mapFile) {
+  TCalImportResult r;
+  if (!IsOpen()) {
+    r.Message = "No image is open.";
+    return r;
+  }
+  if (ReadOnly()) {
+    r.Message = "The calibration of a KAP or NOS chart cannot be changed.";
+    return r;
+  }
+  RChartInfo record = info_;
+  if (!ReadMapFile(mapFile, record, r.Message)) return r;
+  info_ = std::move(record);
+  SelectedRef = SelectedBorder = -1;
+  changed_ = true;
+  SetUpFit();
+  r.Ok = true;
+  return r;
+}
 
 int TCalibration::AddRefPoint(const TFPoint& pixel) {
   if (!IsOpen() || ReadOnly() || RefCount() >= kMaxCalPoints || !Finite(pixel)) return -1;

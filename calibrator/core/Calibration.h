@@ -70,6 +70,11 @@ struct TCalSaveResult {
   bool Reopened = false;
 };
 
+struct TCalImportResult {
+  bool Ok = false;
+  std::string Message;  // why nothing was taken
+};
+
 class TCalibration {
  public:
   TCalibration();
@@ -180,6 +185,13 @@ class TCalibration {
   // Sets up the fit from the record as it stands, without defaults or
   // changes to the record (after opening a chart).
   bool SetUpFit();
+
+  // ---- imports ----
+  // ".MAP Calibration": an OziExplorer map file's calibration (points,
+  // projection, datum, name, scale, border) onto the open image, which keeps
+  // its file name and size; the fit is set up from it. A map that cannot be
+  // used changes nothing. Refused for a read-only chart.
+  TCalImportResult ImportMapCalibration(const std::string& mapFile);
 
   // ---- measuring square ----
   // "Calibrate": with exactly one reference point, adds a point `boxHeight`

@@ -472,6 +472,48 @@ std::string MapImage(const TChartHeadBaseCodec& map, const std::string& mapFile)
 
 }  // namespace
 
+namespace {
+
+// ReadMapFile on a map file already loaded.
+bool ReadMapLines(const TChartHeadMAPCodec& map, const std::string& name, RChartInfo& record, std::string& problem) {
+  RChartInfo info;
+  if (!map.ReadMAP(info)) {
+    problem = name + " is not a map file with two reference points or more.";
+    return false;
+  }
+  info.Layout.FileName = record.Layout.FileName;
+  info.Width = record.Width;
+  info.Height = record.Height;
+  // The border comes in pixels: through the fit into positions. A fit that
+  // fails takes nothing (every border point would land on 0, 0).
+  TWorldConvert fit;
+  if (!fit.SetupProjection(ChartGeoRef(info, false)) || !fit.SetRefPoints(info.RefPoints) || !fit.Fit()) {
+    problem = "The calibration of " + name + " cannot be fitted.";
+    return false;
+  }
+  for (TFPoint& p : info.Layout.Border) {
+    TFPoint pos;
+    if (!fit.PixelToGeo(p, pos) || !std::isfinite(pos.X) || !std::isfinite(pos.Y)) {
+      problem = "The border of " + name + " has no position.";
+      return false;
+    }
+    p = pos;
+  }
+  record = std::move(info);
+  return true;
+}
+
+}  // namespace
+
+bool ReadMapFile(const std::string& mapFile, RChartInfo& record, std::string& problem) {
+  TChartHeadMAPCodec map;
+  if (!map.LoadFromFile(mapFile)) {
+    problem = "Could not read " + BaseName(mapFile) + ".";
+    return false;
+  }
+  return ReadMapLines(map, BaseName(mapFile), record, problem);
+}
+
 TConvertOutcome ConvertMAPToWCI(const std::string& mapFile, const std::string& target,
                                 const TConvertSettings& settings) {
   TConvertOutcome out;
@@ -486,11 +528,10 @@ TConvertOutcome ConvertMAPToWCI(const std::string& mapFile, const std::string& t
     out.Problem = "The image of " + name + " was not found.";
     return out;
   }
+  // The calibration first (the fit does not depend on the image's size):
+  // a map that cannot be used costs no image decoding.
   RChartInfo info;
-  if (!map.ReadMAP(info)) {
-    out.Problem = name + " is not a map file with two reference points or more.";
-    return out;
-  }
+  if (!ReadMapLines(map, name, info, out.Problem)) return out;
   // The image: palette types loaded, JPEG and TIFF streamed.
   const std::string ext = UpperExtension(image);
   TChartImage picture;
@@ -509,22 +550,6 @@ TConvertOutcome ConvertMAPToWCI(const std::string& mapFile, const std::string& t
   }
   info.Width = scan ? scan->Width() : picture.Width;
   info.Height = scan ? scan->Height() : picture.Height;
-  // The border comes in pixels: through the fit into positions. A fit that
-  // fails converts nothing (every border point would land on 0, 0).
-  TWorldConvert fit;
-  if (!fit.SetupProjection(ChartGeoRef(info, false)) || !fit.SetRefPoints(info.RefPoints) || !fit.Fit()) {
-    out.Problem = "The calibration of " + name + " cannot be fitted.";
-    return out;
-  }
-  for (TFPoint& p : info.Layout.Border) {
-    TFPoint pos;
-    if (!fit.PixelToGeo(p, pos) || !std::isfinite(pos.X) || !std::isfinite(pos.Y)) {
-      out.Problem = "The border of " + name + " has no position.";
-      return out;
-    }
-    p = pos;
-  }
-  info.Layout.FileName.clear();
   TColourQuantiser quantiser;
   std::unique_ptr<TWCIImageSource> rows;
   try {

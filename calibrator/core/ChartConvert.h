@@ -91,6 +91,14 @@ struct TBatchSummary {
 TBatchSummary ConvertImageDirectory(const std::string& sourceDir, const std::string& targetDir, bool overwrite,
                                     bool allowUncalibrated, const TConvertSettings& settings);
 
+// An OziExplorer map file's calibration for an image of `record`'s size:
+// the reference points, projection, datum, name and scale of the map, and
+// its border (given in pixels) turned into positions through the fit of the
+// map's points. `record` keeps its file name, width and height; it is
+// changed only on success. On failure `problem` says why (unreadable, not a
+// map with two points or more, no fit, a border point without a position).
+bool ReadMapFile(const std::string& mapFile, RChartInfo& record, std::string& problem);
+
 // An OziExplorer map file and the image it names (beside it, else as
 // written) into a WCI file; the map's border, in pixels, goes through the
 // fit of its reference points into positions. Nothing is written when the

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -96,3 +97,88 @@ TEST_F(ExportCommands, ImagesInDirToWciAsksConvertsAndReports) {
 }
 
 }  // namespace
+
+namespace {
+
+// An OziExplorer map file for the 48 x 32 scan: two points, a border of four
+// pixels inside the image.
+std::string ScanMap(int p2x, int p2y) {
+  return "OziExplorer Map Data File Version 2.2\r\nHarbour\r\nC:\\Maps\\scan.jpg\r\n1 ,Map Code,\r\n"
+         "WGS 84,WGS 84,   0.0000,   0.0000,WGS 84\r\nReserved 1\r\nMagnetic Variation,,,E\r\n"
+         "Map Projection,Mercator,PolyCal,No,AutoCalOnly,No,BSBUseWPX,No\r\n"
+         "Point01,xy,    0,    0,in, deg,  59, 0.0000,N,  18, 0.0000,E, grid,   ,           ,           ,N\r\n"
+         "Point02,xy, " + std::to_string(p2x) + ", " + std::to_string(p2y) +
+         ",in, deg,  58, 54.0000,N,  18, 6.0000,E, grid,   ,           ,           ,N\r\n"
+         "MM0,Yes\r\nMMPNUM,4\r\nMMPXY,1,2,2\r\nMMPXY,2,45,2\r\nMMPXY,3,45,29\r\nMMPXY,4,2,29\r\nMM1B,4.5\r\n";
+}
+
+}  // namespace
+
+// ".MAP Calibration" (shown with the O switch's letter M) puts a map file's
+// calibration on the open scan, which keeps its file and size; the border,
+// given in pixels, becomes the positions brtool finds through the map. A map
+// that cannot be fitted changes nothing.
+TEST_F(ExportCommands, MapCalibrationGoesOntoTheOpenImage) {
+  REQUIRE_PROGRAM("brtool");
+  EXPECT_FALSE(Start().MenuItem("ImportMapCalibration")->isVisible());
+  TTeskorOptions options;
+  options.ShowMapCalibration = true;
+  T_Form& f = Start(options);
+  EXPECT_TRUE(f.MenuItem("ImportMapCalibration")->isVisible());
+  dialogs_.Answer(dir_ / "src/scan.cal");
+  f.MenuItem("OpenImage")->trigger();
+  Settle();
+  ASSERT_TRUE(f.Cal.IsOpen());
+  const RChartInfo before = f.Cal.Info();
+
+  WriteTestFile(dir_ / "src/flat.map", ScanMap(0, 0));  // both points on one pixel
+  questions_.Clear();
+  dialogs_.Answer(dir_ / "src/flat.map");
+  f.MenuItem("ImportMapCalibration")->trigger();
+  EXPECT_EQ(Asked(), std::vector<std::string>{"The calibration of flat.map cannot be fitted.\r\n"
+                                              "The calibration is unchanged."});
+  EXPECT_FALSE(f.Cal.Changed());
+  EXPECT_EQ(f.Cal.Info().RefPoints.size(), before.RefPoints.size());
+  EXPECT_EQ(f.Cal.Info().Layout.Border, before.Layout.Border);
+  EXPECT_EQ(f.Cal.Info().Layout.Name, "Scan");
+
+  const std::string map = dir_ / "src/scan.map";
+  WriteTestFile(map, ScanMap(47, 31));
+  questions_.Clear();
+  dialogs_.Answer(map);
+  f.MenuItem("ImportMapCalibration")->trigger();
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_TRUE(f.Cal.Changed());
+  EXPECT_TRUE(f.Cal.FitValid());
+  auto check = [&](const RChartInfo& info) {
+    EXPECT_EQ(info.Layout.Name, "Harbour");
+    EXPECT_EQ(info.Layout.FileName, before.Layout.FileName);
+    EXPECT_EQ(info.Width, 48);
+    EXPECT_EQ(info.Height, 32);
+    ASSERT_EQ(info.RefPoints.size(), 2u);
+    EXPECT_NEAR(info.RefPoints[1].Lon * 57.29577951308232, 18.1, 1e-9);
+    EXPECT_NEAR(info.RefPoints[1].Lat * 57.29577951308232, 58.9, 1e-9);
+    ASSERT_EQ(info.Layout.Border.size(), 4u);
+    const int px[4][2] = {{2, 2}, {45, 2}, {45, 29}, {2, 29}};
+    for (int i = 0; i < 4; ++i) {
+      const TProgramRun r =
+          Brtool("chart pix2geo '" + map + "' " + std::to_string(px[i][0]) + " " + std::to_string(px[i][1]));
+      ASSERT_EQ(r.status, 0);
+      std::istringstream in(r.out);
+      double lon = 0, lat = 0;
+      in >> lon >> lat;
+      EXPECT_NEAR(info.Layout.Border[i].X * 57.29577951308232, lon, 1e-7) << i;
+      EXPECT_NEAR(info.Layout.Border[i].Y * 57.29577951308232, lat, 1e-7) << i;
+    }
+  };
+  check(f.Cal.Info());
+  // Saved to the scan's ".CAL" and read back the same.
+  f.MenuItem("SaveCalibration")->trigger();
+  Settle();
+  EXPECT_FALSE(f.Cal.Changed());
+  f.Cal.Close();
+  dialogs_.Answer(dir_ / "src/scan.cal");
+  f.MenuItem("OpenImage")->trigger();
+  Settle();
+  check(f.Cal.Info());
+}
