@@ -856,6 +856,15 @@ void TChartList::DeleteGroup(const std::string& name) {
   }
 }
 
+bool TChartList::RenameGroup(std::string_view from, const std::string& to) {
+  const int slot = GroupIndex(from);
+  if (slot < 0 || CatalogTextToFile(to).size() > 0xFFFF) return false;
+  const int taken = GroupIndex(to);
+  if (taken >= 0 && taken != slot) return false;
+  groups_[slot].Name = to;
+  return true;
+}
+
 int TChartList::GroupIndex(std::string_view name) const {
   for (int i = 0; i < kChartGroupCount; ++i)
     if (groups_[i].Used && groups_[i].Name == name) return i;

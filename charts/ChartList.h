@@ -248,6 +248,10 @@ class TChartList {
   int AddGroup(const std::string& name);
   // Frees the slot of that name and takes its bit out of every entry.
   void DeleteGroup(const std::string& name);
+  // The group keeps its slot, bit and members under the new name. False
+  // when there is no group `from`, or `to` is another group's name or too
+  // long for the groups file.
+  bool RenameGroup(std::string_view from, const std::string& to);
   // The Mask of the group of that name (exact), 0 when there is none.
   int32_t GroupBit(std::string_view name) const;
   // The slot of the group of that name (exact), or -1.

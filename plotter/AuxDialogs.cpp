@@ -631,27 +631,9 @@ void TGRP_Org::BtnRenGrpClick() {
   if (slot < 0) return;
   const std::optional<std::string> name = InputQuery(ChangeGroupTitle, GroupNamePrompt, old);
   if (!name || TrimBlanks(*name).empty()) return;
-  if (*name != old && Catalog->GroupIndex(*name) >= 0) return;
-  // Renaming keeps the slot, its bit and its members: the group is taken
-  // out and made again under the new name in the same slot.
-  std::vector<int> members;
-  const int32_t bit = Catalog->GroupBit(old);
-  for (int i = 0; i < Catalog->Count(); ++i)
-    if (const RChartLayout* e = Catalog->Entry(i); e && (e->GroupMask & bit)) members.push_back(i);
-  // Slots before this one are all used or free; AddGroup takes the first
-  // free slot, so free slots before it are filled with place holders first.
-  std::vector<std::string> holders;
-  for (int s = 0; s < slot; ++s)
-    if (!Catalog->Group(s).Used) {
-      holders.push_back("\x01placeholder" + std::to_string(s));
-      Catalog->AddGroup(holders.back());
-    }
-  Catalog->DeleteGroup(old);
-  Catalog->AddGroup(*name);
-  for (const std::string& h : holders) Catalog->DeleteGroup(h);
-  const int32_t newBit = Catalog->GroupBit(*name);
-  for (int i : members)
-    if (const RChartLayout* e = Catalog->Entry(i)) Catalog->SetGroupMask(i, e->GroupMask | newBit);
+  // The slot, its bit and its members stay: the autoload ticks and the
+  // charts' memberships follow the new name.
+  if (!Catalog->RenameGroup(old, *name)) return;
   RefillGroupLists();
 }
 

@@ -390,6 +390,19 @@ TEST(ChartListGroups, SlotsNamesAndBits) {
   std::vector<std::string> names;
   EXPECT_EQ(list.ListGroups(names), 24);
   EXPECT_EQ(names[5], "New");
+
+  // A rename keeps the slot, the bit and the members; it needs a group of
+  // the old name and no other group of the new one.
+  EXPECT_TRUE(list.RenameGroup("G7", "Seven"));
+  EXPECT_EQ(list.GroupIndex("Seven"), 7);
+  EXPECT_EQ(list.GroupIndex("G7"), -1);
+  EXPECT_EQ(list.GetEntry(0).GroupMask, kCatalogEntryBit | (1 << 7));
+  EXPECT_TRUE(list.RenameGroup("Seven", "Seven"));
+  EXPECT_FALSE(list.RenameGroup("Seven", "G8"));
+  EXPECT_FALSE(list.RenameGroup("G7", "Eight"));
+  EXPECT_FALSE(list.RenameGroup("Seven", std::string(70000, 'x')));
+  EXPECT_EQ(list.GroupIndex("G8"), 8);
+  EXPECT_EQ(list.GroupIndex("Seven"), 7);
 }
 
 class TGroupsFile : public ::testing::Test {
