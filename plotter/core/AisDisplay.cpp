@@ -6,6 +6,7 @@
 #include "foundation/GenUtil.h"
 #include "foundation/NumText.h"
 #include "instruments/AIS.h"
+#include "platform/LabelSpace.h"
 #include "plotter/core/Dashboard.h"
 #include "plotter/core/Messages.h"
 
@@ -207,7 +208,16 @@ void DrawAisTargets(ICanvas& c, const TAisDecoder& ais, const TAisDrawSettings& 
   vessels.Draw(c, {s.marker, vesselPen, TPenStyle::Solid});
   if (!labels.empty()) {
     c.SetFont(font);
-    for (const TLabel& l : labels) c.DrawText(l.at, l.text);
+    // A label that would cover one drawn before it is left out: in dense
+    // traffic the names that have room stay readable (the list and the
+    // information window name every target).
+    TLabelSpace space(c.Width(), c.Height());
+    for (const TLabel& l : labels) {
+      if (l.at.X >= c.Width() || l.at.Y >= c.Height()) continue;
+      const TCanvasPoint extent = c.TextExtent(l.text);
+      if (l.at.X + extent.X < 0 || l.at.Y + extent.Y < 0) continue;
+      if (space.Take(l.at.X, l.at.Y, l.at.X + extent.X, l.at.Y + extent.Y)) c.DrawText(l.at, l.text);
+    }
   }
   if (!marks.empty()) {
     c.SetFont({"", font.pointSize, false, s.msgAvail});

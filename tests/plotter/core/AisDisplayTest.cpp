@@ -126,6 +126,19 @@ TEST_F(AisDisplay, TargetsAreDrawnByKindWhereTheChartPutsThem) {
   EXPECT_EQ(Count(calls, "line "), 3) << "the vessel's triangle only";
 }
 
+// In dense traffic a label that would cover one drawn before it is left
+// out; every symbol is still drawn.
+TEST_F(AisDisplay, LabelsThatWouldOverlapAreLeftOut) {
+  Send(ClassA(211000001, 57.6, 11.5, 0, 0, 0));
+  Send(ClassA(211000002, 57.6, 11.501, 0, 0, 0));  // a pixel to the east
+  Send(ClassA(211000003, 57.5, 11.5, 0, 0, 0));
+  const std::vector<std::string> calls = Draw(Settings());
+  EXPECT_EQ(Count(calls, "line "), 9);
+  EXPECT_TRUE(Has(calls, "text 497,404 ?:000")) << ::testing::PrintToString(calls);
+  EXPECT_TRUE(Has(calls, "text 497,504 ?:002")) << ::testing::PrintToString(calls);
+  EXPECT_EQ(Count(calls, "text"), 2) << ::testing::PrintToString(calls);
+}
+
 TEST_F(AisDisplay, TheInformationWindowReadsAsThePartsTablesSay) {
   Send(ClassA(211000001, 57.65, 11.55, 123, 450, 45, 5, 20));
   Send(Static5(211000001, "DABC", "NORDWIND", 20, 30, 4, 6, 52, "KIEL"));
