@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -121,6 +122,19 @@ std::string TestDataFile(std::string_view relative) {
   std::string dir = env && *env ? env : BRISMARE_TESTDATA_DIR;
   std::string path = dir + "/" + std::string(relative);
   return TestFileExists(path) ? path : std::string();
+}
+
+bool BrtoolChartPoint(const std::string& command, const std::string& chart, double a, double b, double& outA,
+                      double& outB) {
+  std::ostringstream args;
+  args.imbue(std::locale::classic());
+  args.precision(17);
+  args << "chart " << command << " '" << chart << "' " << a << " " << b;
+  const TProgramRun r = Brtool(args.str());
+  if (r.status != 0) return false;
+  std::istringstream in(r.out);
+  in.imbue(std::locale::classic());
+  return static_cast<bool>(in >> outA >> outB);
 }
 
 bool ProgramBuilt(const std::string& program) {

@@ -58,6 +58,11 @@ struct TProgramRun {
 TProgramRun RunBuiltProgram(const std::string& program, const std::string& args);
 bool ProgramBuilt(const std::string& program);
 inline TProgramRun Brtool(const std::string& args) { return RunBuiltProgram("brtool", args); }
+// The two numbers "brtool chart pix2geo" or "chart geo2pix" (`command`)
+// prints for a chart file and a point (x y, or longitude latitude in
+// degrees); false when brtool fails or prints something else.
+bool BrtoolChartPoint(const std::string& command, const std::string& chart, double a, double b, double& outA,
+                      double& outB);
 
 // Skips the current test when a program of the build is missing.
 #define REQUIRE_PROGRAM(name) \

@@ -417,12 +417,8 @@ TEST(ChartConvert, MapDirectoryToWci) {
   ASSERT_EQ(info.Layout.Border.size(), 4u);
   const int px[4][2] = {{2, 2}, {37, 2}, {37, 27}, {2, 27}};
   for (int i = 0; i < 4; ++i) {
-    const TProgramRun r = Brtool("chart pix2geo '" + src + "/harbour.map' " + std::to_string(px[i][0]) + " " +
-                                 std::to_string(px[i][1]));
-    ASSERT_EQ(r.status, 0);
-    std::istringstream in(r.out);
     double lon = 0, lat = 0;
-    in >> lon >> lat;
+    ASSERT_TRUE(BrtoolChartPoint("pix2geo", src + "/harbour.map", px[i][0], px[i][1], lon, lat));
     EXPECT_NEAR(info.Layout.Border[i].X * 57.29577951308232, lon, 1e-7) << i;
     EXPECT_NEAR(info.Layout.Border[i].Y * 57.29577951308232, lat, 1e-7) << i;
   }
