@@ -148,8 +148,7 @@ TTransferSetup TransferSetup(const RSysInfo& sys) {
   s.program = FindTransferProgram(ResolveStoredPath(sys.G7T, sys.ProgramDir), sys.G7T, path ? path : "");
   s.device = sys.ComDevice[0];
   if (s.device.empty()) s.device = "/dev/ttyS" + std::to_string(std::max(0, sys.ComPort[0] - 1));
-  s.protocol = kDefaultGpsProtocol;
-  if (!sys.IniFile.empty()) s.protocol = TIniFile(sys.IniFile).ReadString("Program Setup", "GPS Protocol", s.protocol);
+  s.protocol = sys.GpsProtocol;
   return s;
 }
 

@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
@@ -142,7 +144,8 @@ const std::vector<TPage>& Pages() {
           {"APO_FakeId", "Keep WP Id"}},
          3}},
        {{"GBConnection", "NMEA Connection", {{"PortPages", ""}}},
-        {"GBDRUpdate", "DR Update", {{"NMEA_DRUpd", "NMEA DR Update"}}}}},
+        {"GBDRUpdate", "DR Update", {{"NMEA_DRUpd", "NMEA DR Update"}}},
+        {"GBGpsTransfer", "GPS Transfer", {{"GpsProtocol", "Protocol"}}}}},
       {"TabOther",
        "Other",
        {{"GBSound", "Sound Warning", {{"Sound", "Sound On"}}},
@@ -272,6 +275,13 @@ void TSetupFrm::Build() {
       }
       e = new QLineEdit(parent);
       if (k->maxLength > 0) e->setMaxLength(k->maxLength);
+      if (name == "GpsProtocol") {
+        // Only what gpsbabel can be handed as one format name.
+        e->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[A-Za-z0-9_.=][A-Za-z0-9_.=,-]*")), e));
+        e->setToolTip(QStringLiteral("gpsbabel's name of the receiver's protocol: garmin, magellan, nmea, ..."));
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("magellan,x=1")));
+      }
       if (k->maxLength > 0 && k->maxLength <= 4) e->setMaximumWidth(48);
       return e;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes pictures of the plotter's smaller dialogs (chart search, preferred
 # charts, the three pages of the chart groups, the position editor, the
-# route list, select route, the about box and the NMEA input monitor), each
+# route list, select route, the about box, the NMEA input monitor and the
+# pages of the setup dialog), each
 # at the default font and at a large one ("-large"):
 #   tools/screenshot-dialogs.sh [output directory] [build directory]
 # The dialogs are filled and shown on the offscreen platform by the plotter

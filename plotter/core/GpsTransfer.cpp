@@ -36,9 +36,7 @@ bool IsGpsbabel(std::string_view program) {
   return lower == "gpsbabel" || lower == "gpsbabel.exe";
 }
 
-namespace {
-
-bool PlainProtocol(const std::string& p) {
+bool IsPlainGpsProtocol(std::string_view p) {
   if (p.empty() || p.size() > 100 || p[0] == '-' || p[0] == ',') return false;
   for (char c : p) {
     const bool ok = std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == ',' || c == '=' ||
@@ -47,6 +45,8 @@ bool PlainProtocol(const std::string& p) {
   }
   return true;
 }
+
+namespace {
 
 const char* KindOption(TGpsCommand command) {
   switch (command) {
@@ -66,7 +66,7 @@ const char* KindOption(TGpsCommand command) {
 
 std::vector<std::string> GpsbabelArguments(TGpsCommand command, const std::string& gpxFile, const std::string& device,
                                            const std::string& protocol) {
-  const std::string proto = PlainProtocol(protocol) ? protocol : std::string(kDefaultGpsProtocol);
+  const std::string proto = IsPlainGpsProtocol(protocol) ? protocol : std::string(kDefaultGpsProtocol);
   if (GpsCommandSends(command)) return {KindOption(command), "-i", "gpx", "-f", gpxFile, "-o", proto, "-F", device};
   return {KindOption(command), "-i", proto, "-f", device, "-o", "gpx", "-F", gpxFile};
 }

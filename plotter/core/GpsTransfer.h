@@ -38,6 +38,11 @@ inline constexpr const char* kDefaultGpsProtocol = "garmin";
 //   "GPSt,,<file>".
 std::string ClassicTransferArgument(TGpsCommand command, const std::string& exchangeFile);
 
+// A protocol text gpsbabel may be given: a plain format name (letters,
+// digits, "_", "-", ".") with ",option=value" suffixes of the same
+// characters, not beginning with "-" or ",", at most 100 characters.
+bool IsPlainGpsProtocol(std::string_view protocol);
+
 // The program is gpsbabel (its file name, whatever the directory).
 bool IsGpsbabel(std::string_view program);
 

@@ -96,6 +96,7 @@ constexpr TSetupTextKey kTextKeys[] = {
     {"LogFileC", &S::LogBookFile, 0},
     {"NMEA_ID", &S::UnitId, 2},
     {"NMEAPassBox", &S::GPSPassThrough, 0},
+    {"GpsProtocol", &S::GpsProtocol, 100},
 };
 
 constexpr std::array<const char*, 16> kColourNames = {

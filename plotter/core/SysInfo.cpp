@@ -10,6 +10,7 @@
 #include "foundation/Switches.h"
 #include "foundation/Types.h"
 #include "platform/Paths.h"
+#include "plotter/core/GpsTransfer.h"
 #include "plotter/core/Ports.h"
 #include "plotter/core/Replay.h"
 
@@ -137,6 +138,7 @@ void RWProgramSetup(TRWIniFile& ini, RSysInfo& sys, bool w) {
   ini.RWInteger(s, "Waypoint Size", w, sys.WaypointSize, 1);
   ini.RWInteger(s, "Dashboard", w, sys.Dashboard, 1);
   ini.RWString(s, "Unit Id", w, sys.UnitId, "EC");
+  ini.RWString(s, "GPS Protocol", w, sys.GpsProtocol, kDefaultGpsProtocol);
   for (int i = 0; i < 3; ++i) {
     ini.RWInteger(s, kComPortKeys[i], w, sys.ComPort[i], kComPortDefaults[i]);
     ini.RWInteger(s, kBaudKeys[i], w, sys.BaudRateId[i], kDefaultBaudRateId);

@@ -177,6 +177,7 @@ struct RSysInfo {
   bool DDE = false;
   std::string NmeaSimul;  // "NMEA_SIMUL": replay file, or a network source ("IP:", "UDP:", "GPSD:")
   std::string G7T;        // default: the data directory + "G7ToWin.exe"
+  std::string GpsProtocol;  // "GPS Protocol": what gpsbabel speaks with the receiver
   std::string NmeaCaptMsg;
   std::string NmeaCaptFile;
   std::string MwwCof;  // "MWW.COF"

@@ -24,6 +24,7 @@
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
 #include "plotter/PrintDialogs.h"
+#include "plotter/Setup1.h"
 #include "sharedui/SpyFrm.h"
 
 namespace {
@@ -130,6 +131,14 @@ TEST_F(DialogScreenshots, WriteThePictures) {
                          "$IIDBT,32.8,f,10.0,M,5.4,F*hh\r\n");
   shoot(*f.InputMonitor, "nmea-input-monitor");
   f.NMEAInput1Click();
+  // The setup dialog, page by page.
+  TSetupFrm* setup = f.Forms().SetupFrm;
+  setup->LoadControls(f.SysInfo);
+  for (int i = 0; i < setup->PageControl->count(); ++i) {
+    setup->PageControl->setCurrentIndex(i);
+    shoot(*setup, "setup-" + setup->PageControl->widget(i)->objectName().toStdString());
+  }
+  setup->hide();
   // Printing: the options window and a list in preview.
   shoot(*f.Forms().PRInit, "print-options");
   f.Forms().PRInit->hide();

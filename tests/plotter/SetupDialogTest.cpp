@@ -129,6 +129,29 @@ TEST_F(SetupDialog, SaveWritesTheSetupGroupCancelWritesNothing) {
   EXPECT_EQ(f.LogBook->AutoMask, 4u);
 }
 
+// "GPS Transfer": gpsbabel's protocol is shown and saved; the field takes
+// only what can be one format name (typed text that would make an option
+// or a second argument is refused).
+TEST_F(SetupDialog, TheGpsProtocolIsEditedAsOneFormatName) {
+  T_Form& f = Start(std::string(kQuietSettings) + "G7T=/usr/bin/gpsbabel\r\nGPS Protocol=nmea\r\n");
+  Show();
+  RunProperties(f, [&](TSetupFrm& d) {
+    auto* protocol = d.Control<QLineEdit>("GpsProtocol");
+    EXPECT_EQ(protocol->text(), "nmea");
+    protocol->clear();
+    for (const QChar c : QStringLiteral("-o x;garmin")) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QCoreApplication::sendEvent(protocol, &press);
+    }
+    EXPECT_EQ(protocol->text(), "oxgarmin");
+    protocol->setText(QStringLiteral("garmin,snwhite=1"));
+    d.btSave->click();
+  });
+  EXPECT_EQ(f.SysInfo.GpsProtocol, "garmin,snwhite=1");
+  EXPECT_EQ(TIniFile(iniFile_).ReadString("Program Setup", "GPS Protocol", ""), "garmin,snwhite=1");
+  EXPECT_EQ(TIniFile(iniFile_).ReadString("Program Setup", "G7T", ""), "/usr/bin/gpsbabel");  // not edited here
+}
+
 // Opening the dialog and saving without a change stores every value as it
 // was, also values the dialog could not show exactly, bits no control
 // edits and a datum the list does not know.

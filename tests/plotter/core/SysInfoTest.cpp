@@ -190,6 +190,7 @@ TEST(SysInfo, SavedGroupsLoadBackToTheSameRecord) {
   changed.TimeCounter = 1234.56789;
   changed.XChartDir = "/charts/x";
   changed.WPPDir = "/wpp";
+  changed.GpsProtocol = "magellan";
   changed.BrowseGroups = 5;
   changed.AutoGroups = -2147483647 - 1;
   changed.WinLeft = -20;
