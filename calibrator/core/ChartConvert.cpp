@@ -470,10 +470,6 @@ std::string MapImage(const TChartHeadBaseCodec& map, const std::string& mapFile)
   return IsRegular(native) ? native : std::string();
 }
 
-}  // namespace
-
-namespace {
-
 // ReadMapFile on a map file already loaded.
 bool ReadMapLines(const TChartHeadMAPCodec& map, const std::string& name, RChartInfo& record, std::string& problem) {
   RChartInfo info;
