@@ -29,8 +29,9 @@ void T_Form::BuildImportMenu(QMenu* menu) {
 }
 
 void T_Form::ImportMapCalibrationClick() {
-  if (!Cal.IsOpen()) {
-    Say("Open the image the map file belongs to first.", mfIconWarning);
+  if (!Cal.IsOpen() || Cal.ReadOnly()) {
+    // Said before a file is chosen, not after.
+    Say(Cal.IsOpen() ? kReadOnlyCalibration : "Open the image the map file belongs to first.", mfIconWarning);
     return;
   }
   TFileDialogOptions o;

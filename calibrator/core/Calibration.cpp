@@ -264,7 +264,7 @@ TCalImportResult TCalibration::ImportMapCalibration(const std::string& mapFile) 
     return r;
   }
   if (ReadOnly()) {
-    r.Message = "The calibration of a KAP or NOS chart cannot be changed.";
+    r.Message = kReadOnlyCalibration;
     return r;
   }
   RChartInfo record = info_;

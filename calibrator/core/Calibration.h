@@ -70,6 +70,9 @@ struct TCalSaveResult {
   bool Reopened = false;
 };
 
+// Why a KAP or NOS chart takes no imported calibration.
+inline constexpr const char* kReadOnlyCalibration = "The calibration of a KAP or NOS chart cannot be changed.";
+
 struct TCalImportResult {
   bool Ok = false;
   std::string Message;  // why nothing was taken

@@ -13,6 +13,7 @@
 
 #include "TeskorFixture.h"
 #include "charts/JpegTiffFixtures.h"
+#include "plotter/ChartFixtures.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
 #include "sharedui/SpyFrm.h"
@@ -124,6 +125,21 @@ TEST_F(ExportCommands, MapCalibrationGoesOntoTheOpenImage) {
   options.ShowMapCalibration = true;
   T_Form& f = Start(options);
   EXPECT_TRUE(f.MenuItem("ImportMapCalibration")->isVisible());
+  // Nothing open, then a read-only KAP: said before a map file is asked for.
+  const std::string kap = chartfix::WriteKapChart(dir_ / "src/CHART.KAP", chartfix::TChartPlan());
+  const size_t fileDialogs = dialogs_.requests().size();
+  questions_.Clear();
+  f.MenuItem("ImportMapCalibration")->trigger();
+  EXPECT_EQ(Asked(), std::vector<std::string>{"Open the image the map file belongs to first."});
+  dialogs_.Answer(kap);
+  f.MenuItem("OpenImage")->trigger();
+  Settle();
+  ASSERT_TRUE(f.Cal.ReadOnly());
+  questions_.Clear();
+  f.MenuItem("ImportMapCalibration")->trigger();
+  EXPECT_EQ(Asked(), std::vector<std::string>{kReadOnlyCalibration});
+  EXPECT_EQ(dialogs_.requests().size(), fileDialogs + 1) << "only the open dialog";
+
   dialogs_.Answer(dir_ / "src/scan.cal");
   f.MenuItem("OpenImage")->trigger();
   Settle();
