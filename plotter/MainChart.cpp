@@ -38,6 +38,7 @@
 #include "charts/ChartGeo.h"
 #include "charts/ImageChart.h"
 #include "charts/ChartList.h"
+#include "charts/FileNames.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
@@ -939,15 +940,6 @@ void T_Form::PaintOverlays(QPainter& painter) {
 // ---------------------------------------------------------------------------
 // Chart commands
 
-namespace {
-
-std::string DirectoryOfFile(const std::string& file) {
-  const size_t slash = file.find_last_of('/');
-  return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
-}
-
-}  // namespace
-
 void T_Form::XOpenClick() {
   TFPoint noted;
   const bool hasNoted = PositionAtView(View.MouseView(), noted);
@@ -958,7 +950,7 @@ void T_Form::XOpenClick() {
   o.initialDir = SysInfo.XChartDir;
   const std::optional<std::string> chosen = OpenFileDialog(o);
   if (!chosen || chosen->empty()) return;
-  SysInfo.XChartDir = DirectoryOfFile(*chosen);
+  SysInfo.XChartDir = DirectoryOf(*chosen);
   if (!LoadChart(*chosen)) return;
   PreviousChart = CurrentChart;
   CurrentChart = -1;

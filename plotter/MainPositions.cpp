@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/FileNames.h"
 #include "foundation/GenUtil.h"
 #include "instruments/NMEA.h"
 #include "navobjects/Routes.h"

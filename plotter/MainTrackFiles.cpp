@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/FileNames.h"
 #include "foundation/GenUtil.h"
 #include "navobjects/Routes.h"
 #include "navobjects/Trace.h"

@@ -147,11 +147,6 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-std::string DirectoryOf(const std::string& file) {
-  const std::filesystem::path p(file);
-  return p.has_parent_path() ? p.parent_path().string() + "/" : std::string();
-}
-
 bool IsExchangeFile(std::string_view file) {
   if (file.size() < 4) return false;
   std::string ext;

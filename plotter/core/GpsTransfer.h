@@ -94,9 +94,6 @@ std::string DownloadTrackName(const std::string& trackDir, TDateTime day,
 // "dir" + "/" + "name", without doubling a separator.
 std::string JoinPath(const std::string& dir, const std::string& name);
 
-// The directory part of a chosen file, with a final "/" ("" for none).
-std::string DirectoryOf(const std::string& file);
-
 // The file's extension is ".G7T" (any case): the column exchange format;
 // any other is the comma text format.
 bool IsExchangeFile(std::string_view file);
