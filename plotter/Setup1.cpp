@@ -11,8 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
@@ -27,10 +26,21 @@
 #include "instruments/NetSource.h"
 #include "platform/FileDialogs.h"
 #include "plotter/QtColour.h"
+#include "plotter/core/GpsTransfer.h"
 #include "plotter/core/SetupKeys.h"
 #include "plotter/core/SysInfo.h"
 
 namespace {
+
+// Only what gpsbabel can be handed as one format name can be typed.
+class TGpsProtocolValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.isEmpty()) return Intermediate;
+    return IsPlainGpsProtocol(input.toStdString()) ? Acceptable : Invalid;
+  }
+};
 
 // One line of a group: the control, its caption and its unit.
 struct TRow {
@@ -276,9 +286,7 @@ void TSetupFrm::Build() {
       e = new QLineEdit(parent);
       if (k->maxLength > 0) e->setMaxLength(k->maxLength);
       if (name == "GpsProtocol") {
-        // Only what gpsbabel can be handed as one format name.
-        e->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("[A-Za-z0-9_.=][A-Za-z0-9_.=,-]*")), e));
+        e->setValidator(new TGpsProtocolValidator(e));
         e->setToolTip(QStringLiteral("gpsbabel's name of the receiver's protocol: garmin, magellan, nmea, ..."));
         e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("magellan,x=1")));
       }
