@@ -35,6 +35,7 @@
 #include "plotter/core/StartSteps.h"
 #include "plotter/core/SysInfo.h"
 #include "plotter/core/TickTimer.h"
+#include "platform/Clock.h"
 
 class QAction;
 class QDialog;
@@ -584,7 +585,9 @@ class T_Form : public QMainWindow {
   void ShowRoutePoint(TNavShape* point);
   void ClearRoutePoint();
   void FillRouteList();
-  void FillPositionList();
+  // The positions box's list; the entry chosen stays chosen unless
+  // `keepChoice` is false (after a deletion no entry is chosen).
+  void FillPositionList(bool keepChoice = true);
   // Route files: open (appending, "Clear old route?"), save, save as.
   void LoadRoute2Click();
   void RteSaveBtnClick();
@@ -840,6 +843,8 @@ class T_Form : public QMainWindow {
   template <class T>
   T* RouteWidget(const char* name) const;
   void WireRouteCommands();
+  // The shape layer's route point and position events (once it exists).
+  void WireRoutePointEvents();
   void ShowFields(const TPointFields& f);
   void AfterRouteEdit(TNavShape* shown);
   void SaveRouteTo(const std::string& file);
@@ -858,6 +863,8 @@ class T_Form : public QMainWindow {
   void PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u);
   void ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines);
   std::unique_ptr<QPrinter> printer_;
+  // "Printer Setup" chose where the chart print in hand goes.
+  bool printTargetChosen_ = false;
   // Where the receiver's datum shift was computed for the chart on show.
   std::optional<TFPoint> gpsShiftPoint_;
   void PlaceShapesForChart();
@@ -884,6 +891,8 @@ class T_Form : public QMainWindow {
   TKeyRepeatGate keyGate_;
   bool repaintRequested_ = false;
   bool dashboardExpanded_ = true;
+  // Set while the dashboard's width change resizes the chart area.
+  bool keepScrollOnResize_ = false;
   bool orderlyClose_ = false;
   bool formClosed_ = false;
   bool destroyed_ = false;
@@ -912,6 +921,7 @@ class T_Form : public QMainWindow {
   std::unique_ptr<ISoundSink> soundSink_;
   double steeringOffset_ = 0;
   double routeStartTime_ = 0;
+  TMonoTime routeStartMono_{};
   bool dataShareFailureShown_ = false;
 };
 

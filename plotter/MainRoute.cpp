@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,7 +64,11 @@ void T_Form::RteActBtnClick() {
   TNMEA* p = Parser();
   if (!Route || !p) return;
   const bool wasActive = Route->Following;
-  switch (ToggleRoute(*Route, p->Info, NavFlags.Has(nfGpsLost))) {
+  const TActivation result = ToggleRoute(*Route, p->Info, NavFlags.Has(nfGpsLost));
+  // The menu item ticks itself when chosen: its tick is the route's state,
+  // also when the activation was refused.
+  if (QAction* a = tickMenus_.activateRoute) a->setChecked(Route->Following);
+  switch (result) {
     case TActivation::Empty:
       return;
     case TActivation::NoPosition:
@@ -71,6 +76,7 @@ void T_Form::RteActBtnClick() {
       return;
     case TActivation::Started:
       routeStartTime_ = Clock().NowUTC();
+      routeStartMono_ = Clock().MonoNow();
       // "WPL + RTE": the whole route goes to the instruments at once.
       if ((SysInfo.AutoPMsg & kAutopRoute) != 0) SendRoute();
       break;
@@ -107,7 +113,10 @@ void T_Form::ShowRouteValues() {
   if (!p || !Route) return;
   UpdateSteering();
   const TSteering steering = ComputeSteering(p->Info, steeringOffset_);
-  const double elapsed = Route->Following ? Clock().NowUTC() - routeStartTime_ : -1;
+  // Elapsed time on the monotonic clock: a clock set from the GPS while
+  // the route runs does not change it.
+  const double elapsed =
+      Route->Following ? std::chrono::duration<double>(Clock().MonoNow() - routeStartMono_).count() / 86400.0 : -1;
   const TRouteValueTexts t = FormatRouteValues(p->Info, SysInfo.RteMagDisp, elapsed, steering.indicator);
   const std::pair<const char*, const std::string*> fields[] = {
       {"DBRteWPID", &t.wpId}, {"DBRteBWR", &t.bwr},   {"DBRteBOD", &t.bod},   {"DBRteRNG", &t.rng},
@@ -159,11 +168,11 @@ void T_Form::FillRouteList() {
   list->setCurrentIndex(-1);
 }
 
-void T_Form::FillPositionList() {
+void T_Form::FillPositionList(bool keepChoice) {
   QComboBox* list = RouteWidget<QComboBox>("DBC_RTAddWP");
   if (!list || !Positions) return;
   const QSignalBlocker quiet(list);
-  const QString chosen = list->currentText();
+  const QString chosen = keepChoice ? list->currentText() : QString();
   list->clear();
   for (int i = 0; i < Positions->Count(); ++i)
     if (!Positions->At(i)->Caption.empty()) list->addItem(Q(Positions->At(i)->Caption));
@@ -310,7 +319,7 @@ void T_Form::RteAddWPBtnClick() {
   if (!list || list->currentIndex() < 0) return;
   const TNavShape* position = Positions->FindByName(list->currentText().toStdString());
   if (!position) return;
-  AfterRouteEdit(AddPositionToRoute(*Route, *position));
+  AfterRouteEdit(AddPositionToRoute(*Route, *position, Route->AppendOnly));
 }
 
 void T_Form::RteReverseBtnClick() {
@@ -340,11 +349,14 @@ void T_Form::LoadRoute2Click() {
   o.initialDir = SysInfo.CurRouteDir;
   const std::optional<std::vector<std::string>> files = dialogs->OpenFiles(o);
   if (!files || files->empty()) return;
-  if (clearFirst) Route->Clear();
+  // The old route goes with the first file that gives points.
+  TRoute::TReadMode mode = clearFirst ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
   SysInfo.CurRouteDir = DirOf(files->front());
   std::string problems;
   for (const std::string& file : *files) {
-    const int n = RouteFileKindOf(file) == TRouteFileKind::Gpx ? Route->ImportGpx(file) : Route->LoadFromFile(file);
+    const int n = RouteFileKindOf(file) == TRouteFileKind::Gpx ? Route->ImportGpx(file, mode)
+                                                                : Route->LoadFromFile(file, mode);
+    if (n > 0) mode = TRoute::TReadMode::Add;
     if (n < 0 || Route->LastReadDamaged) problems += (problems.empty() ? "" : "\n") + Route->LastError;
   }
   if (!problems.empty()) AppMessageBox(problems, mfOk | mfIconWarning);
@@ -476,17 +488,20 @@ void T_Form::WireRouteCommands() {
     extend->setCheckable(true);
     WireCommand("RPExtend", &T_Form::RouteAdd1Click);
   }
-  // The points of the route in the editor: a click shows the point, a drag
-  // moves it.
-  if (Shapes) {
-    Shapes->OnRoutePointClicked = [this](TNavShape& s) { ShowRoutePoint(&s); };
-    Shapes->OnRoutePointMoved = [this](TNavShape& s) {
-      ShowRoutePoint(&s);
-      ShowRouteStats();
-      RequestRepaint();
-    };
-    Shapes->OnPositionClicked = [this](TNavShape& s) {
-      if (QComboBox* list = RouteWidget<QComboBox>("DBC_RTAddWP")) list->setCurrentIndex(list->findText(Q(s.Caption)));
-    };
-  }
+}
+
+void T_Form::WireRoutePointEvents() {
+  // A click shows the point in the editor (with Ctrl or Shift the editor
+  // shows the several-points view); a drag also changes the statistics and
+  // the "Save Route" colour. A click on a position chooses it in the
+  // positions box.
+  Shapes->OnRoutePointClicked = [this](TNavShape& s) { ShowRoutePoint(&s); };
+  Shapes->OnRoutePointMoved = [this](TNavShape& s) {
+    ShowRoutePoint(&s);
+    ShowRouteStats();
+    RequestRepaint();
+  };
+  Shapes->OnPositionClicked = [this](TNavShape& s) {
+    if (QComboBox* list = RouteWidget<QComboBox>("DBC_RTAddWP")) list->setCurrentIndex(list->findText(Q(s.Caption)));
+  };
 }

@@ -11,6 +11,8 @@
 
 #include "geodesy/CTrans.h"
 #include "navobjects/Routes.h"
+#include "navobjects/Trace.h"
+#include "platform/Questions.h"
 #include "plotter/MainForm.h"
 #include "plotter/core/ChartShapes.h"
 #include "plotter/core/CloseQuery.h"
@@ -48,12 +50,17 @@ void T_Form::SetUpShapes() {
   Shapes = std::make_unique<TChartShapes>(*Route, *Positions, *Converter);
   // Route following writes its entries to the log book.
   Route->LogBook = LogBook.get();
+  // The text and exchange formats ask before they take a file of another
+  // datum (No declines the file and leaves the list as it was).
+  for (TRoute* list : {Route.get(), Positions.get()})
+    list->Options.ConfirmOtherDatum = [] { return AskYesNo(kOtherDatumQuestion); };
   Shapes->OnRepaint = [this] {
     if (MapCanvas) MapCanvas->update();
   };
   // A dragged symbol's new place is its position; the list is changed.
   Shapes->OnPositionMoved = [this](TNavShape&) { RequestRepaint(); };
-  Shapes->OnRoutePointMoved = [this](TNavShape&) { RequestRepaint(); };
+  // The route editor follows clicks and drags on the route points.
+  WireRoutePointEvents();
   // A double-click on a position's symbol opens the position editor.
   Shapes->OnPositionEdit = [this](TNavShape& s) { EditPosition(&s); };
 }
@@ -152,13 +159,13 @@ void T_Form::WPDelSelectClick() {
   Positions->DeleteSelected();
   Positions->Modified = true;
   Shapes->SetSelectedPosition(nullptr);
-  FillPositionList();
+  FillPositionList(false);
   RequestRepaint();
 }
 
 void T_Form::MenuItem5Click() {
   if (!Shapes || !Shapes->DeleteSelectedPosition()) return;
-  FillPositionList();
+  FillPositionList(false);
   Repaint();
 }
 

@@ -124,9 +124,12 @@ TPointFields FieldsOf(const TRoute& route, const TNavShape& point) {
     f.lat = PosToMaskText(false, point.Position.Y);
     f.lon = PosToMaskText(true, point.Position.X);
   } else {
-    f.lat = PosToMaskText(false, 0);
-    f.lon = PosToMaskText(true, 0);
+    // Several points: the fields hold what "Update" leaves alone (no name,
+    // no speed, no limit), so only what the user types goes into every
+    // selected point; one point's values are never copied onto the others.
+    f = EmptyFields();
     f.positionEnabled = false;
+    return f;
   }
   f.name = point.Caption;
   f.speed = FloatToStrDot(std::round(point.LegSpeed * 100) / 100);
@@ -182,8 +185,8 @@ TNavShape* InsertRoutePoint(TRoute& route, const TFPoint& pos, bool extend) {
   return s;
 }
 
-TNavShape* AddPositionToRoute(TRoute& route, const TNavShape& position) {
-  const int index = route.LegIndexFor(position.Position, true);
+TNavShape* AddPositionToRoute(TRoute& route, const TNavShape& position, bool extend) {
+  const int index = extend ? route.Count() : route.LegIndexFor(position.Position, true);
   TNavShape* s = route.InsertAt({0, 0}, index);
   s->Position = position.Position;
   s->LegSpeed = NonZeroOr(route.Options.DefaultSpeed, position.LegSpeed);

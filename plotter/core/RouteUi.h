@@ -77,9 +77,10 @@ std::string ApplyPointFields(TRoute& route, TNavShape& point, const TPointFields
 // A new point at a position: at the end (`extend`) or in the leg it
 // belongs to, with the default speed and limit, selected alone, placed.
 TNavShape* InsertRoutePoint(TRoute& route, const TFPoint& pos, bool extend);
-// A route point made from a position: where it belongs in the route, with
-// the position's name, comment, speed and limit (defaults for 0).
-TNavShape* AddPositionToRoute(TRoute& route, const TNavShape& position);
+// A route point made from a position: at the end (`extend`) or where it
+// belongs in the route, with the position's name, comment, speed and limit
+// (defaults for 0).
+TNavShape* AddPositionToRoute(TRoute& route, const TNavShape& position, bool extend);
 
 // ---- files ----
 

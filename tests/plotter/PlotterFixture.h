@@ -23,11 +23,12 @@
 #include "plotter/core/Lifecycle.h"
 
 // A mouse event on a widget as the window system delivers it: a press or
-// release of `button` with `buttons` held, or a move with them.
+// release of `button` with `buttons` held, or a move with them, with the
+// keyboard modifiers held.
 inline void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton,
-                      Qt::MouseButtons buttons = Qt::LeftButton) {
+                      Qt::MouseButtons buttons = Qt::LeftButton, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   QMouseEvent e(type, at, w->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, buttons,
-                Qt::NoModifier);
+                modifiers);
   QApplication::sendEvent(w, &e);
 }
 

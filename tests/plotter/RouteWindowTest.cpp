@@ -180,6 +180,134 @@ TEST_F(RouteWindow, ARouteIsBuiltOnTheChartSavedAndOpenedAgain) {
   EXPECT_EQ(Text(f, "DB_R_End"), "P0");
 }
 
+// A click, a Ctrl-click, a Shift-click and a drag on the route's points,
+// each seen in the editor; "Update" with several points selected changes
+// only what was typed into the several-points view.
+TEST_F(RouteWindow, TheEditorFollowsClicksAndDragsOnThePoints) {
+  TChartPlan big;
+  big.width = 1200;
+  big.height = 900;
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\n"
+                  "[Program State]\r\nWinLeft=0\r\nWinTop=0\r\nWinWidth=1100\r\nWinHeight=760\r\nWinState=0\r\n");
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
+  f.ScrollTo({0, 0});
+  f.MenuItem("RouteEditor1")->trigger();
+  for (QPointF at : {QPointF(100, 100), QPointF(400, 120), QPointF(600, 400)}) DoubleClick(f, at);
+  ASSERT_EQ(f.Route->Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    f.Route->At(i)->Caption = "P" + std::to_string(i);
+    f.Route->At(i)->LegSpeed = 5 + i;
+  }
+  auto click = [&](int i, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    const QPointF at = ViewOf(f, *f.Route->At(i));
+    SendMouse(f.MapCanvas, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, mods);
+    SendMouse(f.MapCanvas, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, mods);
+  };
+  auto field = [&](const char* name) { return Widget<QLineEdit>(f, name)->text().toStdString(); };
+  auto* list = Widget<QComboBox>(f, "DBC_RTList");
+  auto* lat = Widget<TPosEdit>(f, "DBC_RTLat");
+
+  // A plain click: that point's number, position, name and speed.
+  click(1);
+  EXPECT_EQ(list->currentIndex(), 1);
+  EXPECT_EQ(field("DBC_RTText"), "P1");
+  EXPECT_EQ(field("DBC_RTSpeed"), "6");
+  EXPECT_TRUE(lat->isEnabled());
+  EXPECT_EQ(lat->MaskText(), PosToMaskText(false, f.Route->At(1)->Position.Y));
+
+  // Ctrl-click: two selected, the several-points view offers nothing of
+  // either point, and "Update" as it stands changes neither.
+  click(2, Qt::ControlModifier);
+  EXPECT_EQ(f.Route->SelectedCount(), 2);
+  EXPECT_EQ(list->currentIndex(), -1);
+  EXPECT_FALSE(lat->isEnabled());
+  EXPECT_EQ(field("DBC_RTText"), "");
+  EXPECT_EQ(field("DBC_RTSpeed"), "0");
+  Widget<QPushButton>(f, "RteEdUpdate")->click();
+  EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"P0", "P1", "P2"}));
+  EXPECT_EQ(f.Route->At(1)->LegSpeed, 6);
+  EXPECT_EQ(f.Route->At(2)->LegSpeed, 7);
+  // A typed speed goes into both selected points, and only into them.
+  Widget<QLineEdit>(f, "DBC_RTSpeed")->setText("9");
+  Widget<QPushButton>(f, "RteEdUpdate")->click();
+  EXPECT_EQ(f.Route->At(0)->LegSpeed, 5);
+  EXPECT_EQ(f.Route->At(1)->LegSpeed, 9);
+  EXPECT_EQ(f.Route->At(2)->LegSpeed, 9);
+  EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"P0", "P1", "P2"}));
+
+  // A plain click on the first, Shift-click on the last: the range.
+  click(0);
+  EXPECT_EQ(f.Route->SelectedCount(), 1);
+  EXPECT_EQ(field("DBC_RTText"), "P0");
+  click(2, Qt::ShiftModifier);
+  EXPECT_EQ(f.Route->SelectedCount(), 3);
+  EXPECT_FALSE(lat->isEnabled());
+
+  // Saved, then a drag: the editor shows the point's new place, the
+  // length and "Save Route" in red (changed) follow.
+  click(1);
+  dialogs_.Answer(dir_ / "drag.srw");
+  f.MenuItem("RFSaveAs")->trigger();
+  ASSERT_FALSE(f.Route->Modified);
+  auto* save = Widget<QPushButton>(f, "RteSaveBtn");
+  const QColor plain = save->palette().color(QPalette::ButtonText);
+  const std::string lengthBefore = Text(f, "DB_R_Len");
+  const QPointF from = ViewOf(f, *f.Route->At(1));
+  SendMouse(f.MapCanvas, QEvent::MouseButtonPress, from);
+  for (int i = 1; i <= 8; ++i) SendMouse(f.MapCanvas, QEvent::MouseMove, from + QPointF(0, 10 * i));
+  SendMouse(f.MapCanvas, QEvent::MouseButtonRelease, from + QPointF(0, 80), Qt::LeftButton, Qt::NoButton);
+  ASSERT_TRUE(f.Route->Modified);
+  EXPECT_EQ(lat->MaskText(), PosToMaskText(false, f.Route->At(1)->Position.Y));
+  EXPECT_NE(Text(f, "DB_R_Len"), lengthBefore);
+  EXPECT_NE(save->palette().color(QPalette::ButtonText), plain);
+}
+
+// "Add Position" puts the position where "E&xtend" says: at the end when
+// ticked, into the leg it belongs to otherwise.
+TEST_F(RouteWindow, AddPositionFollowsExtend) {
+  T_Form& f = Run(kQuietSettings);
+  TChartPlan plan;
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "T.KAP", plan)));
+  const double d = kDegToRad;
+  f.Route->AddRecord({{10.1 * d, 54.3 * d}, 0, 0, 0, 0, "A", ""});
+  f.Route->AddRecord({{10.4 * d, 54.3 * d}, 0, 0, 0, 0, "B", ""});
+  f.Positions->AddRecord({{10.25 * d, 54.31 * d}, 0, 0, 0, 0, "MID", ""});
+  f.FillPositionList();
+  f.RouteEditor1Click();
+  auto* positions = Widget<QComboBox>(f, "DBC_RTAddWP");
+  positions->setCurrentIndex(positions->findText("MID"));
+  Widget<QPushButton>(f, "RteAddWPBtn")->click();
+  EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"A", "MID", "B"}));
+  QAction* extend = f.MenuItem("RPExtend");
+  extend->trigger();
+  ASSERT_TRUE(extend->isChecked());
+  positions->setCurrentIndex(positions->findText("MID"));
+  Widget<QPushButton>(f, "RteAddWPBtn")->click();
+  EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"A", "MID", "B", "MID"}));
+}
+
+// A refused activation leaves "&Activate Route" unticked; the elapsed time
+// runs on the monotonic clock, whatever the wall clock does.
+TEST_F(RouteWindow, ActivationTickAndElapsedTime) {
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=1\r\nNMEA_SIMUL=" + kReplay + "\r\n");
+  const double lat0 = (57 + 40.0 / 60) * kDegToRad, lon0 = (11 + 40.0 / 60) * kDegToRad;
+  for (int i = 0; i < 3; ++i) f.Route->AddRecord({{lon0 + i * 0.0001, lat0 + i * 0.0001}, 0, 0, 0, 0, "R", ""});
+  QAction* activate = f.MenuItem("ActivateRoute1");
+  activate->trigger();  // no fix yet: refused
+  EXPECT_FALSE(f.Route->Following);
+  EXPECT_FALSE(activate->isChecked());
+
+  Tick(f, 4);
+  activate->trigger();
+  ASSERT_TRUE(f.Route->Following);
+  EXPECT_TRUE(activate->isChecked());
+  Tick(f, 3);
+  // The clock is set a day on (a receiver's time taken over, say).
+  clock_.SetUTC(clock_.NowUTC() + 1);
+  Tick(f, 2);
+  EXPECT_EQ(Text(f, "DBRteTIME"), DaysToHMS(5 / 86400.0));
+}
+
 TEST_F(RouteWindow, ClearOldRouteThenCancelKeepsTheRoute) {
   T_Form& f = Run(kQuietSettings);
   for (int i = 0; i < 3; ++i) f.Route->AddRecord({{0.2, 1.0 + i * 0.001}, 0, 0, 0, 0, "K" + std::to_string(i), ""});

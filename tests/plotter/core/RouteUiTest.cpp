@@ -159,6 +159,14 @@ TEST(RouteEditing, FieldsOfOneOrSeveralPoints) {
   f = FieldsOf(route, *route.At(0));
   EXPECT_FALSE(f.positionEnabled);
   EXPECT_EQ(f.number, -1);
+  // The several-points view offers nothing of one point: "Update" as shown
+  // changes no point.
+  EXPECT_EQ(f.name, "");
+  EXPECT_EQ(f.speed, "0");
+  EXPECT_EQ(f.xte, "0");
+  EXPECT_EQ(ApplyPointFields(route, *route.At(0), f), "");
+  EXPECT_EQ(route.At(2)->Caption, "P2");
+  EXPECT_EQ(route.At(2)->LegSpeed, 7);
   f.name = "";
   f.speed = "0";
   f.xte = "0.5";
