@@ -181,7 +181,7 @@ int TRoute::SaveToFile(const std::string& name) {
   return Count();
 }
 
-int TRoute::ReadInto(const std::string& name, bool positions) {
+int TRoute::ReadInto(const std::string& name, bool positions, TReadMode mode) {
   LastError.clear();
   LastReadDamaged = false;
   if (name.empty() || !FileExists(name)) return 0;
@@ -203,14 +203,15 @@ int TRoute::ReadInto(const std::string& name, bool positions) {
     LastError = name + (positions ? " is not a positions file" : " is not a route file");
     return -1;
   }
-  return FinishRead(std::move(r), name, srw);
+  return FinishRead(std::move(r), name, srw, mode);
 }
 
-int TRoute::FinishRead(TRouteReadResult&& r, const std::string& name, bool srw) {
+int TRoute::FinishRead(TRouteReadResult&& r, const std::string& name, bool srw, TReadMode mode) {
   if (r.status == TRouteReadStatus::Damaged) {
     LastReadDamaged = true;
     LastError = name + ": " + (r.error.empty() ? "the file is damaged" : r.error);
   }
+  if (mode == TReadMode::Replace) Clear();
   const bool hadPoints = !Empty();
   const int added = MergeRecords(std::move(r.points));
   FileName = !hadPoints && srw ? name : std::string();
@@ -218,11 +219,11 @@ int TRoute::FinishRead(TRouteReadResult&& r, const std::string& name, bool srw) 
   return added;
 }
 
-int TRoute::LoadFromFile(const std::string& name) { return ReadInto(name, IsPositions); }
+int TRoute::LoadFromFile(const std::string& name, TReadMode mode) { return ReadInto(name, IsPositions, mode); }
 
-int TRoute::LoadPositions(const std::string& name) { return ReadInto(name, true); }
+int TRoute::LoadPositions(const std::string& name, TReadMode mode) { return ReadInto(name, true, mode); }
 
-int TRoute::FinishImport(TRouteReadResult&& r, const std::string& name) {
+int TRoute::FinishImport(TRouteReadResult&& r, const std::string& name, TReadMode mode) {
   switch (r.status) {
     case TRouteReadStatus::Declined:
       return 0;
@@ -238,6 +239,7 @@ int TRoute::FinishImport(TRouteReadResult&& r, const std::string& name) {
     case TRouteReadStatus::Ok:
       break;
   }
+  if (mode == TReadMode::Replace) Clear();
   const int added = MergeRecords(std::move(r.points));
   // No file of ours holds the points now.
   FileName.clear();
@@ -258,7 +260,7 @@ bool ReadTextFile(const std::string& name, std::string& bytes, std::string& erro
 
 }  // namespace
 
-int TRoute::ImportText(const std::string& name) {
+int TRoute::ImportText(const std::string& name, TReadMode mode) {
   LastError.clear();
   LastReadDamaged = false;
   std::string bytes;
@@ -266,10 +268,10 @@ int TRoute::ImportText(const std::string& name) {
     AppMessageBox("WP Import Error", mfOk | mfIconError);
     return 0;
   }
-  return FinishImport(ReadWpText(bytes, !IsPositions, Options), name);
+  return FinishImport(ReadWpText(bytes, !IsPositions, Options), name, mode);
 }
 
-int TRoute::ImportExchange(const std::string& name, int routeNumber) {
+int TRoute::ImportExchange(const std::string& name, int routeNumber, TReadMode mode) {
   LastError.clear();
   LastReadDamaged = false;
   std::string bytes;
@@ -277,10 +279,10 @@ int TRoute::ImportExchange(const std::string& name, int routeNumber) {
     AppMessageBox("WP Import Error", mfOk | mfIconError);
     return 0;
   }
-  return FinishImport(ReadG7t(bytes, routeNumber, Options), name);
+  return FinishImport(ReadG7t(bytes, routeNumber, Options), name, mode);
 }
 
-int TRoute::ImportGpx(const std::string& name) {
+int TRoute::ImportGpx(const std::string& name, TReadMode mode) {
   LastError.clear();
   LastReadDamaged = false;
   std::string bytes;
@@ -288,7 +290,7 @@ int TRoute::ImportGpx(const std::string& name) {
     AppMessageBox("WP Import Error", mfOk | mfIconError);
     return 0;
   }
-  return FinishImport(ReadGpx(bytes, !IsPositions, Options), name);
+  return FinishImport(ReadGpx(bytes, !IsPositions, Options), name, mode);
 }
 
 bool TRoute::WriteText(const std::string& name, const std::string& bytes) {

@@ -107,6 +107,11 @@ class TRoute : public TNavShapeCollection {
   int PositionList(std::vector<std::string>& lines) const;
 
   // ---- files ----
+  // How the readers below take the points of a file: added to the points
+  // there are, or in place of them. The old points go only once the file
+  // was read and its points are to be taken; a file that cannot be read, or
+  // whose datum the user declines, leaves them as they were.
+  enum class TReadMode { Add, Replace };
   // Saves the points as an SRW file, atomically. An empty collection writes
   // nothing and returns 0. Returns the number of points, or -1 when the
   // file could not be written (LastError says why; the old file and the
@@ -115,19 +120,19 @@ class TRoute : public TNavShapeCollection {
   // Reads an SRW or old route file and merges it where the route grows
   // least (positions: appended, skipping names present). A missing file
   // reads as 0 points; a file of another kind returns -1 (LastError).
-  int LoadFromFile(const std::string& name);
+  int LoadFromFile(const std::string& name, TReadMode mode = TReadMode::Add);
   // As LoadFromFile for positions: SRW or old positions files.
-  int LoadPositions(const std::string& name);
+  int LoadPositions(const std::string& name, TReadMode mode = TReadMode::Add);
   // The comma text format; "WP Import Error" is shown when the file holds
   // no points or is not of the format. Returns the points added.
-  int ImportText(const std::string& name);
+  int ImportText(const std::string& name, TReadMode mode = TReadMode::Add);
   bool ExportText(const std::string& name, int routeNumber);
   // The column text format of the GPS transfer program (a negative route
   // number: the waypoint section).
-  int ImportExchange(const std::string& name, int routeNumber);
+  int ImportExchange(const std::string& name, int routeNumber, TReadMode mode = TReadMode::Add);
   bool ExportExchange(const std::string& name, const std::string& routeName, int routeNumber);
   // GPX 1.1.
-  int ImportGpx(const std::string& name);
+  int ImportGpx(const std::string& name, TReadMode mode = TReadMode::Add);
   bool ExportGpx(const std::string& name, const std::string& listName);
   // Merges read points as the file readers do: positions are appended
   // without unnamed and repeated names, route points are inserted at
@@ -212,9 +217,9 @@ class TRoute : public TNavShapeCollection {
   // f(from, to) for each leg from point a to point b (either order).
   template <class F>
   void ForEachLeg(int a, int b, F&& f) const;
-  int ReadInto(const std::string& name, bool positions);
-  int FinishRead(TRouteReadResult&& r, const std::string& name, bool srw);
-  int FinishImport(TRouteReadResult&& r, const std::string& name);
+  int ReadInto(const std::string& name, bool positions, TReadMode mode);
+  int FinishRead(TRouteReadResult&& r, const std::string& name, bool srw, TReadMode mode);
+  int FinishImport(TRouteReadResult&& r, const std::string& name, TReadMode mode);
   bool WriteText(const std::string& name, const std::string& bytes);
   void Forget(const TNavShape* shape) override;
   int FinishView();

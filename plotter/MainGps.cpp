@@ -214,13 +214,13 @@ void T_Form::Positions2Click() {
   const std::optional<TTransferPlan> download = Download(*this, TGpsCommand::GetPositions, s);
   if (!download) return;
   const TTransferPlan& plan = *download;
-  if (clear) Positions->Clear();
+  const TRoute::TReadMode mode = clear ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
   if (Shapes) Shapes->SetSelectedPosition(nullptr);
   ShowProgress("...", 0, 0);
   if (plan.gpx)
-    Positions->ImportGpx(plan.exchangeFile);
+    Positions->ImportGpx(plan.exchangeFile, mode);
   else
-    Positions->ImportExchange(plan.exchangeFile, -1);
+    Positions->ImportExchange(plan.exchangeFile, -1, mode);
   PositionsTail();
   ShowProgress("", 0, 0);
 }
@@ -234,12 +234,12 @@ void T_Form::Route2Click() {
   const TTransferPlan& plan = *download;
   const int number = plan.gpx ? 0 : ChooseExchangeRoute(plan.exchangeFile);
   if (number < 0) return;
-  if (clear) Route->Clear();
+  const TRoute::TReadMode mode = clear ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
   ShowProgress("...", 0, 0);
   if (plan.gpx)
-    Route->ImportGpx(plan.exchangeFile);
+    Route->ImportGpx(plan.exchangeFile, mode);
   else
-    Route->ImportExchange(plan.exchangeFile, number);
+    Route->ImportExchange(plan.exchangeFile, number, mode);
   ShowProgress("", 0, 0);
   AfterRouteLoad();
 }

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <filesystem>
 #include <memory>
 
 #include <string>
@@ -111,11 +112,13 @@ void T_Form::OpenWPMnuClick() {
     UpdateShapeModes();
     return;
   }
-  if (clear) Positions->Clear();
+  // The old positions go with the first file that gives points.
+  TRoute::TReadMode mode = clear ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
   SysInfo.CurWayPointDir = DirectoryOf(files->front());
   std::string problems;
   for (const std::string& file : *files) {
-    const int n = Positions->LoadPositions(file);
+    const int n = Positions->LoadPositions(file, mode);
+    if (n > 0) mode = TRoute::TReadMode::Add;
     if (n < 0 || Positions->LastReadDamaged) problems += (problems.empty() ? "" : "\n") + Positions->LastError;
   }
   PositionsTail();
@@ -139,10 +142,13 @@ void T_Form::WPSaveAsMnuClick() {
   o.filter = Messages[kMsgPositionFiles] + "|*.SRW";
   o.defaultExt = "SRW";
   o.overwritePrompt = true;
-  if (Positions->FileName.empty())
+  // The file name part of the positions' file is proposed, in its folder.
+  if (Positions->FileName.empty()) {
     o.initialDir = SysInfo.CurWayPointDir;
-  else
-    o.fileName = Positions->FileName;
+  } else {
+    o.initialDir = DirectoryOf(Positions->FileName);
+    o.fileName = std::filesystem::path(Positions->FileName).filename().string();
+  }
   const std::optional<std::string> file = SaveFileDialog(o);
   if (!file) return;
   // The file name is taken only once the file was written: a failed save
@@ -194,18 +200,31 @@ void T_Form::AddPosition(const TFPoint& pos) {
   nameEdit->clear();
   commentEdit->clear();
   std::string name;
+  TFPoint typed;
   for (;;) {
     if (ExecDialog(*editor) != QDialog::Accepted) return;
     // Names are compared as they will be stored: " Buoy" is "Buoy".
     name = Trimmed(nameEdit->text().toStdString());
     if (name.empty()) return;
-    if (!Positions->FindByName(name)) break;
-    AppMessageBox(name + " is in use.", mfOk | mfIconWarning);
+    if (Positions->FindByName(name)) {
+      AppMessageBox(name + " is in use.", mfOk | mfIconWarning);
+      continue;
+    }
+    // A half-typed field or a value out of range is refused as the position
+    // editor refuses it, and the editor opens again with the user's entries.
+    const std::optional<double> typedLat = lat->Value();
+    const std::optional<double> typedLon = lon->Value();
+    if (!typedLat || !typedLon) {
+      AppMessageBox("The position is not complete.", mfOk | mfIconWarning);
+      continue;
+    }
+    typed = {*typedLon, *typedLat};
+    break;
   }
   TRoutePointRec rec;
   rec.Name = name;
   rec.Comment = Trimmed(commentEdit->toPlainText().left(99).toStdString());
-  rec.Position = {MaskTextToPos(lon->MaskText()), MaskTextToPos(lat->MaskText())};
+  rec.Position = typed;
   rec.LegXTE = SysInfo.DefaultXTE;
   Positions->SetSelectedAll(false);
   TNavShape* s = Positions->AddRecord(rec);
@@ -224,12 +243,13 @@ void T_Form::WPImportMnuClick() {
   if (Shapes) Shapes->SetSelectedPosition(nullptr);
   const std::optional<std::string> file = AskExchangeFile(Messages[kMsgImportPositions], false);
   if (!file) return;
-  if (clear) Positions->Clear();
+  // The old positions go only when the file gives new ones.
+  const TRoute::TReadMode mode = clear ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
   SysInfo.WPPDir = DirectoryOf(*file);
   if (IsExchangeFile(*file))
-    Positions->ImportExchange(*file, -1);
+    Positions->ImportExchange(*file, -1, mode);
   else
-    Positions->ImportText(*file);
+    Positions->ImportText(*file, mode);
   PositionsTail();
 }
 
@@ -249,7 +269,11 @@ void T_Form::WPExportMnuClick() {
   if (!file) return;
   const bool ok =
       IsExchangeFile(*file) ? Positions->ExportExchange(*file, "", -1) : Positions->ExportText(*file, -1);
-  if (ok) SysInfo.WPPDir = DirectoryOf(*file);
+  if (!ok) {
+    AppMessageBox("The positions could not be exported: " + Positions->LastError, mfOk | mfIconError);
+    return;
+  }
+  SysInfo.WPPDir = DirectoryOf(*file);
 }
 
 void T_Form::WirePositionCommands() {

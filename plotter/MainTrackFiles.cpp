@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
+#include "plotter/AuxDialogs.h"
 #include "plotter/MainForm.h"
 #include "plotter/core/GpsTransfer.h"
 
@@ -47,23 +49,6 @@ std::string ReadWhole(const std::string& file, uint64_t limit) {
   return bytes;
 }
 
-// "Select Route": the routes of an exchange file; a click chooses.
-class TRouteChoice final : public QDialog {
- public:
-  TRouteChoice(QWidget* parent, const QString& caption, const std::vector<std::string>& entries) : QDialog(parent) {
-    setObjectName(QStringLiteral("RLForm"));
-    setWindowTitle(caption);
-    list = new QListWidget(this);
-    list->setObjectName(QStringLiteral("RList"));
-    for (const std::string& e : entries) list->addItem(QString::fromStdString(e));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(list);
-    connect(list, &QListWidget::itemClicked, this, &QDialog::accept);
-  }
-  QListWidget* list;
-};
-
-
 }  // namespace
 
 int T_Form::ChooseExchangeRoute(const std::string& file) {
@@ -71,11 +56,22 @@ int T_Form::ChooseExchangeRoute(const std::string& file) {
   if (routes.empty()) return -1;
   std::string chosen = routes.front();
   if (routes.size() > 1) {
-    TRouteChoice choice(this, QString::fromStdString(Messages[kMsgAvailableRoutes]), routes);
-    ExecDialog(choice);
-    QListWidgetItem* item = choice.list->currentItem();
-    if (!item || !item->isSelected()) return -1;
-    chosen = item->text().toStdString();
+    // "Select Route", made at start (or here, for a window made without
+    // the program's other windows); a click on an entry chooses it.
+    std::unique_ptr<TRLForm> own;
+    TRLForm* choice = forms_.RLForm;
+    if (!choice) {
+      own = std::make_unique<TRLForm>(this);
+      choice = own.get();
+    }
+    choice->RList->clear();
+    for (const std::string& e : routes) choice->RList->addItem(QString::fromStdString(e));
+    choice->setWindowTitle(QString::fromStdString(Messages[kMsgAvailableRoutes]));
+    ExecDialog(*choice);
+    const QListWidgetItem* item = choice->RList->currentItem();
+    chosen = item && item->isSelected() ? item->text().toStdString() : std::string();
+    choice->RList->clear();
+    if (chosen.empty()) return -1;
   }
   const std::optional<int> n = ParseRouteNumber(chosen.substr(0, 2));
   return n ? *n : -1;
@@ -90,14 +86,13 @@ void T_Form::ImportWP2Click() {
   const std::optional<std::string> file = AskExchangeFile(Messages[kMsgImportRoute], false);
   if (!file) return;
   // The old route goes only when there is something to put in its place.
+  const TRoute::TReadMode mode = clear ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
   if (IsExchangeFile(*file)) {
     const int number = ChooseExchangeRoute(*file);
     if (number < 0) return;
-    if (clear) Route->Clear();
-    Route->ImportExchange(*file, number);
+    Route->ImportExchange(*file, number, mode);
   } else {
-    if (clear) Route->Clear();
-    Route->ImportText(*file);
+    Route->ImportText(*file, mode);
   }
   SysInfo.WPPDir = DirectoryOf(*file);
   AfterRouteLoad();
@@ -113,7 +108,12 @@ void T_Form::ExportWP2Click() {
   if (!number) return;
   const bool ok =
       IsExchangeFile(*file) ? Route->ExportExchange(*file, "", *number) : Route->ExportText(*file, *number);
-  if (ok) SysInfo.WPPDir = DirectoryOf(*file);
+  // A file that could not be written is said, as for the positions.
+  if (!ok) {
+    AppMessageBox("The route could not be exported: " + Route->LastError, mfOk | mfIconError);
+    return;
+  }
+  SysInfo.WPPDir = DirectoryOf(*file);
 }
 
 void T_Form::ImportTrack1Click() {

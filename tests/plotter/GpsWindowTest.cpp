@@ -30,6 +30,7 @@
 #include "navobjects/Trace.h"
 #include "platform/FileDialogs.h"
 #include "platform/Process.h"
+#include "plotter/AuxDialogs.h"
 #include "plotter/MainForm.h"
 
 namespace {
@@ -317,15 +318,22 @@ TEST_F(GpsWindow, OneOfThreeRoutesIsChosen) {
   }
   WriteTestFile(dir_ / "source", file);
   int entries = 0;
+  bool selectRoute = false;
+  QString caption;
   dialogAnswer_ = [&](QDialog& d) {
     auto* list = d.findChild<QListWidget*>(QStringLiteral("RList"));
     if (!list) return int(QDialog::Rejected);
+    // The program's "Select Route" window, made at start.
+    selectRoute = &d == f.Forms().RLForm;
+    caption = d.windowTitle();
     entries = list->count();
     list->setCurrentRow(1);
     return int(QDialog::Accepted);
   };
   Trigger(f, "GPSGetRoute");
   EXPECT_EQ(dialogsRun_, 1);
+  EXPECT_TRUE(selectRoute);
+  EXPECT_EQ(caption.toStdString(), "Available Routes");
   EXPECT_EQ(entries, 3);
   EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"B2", "C2", "D2"}));
   // Closing the list without a choice imports nothing.

@@ -4,6 +4,7 @@
 // number, a track file taken as a route, and a text track imported,
 // shown and exported.
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,7 +16,9 @@
 #include <vector>
 
 #include "PlotterFixture.h"
+#include "charts/FileNames.h"
 #include "foundation/GenUtil.h"
+#include "navobjects/RouteFiles.h"
 #include "navobjects/Routes.h"
 #include "navobjects/Trace.h"
 #include "platform/FileDialogs.h"
@@ -212,6 +215,105 @@ TEST_F(PositionsWindow, RouteExportTakesOnlyNumbersFrom0To99) {
   questions_.Answer(idYes);  // "Clear old route?"
   Trigger(f, "RFImport");
   EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"OUT", "IN"}));
+}
+
+// A file of another datum is taken only when the user says so; No, or a
+// file that cannot be read, leaves the list as it was, also after Yes to
+// clearing it.
+TEST_F(PositionsWindow, ImportsAskAboutAnotherDatumAndClearOnlyWhatTheyReplace) {
+  T_Form& f = RunIt();
+  f.Route->AddRecord(Point("OLD1", 59.5, 18.0));
+  f.Route->AddRecord(Point("OLD2", 59.6, 18.1));
+  f.Route->Modified = false;
+  std::string text = EncodeWpText({Point("NEW1", 59.7, 18.2), Point("NEW2", 59.8, 18.3)}, 1, "trip", {});
+  ASSERT_EQ(text.rfind("Datum,WGS84,", 0), 0u);
+  text.replace(0, 11, "Datum,European 1950");
+  WriteTestFile(dir_ / "ed50.TXT", text);
+  // Yes to clearing, No to the datum: the old route stays.
+  dialogs_.Answer(dir_ / "ed50.TXT");
+  questions_.Answer(idYes);
+  questions_.Answer(idNo);
+  Trigger(f, "RFImport");
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Clear old route?", "Not WGS84 Datum. Continue?"}));
+  EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"OLD1", "OLD2"}));
+  // Yes and Yes: the file's route in place of the old one.
+  questions_.Clear();
+  dialogs_.Answer(dir_ / "ed50.TXT");
+  questions_.Answer(idYes);
+  questions_.Answer(idYes);
+  Trigger(f, "RFImport");
+  EXPECT_EQ(Names(*f.Route), (std::vector<std::string>{"NEW1", "NEW2"}));
+
+  // A G7T file without its datum line is asked about the same way.
+  f.Positions->AddRecord(Point("KEEP", 59.5, 18.0));
+  f.Positions->Modified = false;
+  std::string g7t = EncodeG7t({Point("BUOY", 59.6, 18.1)}, -1, "", {});
+  const size_t d = g7t.find("\r\nD ");
+  ASSERT_NE(d, std::string::npos);
+  g7t.erase(d, g7t.find("\r\n", d + 2) - d);
+  WriteTestFile(dir_ / "nodatum.G7T", g7t);
+  questions_.Clear();
+  dialogs_.Answer(dir_ / "nodatum.G7T");
+  questions_.Answer(idYes);  // "Clear All Positions?"
+  questions_.Answer(idNo);   // the datum
+  Trigger(f, "WPImport");
+  EXPECT_EQ(Asked(), (std::vector<std::string>{"Clear All Positions?", "Not WGS84 Datum. Continue?"}));
+  EXPECT_EQ(Names(*f.Positions), std::vector<std::string>{"KEEP"});
+  dialogs_.Answer(dir_ / "nodatum.G7T");
+  questions_.Answer(idYes);
+  questions_.Answer(idYes);
+  Trigger(f, "WPImport");
+  EXPECT_EQ(Names(*f.Positions), std::vector<std::string>{"BUOY"});
+}
+
+// "E&xport" to a place that cannot be written says so; "Save &As" offers
+// the file's name (not its whole path) in its folder; "&Delete Selected"
+// leaves no entry chosen in the positions box.
+TEST_F(PositionsWindow, ExportFailureSaveAsNameAndDeleteSelected) {
+  T_Form& f = RunIt();
+  f.Positions->AddRecord(Point("Buoy", 59.5, 18.0));
+  f.Positions->AddRecord(Point("Rock", 59.6, 18.1));
+  dialogs_.Answer(dir_ / "no such dir/pos.TXT");
+  Trigger(f, "WPExport");
+  ASSERT_EQ(Asked().size(), 1u);
+  EXPECT_NE(Asked()[0].find("could not be exported"), std::string::npos) << Asked()[0];
+
+  dialogs_.Answer(dir_ / "pos.SRW");
+  Trigger(f, "WPSaveAs");
+  dialogs_.Cancel();
+  Trigger(f, "WPSaveAs");
+  ASSERT_EQ(dialogs_.requests().size(), 3u);
+  EXPECT_EQ(dialogs_.requests().back().options.fileName, "pos.SRW");
+  EXPECT_EQ(dialogs_.requests().back().options.initialDir, DirectoryOf(dir_ / "pos.SRW"));
+
+  f.FillPositionList();
+  auto* list = f.DB->findChild<QComboBox*>(QStringLiteral("DBC_RTAddWP"));
+  list->setCurrentIndex(list->findText("Rock"));
+  f.MenuItem("WPUnlock")->trigger();
+  f.Positions->FindByName("Buoy")->Selected = true;
+  Trigger(f, "WPDeleteSelected");
+  EXPECT_EQ(Names(*f.Positions), std::vector<std::string>{"Rock"});
+  EXPECT_EQ(list->currentIndex(), -1);
+}
+
+// "&Add ": a half-typed field or a latitude beyond 90 degrees is refused as
+// the position editor refuses it, and the editor opens again.
+TEST_F(PositionsWindow, AddingAPositionRefusesHalfTypedOrOutOfRangeFields) {
+  T_Form& f = RunIt();
+  const std::vector<std::string> lats = {"0593", "09500000N", "05936000N"};
+  int rounds = 0;
+  f.RunDialog = [&](QDialog& d) {
+    auto* name = d.findChild<QLineEdit*>(QStringLiteral("WPText"));
+    if (!name || rounds >= static_cast<int>(lats.size())) return int(QDialog::Rejected);
+    d.findChild<TPosEdit*>(QStringLiteral("WPLat"))->SetMaskText(lats[static_cast<size_t>(rounds++)]);
+    name->setText(QStringLiteral("Skerry"));
+    return int(QDialog::Accepted);
+  };
+  f.AddPosition({18 * kDeg, 59 * kDeg});
+  EXPECT_EQ(rounds, 3);
+  EXPECT_EQ(Asked(), std::vector<std::string>(2, "The position is not complete."));
+  ASSERT_EQ(Names(*f.Positions), std::vector<std::string>{"Skerry"});
+  EXPECT_NEAR(f.Positions->At(0)->Position.Y, 59.6 * kDeg, 1e-9);
 }
 
 TEST_F(PositionsWindow, ImportTrackAsRouteTakesWholeRecords) {
