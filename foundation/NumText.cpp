@@ -143,6 +143,15 @@ std::string FloatToStrWD(int width, int decimals, double v) {
   return out;
 }
 
+std::string FloatToStrGeneral(double v) {
+  if (!std::isfinite(v)) return FloatToStrDot(v);
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+  double rounded = v;
+  if (res.ec == std::errc()) std::from_chars(buf, res.ptr, rounded);
+  return FloatToStrDot(rounded);
+}
+
 std::string FloatToStrShort(double v) {
   std::string out = FloatToStrWD(4, 1, v);
   if (out.size() <= 6) return out;

@@ -34,6 +34,10 @@ std::optional<int64_t> TryStrToInt64(std::string_view text);
 // fixed notation for 1e-5 <= |v| < 1e15, exponent form ("1.5E-7") otherwise.
 // NaN and infinities give "NAN", "INF" and "-INF".
 std::string FloatToStrDot(double v);
+// The general format of displayed values: at most 15 significant digits, so
+// the noise of binary fractions never shows ("0.3", not
+// "0.30000000000000004"), in the forms of FloatToStrDot.
+std::string FloatToStrGeneral(double v);
 
 // Fixed-point text with the given number of decimals, right-aligned with
 // spaces to at least Width characters.

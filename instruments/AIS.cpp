@@ -125,6 +125,7 @@ void InitTarget(TAIS_Rec& r) {
   r.RawCOG = 0;
   r.CPA = 0;
   r.TCPA = 0;
+  r.CpaFrom = {};
   r.CpaAlarm = false;
   r.RawSOG = 0;
   r.TextTime = 0;

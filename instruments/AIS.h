@@ -144,6 +144,10 @@ struct TAIS_Rec {
   double CPA = 0;
   double TCPA = 0;
   bool CpaAlarm = false;
+  // Where the target was taken to be when CPA and TCPA were computed: its
+  // reported position moved on along its course to that moment. The
+  // closest-approach picture starts here, as the alarm does.
+  TFPoint CpaFrom;
   // Hull outline as polar points (metres, bearing from the bow) from the
   // reference point: bow tip, port shoulder, starboard shoulder, stern port
   // corner, stern starboard corner.

@@ -17,9 +17,14 @@ uint64_t StationKey(int32_t rawLat, int32_t rawLon) {
 
 // Speed, and course or heading, known and above 0.3 knots: the target moves
 // in a known direction.
+// A target reporting more than 0.3 knots gets a closest-approach check.
+bool UnderWay(const TAIS_Rec& t) { return t.RawSOG > 3 && t.RawSOG != kAisSpeedNotAvailable; }
+
+// ... and it moves along a direction only when it reports its course or
+// its heading (without either its speed is taken as 0: a drifting vessel
+// ahead still raises the alarm as the own vessel closes on it).
 bool Moving(const TAIS_Rec& t) {
-  return t.RawSOG > 3 && t.RawSOG != kAisSpeedNotAvailable &&
-         (t.RawCOG != kAisCourseNotAvailable || t.RawHeading != kAisHeadingNotAvailable);
+  return UnderWay(t) && (t.RawCOG != kAisCourseNotAvailable || t.RawHeading != kAisHeadingNotAvailable);
 }
 
 double Known(double v) { return IsKnown(v) && std::isfinite(v) ? v : 0.0; }
@@ -144,7 +149,8 @@ void TAisDecoder::RangeAndBearing(TAIS_Rec& t, const TFPoint& pos) {
 // and the closest approach from the motion of the target relative to the
 // own vessel.
 void TAisDecoder::RangeAndCpa(TAIS_Rec& t) {
-  const bool moving = t.Kind != kAisMetStation && t.TargetState == kAisActive && Moving(t);
+  const bool checked = t.Kind != kAisMetStation && t.TargetState == kAisActive && UnderWay(t);
+  const bool moving = checked && Moving(t);
   TFPoint pos = t.TargetPos;
   if (moving) {
     const double hours = std::chrono::duration<double, std::ratio<3600>>(clock_.MonoNow() - t.PosTime).count();
@@ -154,16 +160,18 @@ void TAisDecoder::RangeAndCpa(TAIS_Rec& t) {
     }
   }
   RangeAndBearing(t, pos);
+  t.CpaFrom = pos;
   if (t.Kind == kAisMetStation) return;
   auto none = [&t] {
     t.CPA = 0;
     t.TCPA = 0;
     t.CpaAlarm = false;
   };
-  if (!moving) return none();
+  if (!checked) return none();
   const TNMEAINFO& I = parser_.Info;
-  const double x = t.SOGKnots * std::sin(t.COGRad) - Known(I.VelEast);
-  const double y = t.SOGKnots * std::cos(t.COGRad) - Known(I.VelNorth);
+  const double speed = moving ? t.SOGKnots : 0;
+  const double x = speed * std::sin(t.COGRad) - Known(I.VelEast);
+  const double y = speed * std::cos(t.COGRad) - Known(I.VelNorth);
   const TFPoint rel = XYToPolar({x, y});  // relative speed (knots) and its direction
   if (!(rel.X > 0) || !std::isfinite(rel.X) || !std::isfinite(t.Range)) return none();
   const double a = t.Bearing - rel.Y;

@@ -1,7 +1,6 @@
 // The main window and the AIS targets: the decoder attached to the parser,
 // the "AIS" settings, the targets placed on each chart and zoom, and the
 // tick's housekeeping (chart points, ageing).
-#include <QDateTime>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -36,6 +35,7 @@ void T_Form::ApplyAisSettings() {
   } else {
     p->AisEnabled = false;
   }
+  RefreshAisList();
 }
 
 void T_Form::PlaceAisForChart() {
@@ -57,16 +57,6 @@ void T_Form::PurgeAis(int hideMinutes, int deleteMinutes) {
 // ---------------------------------------------------------------------------
 // Targets on the chart, the alarm, the target list and the information
 // window
-
-namespace {
-
-// Local time minus UTC, in days, taken once.
-double UtcToLocalDays() {
-  static const double offset = QDateTime::currentDateTime().offsetFromUtc() / 86400.0;
-  return offset;
-}
-
-}  // namespace
 
 void T_Form::PaintAis(ICanvas& canvas) {
   TNMEA* p = Parser();
@@ -116,7 +106,12 @@ void T_Form::WireAisCommands() {
 void T_Form::RefreshAisList() {
   auto* list = DB ? DB->findChild<QListWidget*>(QStringLiteral("BC_AIS")) : nullptr;
   TNMEA* p = Parser();
-  if (!list || !Ais || !p || !p->AisEnabled) return;
+  if (!list) return;
+  // AIS off: no target is kept, and the list shows none.
+  if (!Ais || !p || !p->AisEnabled) {
+    if (list->count() > 0) list->clear();
+    return;
+  }
   std::vector<std::string> names;
   Ais->ListTargets(names);
   std::sort(names.begin(), names.end());
@@ -180,7 +175,6 @@ void T_Form::ShowAisInfo(int i) {
   AisInfoIndex = i;
   w.SetPreview(Messages[84]);
   TAisInfoUnits units;
-  units.utcToLocalDays = UtcToLocalDays();
   units.depthShow = SysInfo.DepthShow;
   units.windShow = SysInfo.WindShow;
   const std::vector<std::string> lines = AisInfoLines(Ais->Target(i), i, SysInfo.AISLabels, Messages, units);

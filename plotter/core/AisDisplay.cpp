@@ -40,7 +40,9 @@ void CpaPicture(ICanvas& c, const TAIS_Rec& t, int slot, const TAisDrawSettings&
   if (!own.toPixel || !(t.TCPA > 0) || !std::isfinite(t.TCPA)) return;
   const TFPoint ownAhead = GeoOffset(own.pos, {own.sogKnots * t.TCPA * 24 / kRadToNM, own.headingRad});
   if (!Finite(ownAhead) || (own.onChart && !own.onChart(ownAhead))) return;
-  const TFPoint targetAhead = GeoOffset(t.TargetPos, {t.SOGKnots * t.TCPA * 24 / kRadToNM, t.COGRad});
+  // From where the approach was computed (the dead-reckoned position), not
+  // from the last report: the picture shows what the alarm measured.
+  const TFPoint targetAhead = GeoOffset(t.CpaFrom, {t.SOGKnots * t.TCPA * 24 / kRadToNM, t.COGRad});
   TPoint o, f;
   if (!Finite(targetAhead) || !own.toPixel(ownAhead, o) || !own.toPixel(targetAhead, f)) return;
   o = {o.X - scroll.X, o.Y - scroll.Y};
@@ -227,7 +229,7 @@ void DrawAisTargets(ICanvas& c, const TAisDecoder& ais, const TAisDrawSettings& 
 
 namespace {
 
-std::string Num(double v) { return FloatToStrDot(v); }
+std::string Num(double v) { return FloatToStrGeneral(v); }
 
 // The value with its unit, "?" when it is the not-available value.
 std::string Value(double v, double notAvailable, const std::string& unit) {
@@ -266,7 +268,8 @@ std::vector<std::string> AisInfoLines(const TAIS_Rec& t, int slot, int labels, c
   auto wind = [&](int knots) {
     return knots == 127 ? std::string("?") : WindSpeedText(knots * 1852.0 / 3600.0, units.windShow);
   };
-  auto when = [&](TDateTime utc) { return DateTimeToText(utc + units.utcToLocalDays); };
+  // Report times are kept in UTC and shown so.
+  auto when = [](TDateTime utc) { return DateTimeToText(utc); };
   const std::string name = CleanAisText(t.Name.View());
   const std::string call = CleanAisText(t.CallSign.View());
   auto rangeLines = [&] {

@@ -60,10 +60,10 @@ void DrawOwnShipOutline(ICanvas& canvas, const TAIS_Rec& own, TPoint at, double 
                         int markerSize, TRGB colour, int penWidth);
 
 // The information window's lines for a target; empty when the target has
-// no position (not active). `utcToLocalDays` turns UTC times into the
-// local time shown; `depthShow` and `windShow` are the dashboard's units.
+// no position (not active). Times show in UTC (the line "UTC:"), whatever
+// the computer's time zone; `depthShow` and `windShow` are the dashboard's
+// units.
 struct TAisInfoUnits {
-  double utcToLocalDays = 0;
   int depthShow = 1;
   int windShow = 1;
 };

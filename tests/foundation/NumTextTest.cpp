@@ -60,6 +60,19 @@ TEST(NumText, FloatTextRoundTripsExactly) {
   EXPECT_EQ(FloatToStrDot(0.0000145), "0.0000145");
 }
 
+TEST(NumText, GeneralFormHidesBinaryNoise) {
+  // Values as a decoder computes them: tenths of a knot, tenths of a degree
+  // through radians and back.
+  EXPECT_EQ(FloatToStrGeneral(3 * 0.1), "0.3");
+  const double tenthDegree = 3.141592653589793 / 1800, degree = 3.141592653589793 / 180;
+  ASSERT_NE(FloatToStrDot(2193 * tenthDegree / degree), "219.3");
+  EXPECT_EQ(FloatToStrGeneral(2193 * tenthDegree / degree), "219.3");
+  EXPECT_EQ(FloatToStrGeneral(102.2), "102.2");
+  EXPECT_EQ(FloatToStrGeneral(1.0 / 3), "0.333333333333333");
+  EXPECT_EQ(FloatToStrGeneral(-0.25), "-0.25");
+  EXPECT_EQ(FloatToStrGeneral(0), "0");
+}
+
 TEST(NumText, FixedTextAndShortForm) {
   EXPECT_EQ(FloatToStrFixedDot(3, 2.0), "2.000");
   EXPECT_EQ(FloatToStrFixedDot(1, -0.04), "0.0");  // no "-0.0"

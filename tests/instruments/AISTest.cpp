@@ -746,6 +746,9 @@ TEST_F(AisTest, ClosestApproachOfScriptedEncounters) {
       {"stationary: no approach computed", 6, 0, 0, 2, 0, 0, false, false},
       {"at 0.3 knots: as stationary", 6, 0, 0, 2, 3, 900, false, false},
       {"speed not available", 6, 0, 0, 2, 1023, 1800, false, false},
+      // Neither course nor heading: the target counts as lying still, and
+      // the own vessel closing on it raises the alarm.
+      {"drifting dead ahead, no course or heading", 6, 0, 0.05, 2, 15, 3600, true, true},
   };
   int mmsi = 211000800;
   for (const auto& c : cases) {
@@ -759,7 +762,7 @@ TEST_F(AisTest, ClosestApproachOfScriptedEncounters) {
     const int i = Slot(mmsi);
     const TAIS_Rec& t = ais.Target(i);
     EXPECT_NEAR(t.Range, std::hypot(c.x, c.y), 1e-3);
-    const double v = c.sog / 10.0;
+    const double v = c.cog == 3600 ? 0 : c.sog / 10.0;  // heading 511: without a course, no speed
     const TEncounter e = FlatEncounter(c.x, c.y, v * std::sin(Rad(c.cog / 10.0)), v * std::cos(Rad(c.cog / 10.0)),
                                        I.VelEast, I.VelNorth);
     if (c.computed) {

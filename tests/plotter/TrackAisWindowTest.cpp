@@ -8,6 +8,7 @@
 #include <QListWidget>
 
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -300,6 +301,39 @@ TEST_F(AisWindow, AReplayWithAisSentencesFillsTheTargetTable) {
 }
 
 
+// The information window in a time zone two hours east of UTC: the "UTC:"
+// line is the report's time in UTC, speeds and courses read as written;
+// switching AIS off empties the dashboard's list at once.
+TEST_F(AisWindow, TheInformationWindowShowsUtcAndPlainNumbers) {
+  env_.Set("TZ", "<+02>-2");
+  tzset();
+  const std::vector<std::string> ais = {aisfix::Vdm(aisfix::ClassA(265000003, 57.61, 11.62, 3, 2193, 511)),
+                                        aisfix::Vdm(aisfix::Static5(265000003, "SABC3", "DRIFTER", 10, 5, 2, 2, 20, ""))};
+  const std::string replay = dir_ / "ais.nmea";
+  WriteTestFile(replay, Voyage(57.60, 11.60, {{45, 6, 20}}, nullptr, ais));
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=1\r\nNMEA_SIMUL=" + replay + "\r\n");
+  Tick(f, 6);
+  auto* list = f.DB->findChild<QListWidget*>(QStringLiteral("BC_AIS"));
+  ASSERT_TRUE(list);
+  const QList<QListWidgetItem*> items = list->findItems(QStringLiteral("DRIFTER:"), Qt::MatchStartsWith);
+  ASSERT_EQ(items.size(), 1) << list->count();
+  list->setCurrentItem(items.front());
+  f.AIS_InfoClick();
+  ASSERT_TRUE(f.AisInfoWindow);
+  const TAIS_Rec* t = nullptr;
+  for (const TAIS_Rec& r : f.Ais->Targets())
+    if (r.MMSI == 265000003) t = &r;
+  ASSERT_TRUE(t);
+  const std::vector<std::string> lines = f.AisInfoWindow->Lines();
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "UTC:\t" + DateTimeToText(t->LastReportUTC));
+  EXPECT_EQ(lines[4], "SOG:\t0.3kn");
+  EXPECT_EQ(lines[5], "COG:\t219.3\xC2\xB0");
+
+  f.SysInfo.AISShow = false;
+  f.ApplySettings(false);
+  EXPECT_EQ(list->count(), 0);
+}
 // The targets on the chart where the chart puts their positions: a vessel
 // heading north at 10 knots on a course of 090 (its triangle and heading
 // line north, its speed line east), its name below it, and a base station.

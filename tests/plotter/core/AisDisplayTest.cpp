@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -209,6 +211,49 @@ TEST_F(AisDisplay, ClosestApproachLinesOnlyForAnApproachWithinADay) {
   ais.UpdateRangeAndCpa(0);
   l = AisInfoLines(ais.Target(0), 0, 2, messages, {});
   EXPECT_EQ(l.back().rfind("BRG:\t", 0), 0u) << l.back();
+}
+
+// The closest-approach picture starts where the alarm measured from: the
+// target moved on along its course since its last report, not the report.
+TEST_F(AisDisplay, TheClosestApproachPictureStartsFromTheDeadReckonedTarget) {
+  // 2 nm north, 10 knots south, straight at the still own vessel.
+  Send(ClassA(211000011, kOwnLat + 2.0 / 60, kOwnLon, 100, 1800, 180));
+  clock.Advance(std::chrono::minutes(6));  // now 1 nm north, 6 minutes away
+  ASSERT_EQ(ais.CheckAlarms(30.0 / 1440, 0.5), 1);
+  ASSERT_NEAR(ais.Target(0).TCPA * 1440, 6.0, 0.01);
+  TAisDrawSettings s = Settings();
+  s.cpaMax = 0.5;
+  Place();
+  TRecordingCanvas canvas(2000, 2000);
+  TAisOwnShip own;
+  own.pos = parser.Info.Pos;
+  own.toPixel = [](const TFPoint& pos, TPoint& px) {
+    px = {int(std::lround((pos.X / kDegToRad - 11) * 1000)), int(std::lround((58 - pos.Y / kDegToRad) * 1000))};
+    return true;
+  };
+  DrawAisTargets(canvas, ais, s, {0, 0}, own, -1);
+  // The target's circle (its length is not known: radius 0) lies where the
+  // own vessel is, 600, 300: the two meet there.
+  bool found = false;
+  for (const std::string& c : canvas.calls()) {
+    int x1, y1, x2, y2;
+    if (std::sscanf(c.c_str(), "ellipse %d,%d,%d,%d", &x1, &y1, &x2, &y2) != 4 || x1 != x2) continue;
+    found = true;
+    EXPECT_NEAR(x1, 600, 1) << c;
+    EXPECT_NEAR(y1, 300, 1) << c;
+  }
+  EXPECT_TRUE(found);
+}
+
+// Shown values read as people write them: no binary noise in speeds and
+// courses; times in UTC.
+TEST_F(AisDisplay, InformationNumbersHaveNoBinaryNoise) {
+  Send(ClassA(211000012, 57.65, 11.55, 3, 2193, 511));
+  std::vector<std::string> l = AisInfoLines(ais.Target(0), 0, 1, messages, {});
+  ASSERT_GE(l.size(), 6u);
+  EXPECT_EQ(l[0], "UTC:\t" + DateTimeToText(clock.NowUTC()));
+  EXPECT_EQ(l[4], "SOG:\t0.3kn");
+  EXPECT_EQ(l[5], "COG:\t219.3\xC2\xB0");
 }
 
 // Hull outlines go round the hull (never across it): heading north, the
