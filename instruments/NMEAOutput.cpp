@@ -26,12 +26,7 @@ bool Usable(double v) { return IsKnown(v) && std::isfinite(v); }
 int KnownMode(int mode) { return mode >= dnUpperCase && mode <= dnNexus ? mode : dnUpperCase; }
 int Mode(const TNmeaOutputSettings& s) { return KnownMode(s.NameMode); }
 
-// The window checks "Unit Id"; a talker that is not two letters or digits
-// would still break the sentence, so it is replaced here as well.
-std::string Talker(const TNmeaOutputSettings& s) {
-  auto alnum = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-  return s.Talker.size() == 2 && alnum(s.Talker[0]) && alnum(s.Talker[1]) ? s.Talker : std::string("EC");
-}
+std::string Talker(const TNmeaOutputSettings& s) { return OutputTalker(s.Talker); }
 
 // Sentence body under construction: talker, identifier, ",field"...
 class TBody {
@@ -267,6 +262,12 @@ std::string DataValue(int width, int decimals, double v, double scale = 1.0) {
 
 }  // namespace
 
+std::string OutputTalker(std::string_view unitId) {
+  auto alnum = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  return unitId.size() >= 2 && alnum(unitId[0]) && alnum(unitId[1]) ? std::string(unitId.substr(0, 2))
+                                                                    : std::string("EC");
+}
+
 // ---------------------------------------------------------------------------
 // Fields
 
@@ -398,7 +399,8 @@ std::string MakeRTEActive(const TNMEAINFO& nav, const TNmeaOutputSettings& s) {
                         });
 }
 
-std::vector<std::string> SteeringSentences(const TNMEAINFO& nav, uint32_t autopMsg, const TNmeaOutputSettings& s) {
+std::vector<std::string> SteeringSentences(const TNMEAINFO& nav, uint32_t autopMsg, const TNmeaOutputSettings& s,
+                                           bool* allBuilt) {
   using TBuilder = std::string (*)(const TNMEAINFO&, const TNmeaOutputSettings&);
   struct TStep {
     uint32_t bits;
@@ -410,11 +412,16 @@ std::vector<std::string> SteeringSentences(const TNMEAINFO& nav, uint32_t autopM
                                      {kAutopRMB, MakeRMB}, {kAutopBOD, MakeBOD},
                                      {kAutopBWC, MakeBWC}, {kAutopAPA | kAutopRoute, MakeRTEActive}};
   std::vector<std::string> out;
+  bool all = true;
   for (const TStep& step : kSteps) {
     if ((autopMsg & step.bits) != step.bits) continue;
     std::string sentence = step.build(nav, s);
-    if (!sentence.empty()) out.push_back(std::move(sentence));
+    if (sentence.empty())
+      all = false;
+    else
+      out.push_back(std::move(sentence));
   }
+  if (allBuilt) *allBuilt = all;
   return out;
 }
 

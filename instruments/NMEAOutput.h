@@ -62,6 +62,11 @@ struct TNmeaOutputSettings {
   int NameMode = 0;
 };
 
+// The talker of our own sentences from "Unit Id": its first two characters
+// when both are ASCII letters or digits, else "EC". The one rule for the
+// settings, the sentence builders and the tagging of our own lines.
+std::string OutputTalker(std::string_view unitId);
+
 // NMEA allows 82 characters, "$" and CR LF included. Uploads keep to it.
 inline constexpr size_t kMaxNmeaSentence = 82;
 
@@ -111,8 +116,11 @@ inline constexpr uint32_t kAutopRoute = 32;  // "WPL + RTE"
 
 // The steering cycle's sentences in order for the "AutoP Msg" bits: APA,
 // APB, RMB, BOD, BWC, then the active leg's RTE when both APA and
-// "WPL + RTE" are chosen. Sentences that cannot be built are left out.
-std::vector<std::string> SteeringSentences(const TNMEAINFO& nav, uint32_t autopMsg, const TNmeaOutputSettings& s);
+// "WPL + RTE" are chosen. Sentences that cannot be built (a value they need
+// is not known) are left out; `allBuilt`, when given, says whether every
+// chosen sentence was built.
+std::vector<std::string> SteeringSentences(const TNMEAINFO& nav, uint32_t autopMsg, const TNmeaOutputSettings& s,
+                                           bool* allBuilt = nullptr);
 
 // ---- uploads ----
 

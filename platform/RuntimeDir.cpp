@@ -1,6 +1,8 @@
 #include "platform/RuntimeDir.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,3 +48,18 @@ bool EnsureRuntimeDirectory(std::string* error) {
 }
 
 std::string DataSocketPath() { return RuntimeDirectory() + "/nmeadata"; }
+
+TLocalSocketState ProbeLocalSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return TLocalSocketState::None;
+  path.copy(address.sun_path, path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return TLocalSocketState::None;
+  const int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const int error = result == 0 ? 0 : errno;
+  ::close(fd);
+  // A full backlog (EAGAIN) still means someone listens there.
+  if (result == 0 || error == EAGAIN || error == EINPROGRESS) return TLocalSocketState::Served;
+  return error == ENOENT ? TLocalSocketState::None : TLocalSocketState::Stale;
+}

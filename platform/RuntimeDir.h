@@ -14,3 +14,11 @@ std::string RuntimeDirectory();
 bool EnsureRuntimeDirectory(std::string* error = nullptr);
 // The data line socket: RuntimeDirectory() + "/nmeadata".
 std::string DataSocketPath();
+
+// Whether a program serves the local (Unix domain) socket at `path`, found
+// without waiting: Served when a connection is taken or pending (a server
+// listens there), Stale when the file is there but nobody listens (left
+// behind by a program that ended without closing it), None when there is
+// no socket file.
+enum class TLocalSocketState { None, Stale, Served };
+TLocalSocketState ProbeLocalSocket(const std::string& path);

@@ -49,10 +49,16 @@ bool T_Form::SendSteering() {
   TNMEA* p = Parser();
   if (!p || !PlotterFlags.Has(pfPilot)) return false;
   UpdateSteering();
+  // A sentence that could not be built (a value it needs is not known yet)
+  // keeps the cycle's counter where it is, so the cycle runs again at the
+  // next tick instead of "AutoP Upd" ticks later. The sentences that could
+  // be built go out all the same: one missing value never silences the
+  // autopilot's other sentences.
+  bool allBuilt = false;
   for (const std::string& sentence :
-       SteeringSentences(p->Info, static_cast<uint32_t>(SysInfo.AutoPMsg), OutputSettings()))
+       SteeringSentences(p->Info, static_cast<uint32_t>(SysInfo.AutoPMsg), OutputSettings(), &allBuilt))
     p->AppendOutput(sentence);
-  return true;
+  return allBuilt;
 }
 
 bool T_Form::QueueUpload(const std::vector<std::string>& sentences, const std::string& what) {

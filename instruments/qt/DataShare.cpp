@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/RuntimeDir.h"
+
 TDataShareServer::TDataShareServer(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
   // The socket file: read and write for the user alone.
   server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -18,15 +20,10 @@ bool TDataShareServer::Start(const std::string& path, std::string* error) {
   const QString name = QString::fromStdString(path);
   // A program still serving the socket answers; then it is not ours to
   // take. A file nobody answers on is what a program that ended without
-  // closing left behind.
-  {
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(200)) {
-      probe.abort();
-      if (error) *error = path + " is in use by another program";
-      return false;
-    }
+  // closing left behind. The probe never waits: the window is not held up.
+  if (ProbeLocalSocket(path) == TLocalSocketState::Served) {
+    if (error) *error = path + " is in use by another program";
+    return false;
   }
   QLocalServer::removeServer(name);
   if (!server_->listen(name)) {

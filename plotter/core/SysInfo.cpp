@@ -9,6 +9,7 @@
 #include "foundation/IniFile.h"
 #include "foundation/Switches.h"
 #include "foundation/Types.h"
+#include "instruments/NMEAOutput.h"
 #include "platform/Paths.h"
 #include "plotter/core/GpsTransfer.h"
 #include "plotter/core/Ports.h"
@@ -90,14 +91,7 @@ std::string ResolveDirectorySetting(std::string_view value, const std::string& b
   return out;
 }
 
-std::string TalkerFromUnitId(std::string_view unitId) {
-  if (unitId.size() < 2) return "EC";
-  for (size_t i = 0; i < 2; ++i) {
-    const unsigned char c = static_cast<unsigned char>(unitId[i]);
-    if (c <= ' ' || c >= 0x7F || c == '$' || c == '!' || c == ',' || c == '*' || c == '\\') return "EC";
-  }
-  return std::string(unitId.substr(0, 2));
-}
+std::string TalkerFromUnitId(std::string_view unitId) { return OutputTalker(unitId); }
 
 void RWDirectories(TRWIniFile& ini, RSysInfo& sys) {
   struct Dir {

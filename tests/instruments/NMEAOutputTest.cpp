@@ -192,8 +192,9 @@ TEST(NMEAOutput, ChecksumAndTalker) {
   EXPECT_EQ(FrameSentence("GPXTE,A,A,0.67,L,N"), "$GPXTE,A,A,0.67,L,N*6F\r\n");
   EXPECT_EQ(FrameSentence("GPXTE", false), "$GPXTE\r\n");
 
-  // Only two ASCII letters or digits make a talker.
-  for (auto [given, sent] : {std::pair{"GP", "GP"}, {"i1", "i1"}, {"G$", "EC"}, {"G", "EC"}, {"GPS", "EC"},
+  // Only two ASCII letters or digits make a talker (the first two of a
+  // longer "Unit Id", as the settings take it).
+  for (auto [given, sent] : {std::pair{"GP", "GP"}, {"i1", "i1"}, {"G$", "EC"}, {"G", "EC"}, {"GPS", "GP"}, {"E-", "EC"},
                              {"", "EC"}, {"G,", "EC"}, {"\xC3\x85X", "EC"}})
     EXPECT_EQ(MakeBOD(Leg(), Settings(dnAsIs, given)).substr(0, 6), std::string("$") + sent + "BOD") << given;
 }

@@ -352,7 +352,9 @@ TEST(SysInfo, UnitIdMustMakeASafeTalker) {
     const char* unitId;
     const char* talker;
   } cases[] = {{"GP", "GP"}, {"ECX", "EC"}, {"II9", "II"}, {"E", "EC"}, {"", "EC"},
-               {"$G", "EC"}, {"G*", "EC"}, {"a,", "EC"}, {"\x01P", "EC"}, {" P", "EC"}};
+               {"$G", "EC"}, {"G*", "EC"}, {"a,", "EC"}, {"\x01P", "EC"}, {" P", "EC"},
+               // The sentence builders take letters and digits only: so does the setting.
+               {"E-", "EC"}, {"G.", "EC"}, {"Gé", "EC"}};
   for (const Case& c : cases) EXPECT_EQ(TalkerFromUnitId(c.unitId), c.talker) << c.unitId;
 
   TTempDir dir;
