@@ -587,21 +587,31 @@ std::vector<std::string> TChartList::ListDirectories() const {
   return out;
 }
 
-int TChartList::ListNames(int32_t mask, std::vector<std::string>& members, const std::string& directory,
-                          std::vector<std::string>& others) const {
+int TChartList::ListEntries(int32_t mask, std::vector<int>& members, const std::string& directory,
+                            std::vector<int>& others) const {
   const bool anyDir = directory.empty() || directory == "*.*";
   const std::string wanted = CatalogUpper(WithoutFinalSeparator(directory));
   int unnamed = 0;
-  for (const RChartLayout& e : entries_) {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const RChartLayout& e = entries_[i];
     if (e.Name.empty()) {
       ++unnamed;
       continue;
     }
     if ((e.GroupMask & mask) == mask)
-      members.push_back(e.Name);
+      members.push_back(static_cast<int>(i));
     else if (anyDir || CatalogUpper(WithoutFinalSeparator(StoredDirectory(e.FileName))) == wanted)
-      others.push_back(e.Name);
+      others.push_back(static_cast<int>(i));
   }
+  return unnamed;
+}
+
+int TChartList::ListNames(int32_t mask, std::vector<std::string>& members, const std::string& directory,
+                          std::vector<std::string>& others) const {
+  std::vector<int> in, out;
+  const int unnamed = ListEntries(mask, in, directory, out);
+  for (int i : in) members.push_back(entries_[static_cast<size_t>(i)].Name);
+  for (int i : out) others.push_back(entries_[static_cast<size_t>(i)].Name);
   return unnamed;
 }
 

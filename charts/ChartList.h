@@ -188,6 +188,10 @@ class TChartList {
   // entries without a name.
   int ListNames(int32_t mask, std::vector<std::string>& members, const std::string& directory,
                 std::vector<std::string>& others) const;
+  // The same entries by their index in the catalog (two charts may have the
+  // same name: an index names one of them).
+  int ListEntries(int32_t mask, std::vector<int>& members, const std::string& directory,
+                  std::vector<int>& others) const;
 
   // ---- Selection ----
 

@@ -362,6 +362,26 @@ TPSForm::TPSForm(QWidget* parent) : TPlotterDialog("TPSForm", "PSForm", "Preferr
   connect(PSSetB, &QRadioButton::toggled, this, [this] { PSSetBClick(); });
   connect(SpeedButton2, &QPushButton::clicked, this, &QDialog::accept);
   connect(SpeedButton1, &QPushButton::clicked, this, &QDialog::reject);
+  // The form sees the keys first, whichever control has the focus (the
+  // group list would take "M" as a search for a group's name).
+  for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+}
+
+bool TPSForm::FormKey(int key) {
+  if (CancelKey(key) || key == Qt::Key_M) {
+    reject();
+    return true;
+  }
+  if (EnterKey(key)) {
+    accept();
+    return true;
+  }
+  return false;
+}
+
+bool TPSForm::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && FormKey(static_cast<QKeyEvent*>(e)->key())) return true;
+  return TPlotterDialog::eventFilter(watched, e);
 }
 
 void TPSForm::PSSetBClick() { PSVal->setEnabled(PSSetB->isChecked()); }
@@ -376,12 +396,7 @@ void TPSForm::showEvent(QShowEvent* e) {
 }
 
 void TPSForm::keyPressEvent(QKeyEvent* e) {
-  if (CancelKey(e->key()) || e->key() == Qt::Key_M)
-    reject();
-  else if (EnterKey(e->key()))
-    accept();
-  else
-    TPlotterDialog::keyPressEvent(e);
+  if (!FormKey(e->key())) TPlotterDialog::keyPressEvent(e);
 }
 
 // ---------------------------------------------------------------------------
@@ -559,11 +574,17 @@ void TGRP_Org::GrpLstChange() {
   if (!Catalog || GrpLst->currentIndex() < 0) return;
   ChosenBit = Catalog->GroupBit(S(GrpLst->currentText()));
   if (ChosenBit == 0) return;
-  std::vector<std::string> members, others;
+  // Each item names one catalog entry by its index: two charts of the same
+  // name are two members.
+  std::vector<int> members, others;
   const std::string filter = FltLst->currentIndex() < 0 ? std::string() : S(FltLst->currentText());
-  Catalog->ListNames(ChosenBit, members, filter, others);
-  for (const std::string& n : members) LB1->addItem(Q(n));
-  for (const std::string& n : others) LB2->addItem(Q(n));
+  Catalog->ListEntries(ChosenBit, members, filter, others);
+  auto add = [this](QListWidget* list, int index) {
+    auto* item = new QListWidgetItem(Q(Catalog->Entry(index)->Name), list);
+    item->setData(Qt::UserRole, index);
+  };
+  for (int i : members) add(LB1, i);
+  for (int i : others) add(LB2, i);
   LB1->sortItems();
   LB2->sortItems();
 }
@@ -573,12 +594,10 @@ void TGRP_Org::Move(QListWidget* from, QListWidget* to, bool join) {
   for (int i = from->count() - 1; i >= 0; --i) {
     QListWidgetItem* item = from->item(i);
     if (!item->isSelected()) continue;
-    const std::string name = S(item->text());
-    const int index = Catalog->FindByName(name);
+    const int index = item->data(Qt::UserRole).toInt();
     if (const RChartLayout* e = Catalog->Entry(index))
       Catalog->SetGroupMask(index, join ? (e->GroupMask | ChosenBit) : (e->GroupMask & ~ChosenBit));
-    to->addItem(Q(name));
-    delete from->takeItem(i);
+    to->addItem(from->takeItem(i));
   }
   LB1->sortItems();
   LB2->sortItems();
@@ -591,11 +610,10 @@ void TGRP_Org::ShowDetails(QListWidget* list, QListWidget* other) {
   other->clearSelection();
   QListWidgetItem* item = list->currentItem();
   if (!item || !Catalog) return;
-  const std::string name = S(item->text());
-  const int index = Catalog->FindByName(name);
+  const int index = item->data(Qt::UserRole).toInt();
   const RChartLayout* e = Catalog->Entry(index);
   if (!e) return;
-  C_Det->setText(Q(name + " 1:" + std::to_string(e->Scale)));
+  C_Det->setText(Q(e->Name + " 1:" + std::to_string(e->Scale)));
   C_Det2->setText(Q(Catalog->ResolvedFileName(index)));
 }
 

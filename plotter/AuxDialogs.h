@@ -105,7 +105,13 @@ class TPSForm : public TPlotterDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
   void showEvent(QShowEvent* e) override;
+
+ private:
+  // Escape, Pause, Cancel and "M" close the window, Enter confirms; true
+  // when the key was one of them.
+  bool FormKey(int key);
 };
 
 // "Manage Chart Groups": members of the groups, the groups chosen

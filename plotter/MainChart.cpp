@@ -768,10 +768,11 @@ void T_Form::ChartWheel(QWheelEvent* e) {
 }
 
 void T_Form::ChartResized(const QSize& before, const QSize& after) {
-  // The chart pixel in the middle of the view stays in the middle.
+  // The chart pixel in the middle of the view stays in the middle; when the
+  // dashboard was collapsed or expanded the scroll offset stays instead.
   const TFPoint middle{View.Scroll().X + before.width() / 2.0, View.Scroll().Y + before.height() / 2.0};
   View.SetViewSize({after.width(), after.height()});
-  if (View.HasChart() && before.isValid() && !before.isEmpty()) View.CentreOnPanelPoint(middle);
+  if (View.HasChart() && before.isValid() && !before.isEmpty() && !keepScrollOnResize_) View.CentreOnPanelPoint(middle);
   PlotterFlags.Include(pfResized);
   PlaceMessagePanel();
   RequestRepaint();

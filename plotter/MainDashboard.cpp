@@ -850,6 +850,11 @@ void T_Form::ShowDashboard(bool expanded) {
     DB->setFrameShape(QFrame::Panel);
     DB->setFrameShadow(QFrame::Raised);
   }
+  // The chart area changes its width at once, and the chart's scroll
+  // offset stays as it was (a window resize keeps the middle instead).
+  keepScrollOnResize_ = true;
+  if (QLayout* body = centralWidget() ? centralWidget()->layout() : nullptr) body->activate();
+  keepScrollOnResize_ = false;
   // Expanded, the status decides which boxes show.
   if (expanded)
     UpdateStatus();

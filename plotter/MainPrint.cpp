@@ -93,7 +93,7 @@ void T_Form::WirePrintCommands() {
 
 TPRInit* T_Form::PrintOptions() {
   if (forms_.PRInit && !forms_.PRInit->OnPrinterSetup)
-    forms_.PRInit->OnPrinterSetup = [this] { ChooseAPrinter(); };
+    forms_.PRInit->OnPrinterSetup = [this] { printTargetChosen_ = ChooseAPrinter() || printTargetChosen_; };
   return forms_.PRInit;
 }
 
@@ -115,6 +115,7 @@ void T_Form::PrintImageClick() {
     return;
   }
   TPRInit* options = PrintOptions();
+  printTargetChosen_ = false;
   if (!options || ExecDialog(*options) != QDialog::Accepted) return;
   const TPrintRect src = PrintSource(options->FullChart(), View.Scroll(), ViewSize(), View.Zoom(), ChartInfo.Width,
                                      ChartInfo.Height);
@@ -125,9 +126,10 @@ void T_Form::PrintImageClick() {
   QPrinter& printer = Printer();
   // The orientation first: the page's size depends on it.
   printer.setPageOrientation(PrintLandscape(src) ? QPageLayout::Landscape : QPageLayout::Portrait);
-  // Without a printer the print goes to a file the user names.
-  if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty() && !ChooseAPrinter())
-    return;
+  // Without a printer the print goes to a file the user names: every print
+  // asks where it goes (unless "Printer Setup" just asked), so a file
+  // printed before is never written over without a question.
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printTargetChosen_ && !ChooseAPrinter()) return;
   const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
   const TPrintRect dest = PrintDest(src, page.width(), page.height());
   if (dest.Empty()) return;
@@ -271,6 +273,8 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
   painter.setBackgroundMode(Qt::OpaqueMode);
   painter.setBackground(Qt::white);
   painter.setPen(Qt::black);
+  // In the 8-point font of the names and the scale bar.
+  painter.setFont(small);
   const QDateTime now = QDateTime::currentDateTime();
   const QLocale locale;
   const QString title = QStringLiteral("Brismare II  ") + locale.toString(now.date(), QLocale::ShortFormat) +

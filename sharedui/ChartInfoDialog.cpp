@@ -254,11 +254,13 @@ void T_CHInfo::ProjChange(int index) {
   ProjectionCode = static_cast<uint8_t>(index);
   ApplyEnabling(index);
   if (index == 3) {
+    // Both answers or neither: a non-number in the second box leaves the
+    // first parallel as it was too.
     double s = LatS * kRadToDeg;
     if (!AskNumber("Lambert Parameters", "South Std. Parallel in Deg.", s)) return;
-    LatS = s * kDegToRad;
     double n = LatN * kRadToDeg;
     if (!AskNumber("Lambert Parameters", "North Std. Parallel in Deg.", n)) return;
+    LatS = s * kDegToRad;
     LatN = n * kDegToRad;
   } else if (index == 7) {
     double h = Height;

@@ -35,6 +35,7 @@
 #include "instruments/qt/PtyPair.h"
 #include "navobjects/Routes.h"
 #include "plotter/AuxDialogs.h"
+#include "sharedui/ChartInfoDialog.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
 #include "sharedui/SpyFrm.h"
@@ -377,6 +378,117 @@ TEST_F(AuxDialogs, ChartGroupsAddRenameDeleteAndMembersAreSavedOnOkAndUndoneOnCa
   f.ChartList->ListNames(f.ChartList->GroupBit("Harbours"), members, "", others);
   EXPECT_EQ(members, std::vector<std::string>{"Harbour Approach"});
   EXPECT_EQ(SavedGroups(), saved);
+}
+
+// The keys of "Preferred Charts" work whichever control has the focus: "M"
+// in the group list closes the window as it does on the window.
+TEST_F(AuxDialogs, PreferredChartsSeesTheKeysFirst) {
+  WriteCatalog();
+  T_Form& f = Start();
+  Show();
+  f.ChartList->LoadGroups(dir_ / "BRGROUPS.BIN");
+  for (int key : {int(Qt::Key_M), int(Qt::Key_Escape), int(Qt::Key_Return)}) {
+    int result = -1;
+    f.RunDialog = Answer<TPSForm>([&](TPSForm& p) {
+      p.setResult(-1);
+      p.BGL->setFocus();
+      // The letter as the list would take it: a search for a group's name.
+      KeyClick(p.BGL, key, Qt::NoModifier, key == Qt::Key_M ? QStringLiteral("m") : QString());
+      result = p.result();
+      return result;
+    });
+    f.PrefScale1Click();
+    EXPECT_EQ(result, key == Qt::Key_Return ? int(QDialog::Accepted) : int(QDialog::Rejected)) << key;
+  }
+}
+
+// Two charts of the same name are two members: each takes its own group
+// bit, and the details show the one chosen.
+TEST_F(AuxDialogs, ChartGroupsTellChartsOfTheSameNameApart) {
+  // Two charts named alike (a catalog another scan wrote, say).
+  {
+    TChartList list;
+    const struct {
+      const char* name;
+      const char* file;
+      int32_t scale;
+    } charts[] = {{"Twin A", "A.PNG", 10000}, {"Twin B", "B.PNG", 25000}};
+    for (const auto& c : charts) {
+      chartfix::TChartPlan plan;
+      plan.name = c.name;
+      plan.scale = c.scale;
+      plan.width = 40;
+      plan.height = 30;
+      ASSERT_GE(list.AddEntry(chartfix::CatalogEntry(plan, chartfix::WritePngChart(dir_ / c.file, plan)), false), 0);
+    }
+    ASSERT_TRUE(list.SaveToFile(dir_ / "BRAINDEX.BIN"));
+    list.AddGroup("Coast");
+    ASSERT_TRUE(list.SaveGroups(dir_ / "BRGROUPS.BIN"));
+    std::string bytes = ReadTestFile(dir_ / "BRAINDEX.BIN");
+    const size_t at = bytes.find("Twin B");
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 6, "Twin A");
+    WriteTestFile(dir_ / "BRAINDEX.BIN", bytes);
+  }
+  T_Form& f = Start();
+  Show();
+  int inner = -1, approach = -1;
+  for (int i = 0; i < f.ChartList->Count(); ++i)
+    if (f.ChartList->Entry(i)->Name == "Twin A") (f.ChartList->Entry(i)->Scale == 10000 ? inner : approach) = i;
+  ASSERT_GE(inner, 0);
+  ASSERT_GE(approach, 0);
+  const int32_t coast = f.ChartList->GroupBit("Coast");
+  f.RunDialog = Answer<TGRP_Org>([&](TGRP_Org& g) {
+    g.GrpLst->setCurrentIndex(g.GrpLst->findText("Coast"));
+    // The second of the two twins in the list: the one at `inner`.
+    int second = -1;
+    for (int i = 0; i < g.LB2->count(); ++i)
+      if (g.LB2->item(i)->text() == QLatin1String("Twin A") &&
+          g.LB2->item(i)->data(Qt::UserRole).toInt() == inner)
+        second = i;
+    EXPECT_GE(second, 0);
+    if (second < 0) return int(QDialog::Rejected);
+    const QPointF at = g.LB2->visualItemRect(g.LB2->item(second)).center();
+    SendMouse(g.LB2->viewport(), QEvent::MouseButtonPress, at);
+    SendMouse(g.LB2->viewport(), QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(g.C_Det->text().toStdString(), "Twin A 1:10000");
+    g.SpeedButton1->click();
+    return Click(g, g.BtnOk);
+  });
+  f.Groups1Click();
+  EXPECT_NE(f.ChartList->Entry(inner)->GroupMask & coast, 0);
+  EXPECT_EQ(f.ChartList->Entry(approach)->GroupMask & coast, 0);
+}
+
+// "Lambert Conformal Conic" asks for both standard parallels; an answer
+// that is not a number leaves both as they were.
+TEST(ChartInformation, LambertParallelsChangeTogetherOrNotAtAll) {
+  T_CHInfo info;
+  info.show();
+  info.LatS = 30 * kDegToRad;
+  info.LatN = 60 * kDegToRad;
+  std::vector<std::string> answers;
+  info.InputQuery = [&](const std::string&, const std::string&, const std::string&) -> std::optional<std::string> {
+    if (answers.empty()) return std::nullopt;
+    std::string a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  };
+  auto chooseLambert = [&] {
+    info.Proj->setCurrentIndex(0);
+    info.Proj->setFocus();
+    for (int i = 0; i < 3; ++i) KeyClick(info.Proj, Qt::Key_Down);
+    ASSERT_EQ(info.Proj->currentIndex(), 3);
+  };
+  answers = {"41", "north"};
+  chooseLambert();
+  EXPECT_TRUE(answers.empty());
+  EXPECT_NEAR(info.LatS, 30 * kDegToRad, 1e-12);
+  EXPECT_NEAR(info.LatN, 60 * kDegToRad, 1e-12);
+  answers = {"41", "49,5"};
+  chooseLambert();
+  EXPECT_NEAR(info.LatS, 41 * kDegToRad, 1e-12);
+  EXPECT_NEAR(info.LatN, 49.5 * kDegToRad, 1e-12);
 }
 
 TEST_F(AuxDialogs, ChartGroupsMakeNoTwentyFifthGroup) {

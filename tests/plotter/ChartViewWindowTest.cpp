@@ -4,6 +4,7 @@
 // keep the chart under the mouse; AUTOMATIC switches charts ahead of the
 // boat and "Previous" goes back; a chart that fails to open leaves the one
 // on show, and loads of the update cycle never open a dialog.
+#include <QToolButton>
 #include <QAction>
 #include <QApplication>
 #include <QImage>
@@ -350,6 +351,28 @@ TEST_F(ChartWindow, TheMarkerIsDrawnWhereItWasSetUntilCleared) {
   EXPECT_LT(GeoDistance(at, mob) * kRadToNM * 1852, 50) << "within a few pixels of the marked position";
   f.ClearMarker();
   EXPECT_FALSE(ColourCentre(Frame(f), red));
+}
+
+// Collapsing and expanding the dashboard widens and narrows the chart area
+// but leaves the chart where it was; resizing the window keeps the middle.
+TEST_F(ChartWindow, TheDashboardFoldsAwayWithoutMovingTheChart) {
+  TChartPlan big;
+  big.width = 2400;
+  big.height = 1800;
+  T_Form& f = Run(ViewSettings());
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
+  f.ScrollTo({300, 200});
+  const TPoint scroll = f.View.Scroll();
+  const int width = f.MapCanvas->width();
+  f.DBC_MENU_3->click();
+  Settle();
+  ASSERT_FALSE(f.DashboardExpanded());
+  EXPECT_GT(f.MapCanvas->width(), width);
+  EXPECT_EQ(f.View.Scroll(), scroll);
+  f.ShowDashboard(true);
+  Settle();
+  EXPECT_EQ(f.MapCanvas->width(), width);
+  EXPECT_EQ(f.View.Scroll(), scroll);
 }
 
 TEST_F(ChartWindow, AutomaticSwitchesAheadOfTheBoatAndPreviousGoesBack) {

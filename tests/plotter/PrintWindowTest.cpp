@@ -2,6 +2,7 @@
 // tools (pdfinfo, pdftotext, pdftoppm), and the list prints.
 #include <gtest/gtest.h>
 
+#include <QPushButton>
 #include <QComboBox>
 #include <QImage>
 #include <QPageLayout>
@@ -112,7 +113,11 @@ TEST_F(PrintWindow, TheWholeChartPrintsOnOnePageWithRouteScaleBarAndTitleInDayCo
     SCOPED_TRACE(shade);
     f.SetShadeLevel(shade);
     const std::string pdf = dir_ / ("chart" + std::to_string(shade) + ".pdf");
-    PdfTo(f.Printer(), pdf);
+    // Each print to a file asks where it goes: the print dialog names the file.
+    f.ChoosePrinter = [&pdf](QPrinter& p) {
+      PdfTo(p, pdf);
+      return true;
+    };
     bool shown = false;
     AnswerOptions(f, true, &shown);
     const bool tickWasOn = f.ComTimer().Enabled();
@@ -196,6 +201,47 @@ TEST_F(PrintWindow, PrintingIsRefusedWithoutAChartOrWithNothingOfItInView) {
   f.PrintImageClick();
   EXPECT_TRUE(Asked().empty());
   EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+// A chart printed to a file once: the next print asks again where it goes,
+// and a print whose question is cancelled leaves the file as it was.
+TEST_F(PrintWindow, EveryPrintToAFileAsksWhereItGoes) {
+  TChartPlan plan;
+  T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\n");
+  ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "P.KAP", plan)));
+  AnswerOptions(f, true);
+  const std::string first = dir_ / "first.pdf", second = dir_ / "second.pdf";
+  std::vector<std::string> answers = {first, second, ""};
+  int asked = 0;
+  f.ChoosePrinter = [&](QPrinter& p) {
+    const std::string file = answers.at(static_cast<size_t>(asked++));
+    if (file.empty()) return false;  // the dialog cancelled
+    PdfTo(p, file);
+    return true;
+  };
+  f.PrintImageClick();
+  ASSERT_TRUE(std::filesystem::exists(first));
+  const std::string firstBytes = ReadTestFile(first);
+  f.PrintImageClick();
+  EXPECT_EQ(asked, 2);
+  EXPECT_TRUE(std::filesystem::exists(second));
+  // Cancelled: nothing is written, the first file is untouched.
+  f.PrintImageClick();
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(ReadTestFile(first), firstBytes);
+
+  // "Printer Setup" in the options window asked already: no second question.
+  f.RunDialog = [&](QDialog& d) {
+    auto* options = qobject_cast<TPRInit*>(&d);
+    if (!options) return int(QDialog::Rejected);
+    options->PRS_Area->setCurrentIndex(1);
+    options->PRS_PRSU->click();
+    return int(QDialog::Accepted);
+  };
+  answers = {first, second, "", dir_ / "third.pdf"};
+  f.PrintImageClick();
+  EXPECT_EQ(asked, 4);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "third.pdf"));
 }
 
 TEST_F(PrintWindow, ListPrintsShowTheListAndPrintItPageByPage) {
