@@ -26,7 +26,7 @@ out=$(cd "$out" && pwd)
 width=${WIDTH:-1366}
 height=${HEIGHT:-768}
 
-work=$(mktemp -d)
+work=$(fresh_work_dir chart)
 trap 'rm -rf "$work"' EXIT
 
 # The boat starts in Tasman Bay (41°03'S 173°06'E) and heads north-east at

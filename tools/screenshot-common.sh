@@ -1,5 +1,16 @@
 # Shared by the screenshot scripts (sourced, not run).
 
+# Makes a fresh work directory of a fixed name for the script named $1 and
+# prints it: the paths the pictures show (a chart's file, the directories
+# of the chart groups) are the same at every run, so pictures of two runs
+# can be compared pixel for pixel.
+fresh_work_dir() {
+  local dir="${TMPDIR:-/tmp}/brismare-shots-$(id -u)-$1"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  printf '%s\n' "$dir"
+}
+
 # Prints an NMEA sentence with its checksum and CR LF: sentence "GPGGA,...".
 sentence() {
   local body=$1 sum=0 i c

@@ -21,7 +21,7 @@ out=$(cd "$out" && pwd)
 width=${WIDTH:-1366}
 height=${HEIGHT:-768}
 
-work=$(mktemp -d)
+work=$(fresh_work_dir dashboard)
 trap 'rm -rf "$work"' EXIT
 
 # The settings: no serial port, a normal window of the given size, every

@@ -16,8 +16,13 @@ bin="$build/bin"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 export QT_QPA_PLATFORM=offscreen
+# The charts of the chart-group pictures lie in a directory of a fixed name
+# (its path shows in the pictures).
+. "$root/tools/screenshot-common.sh"
+charts=$(fresh_work_dir dialogs)
+trap 'rm -rf "$charts"' EXIT
 for font in "" 16; do
-  BRISMARE_DIALOG_SHOTS="$out" BRISMARE_DIALOG_SHOTS_FONT="$font" \
+  BRISMARE_DIALOG_SHOTS="$out" BRISMARE_DIALOG_SHOTS_FONT="$font" BRISMARE_DIALOG_SHOTS_CHARTS="$charts" \
     "$bin/plotter_tests" --gtest_filter='DialogScreenshots.*' > "$out/log.txt" 2>&1 ||
     { cat "$out/log.txt" >&2; exit 1; }
 done

@@ -14,7 +14,7 @@ bin="$build/bin/brismare"
 [[ -x "$bin" ]] || { echo "no $bin; build the target brismare first" >&2; exit 1; }
 [[ "$out" = /* ]] || out="$PWD/$out"
 
-work=$(mktemp -d)
+work=$(fresh_work_dir plotter)
 trap 'rm -rf "$work"' EXIT
 # No serial port (nothing to open on a build machine), a normal window of a
 # laptop's size, the log box shown and a fuel table, so every box of the

@@ -20,7 +20,7 @@ done
 width=${WIDTH:-1366}
 height=${HEIGHT:-768}
 
-work=$(mktemp -d)
+work=$(fresh_work_dir route)
 trap 'rm -rf "$work"' EXIT
 "$bin/brtool" demo make "$work" > /dev/null
 

@@ -26,7 +26,7 @@ out=$(cd "$out" && pwd)
 width=${WIDTH:-1100}
 height=${HEIGHT:-760}
 
-work=$(mktemp -d)
+work=$(fresh_work_dir teskor)
 trap 'rm -rf "$work"' EXIT
 "$bin/brtool" demo make "$work" > /dev/null
 chart="$work/charts/brisvik-harbour.wci"

@@ -44,7 +44,10 @@ TEST_F(DialogScreenshots, WriteThePictures) {
     QApplication::setFont(big);
   }
 
-  // A small catalog with groups.
+  // A small catalog with groups; its charts in the directory the script
+  // names (its path shows in the pictures), else in the data directory.
+  const char* chartsDir = std::getenv("BRISMARE_DIALOG_SHOTS_CHARTS");
+  const std::string charts = chartsDir && *chartsDir ? std::string(chartsDir) : dir_.path();
   {
     TChartList list;
     const char* names[] = {"Harbour Approach", "Coastal Passage North", "Inner Harbour", "Bay Entrance"};
@@ -56,7 +59,7 @@ TEST_F(DialogScreenshots, WriteThePictures) {
       plan.height = 30;
       plan.west += i;
       plan.east += i;
-      const std::string file = chartfix::WritePngChart(dir_ / ("C" + std::to_string(i) + ".PNG"), plan);
+      const std::string file = chartfix::WritePngChart(charts + "/C" + std::to_string(i) + ".PNG", plan);
       list.AddEntry(chartfix::CatalogEntry(plan, file), false);
     }
     list.SaveToFile(dir_ / "BRAINDEX.BIN");
