@@ -67,6 +67,7 @@ bool T_Form::ConvertProgress(const std::string& text, int position, int max) {
 
 TConvertSettings T_Form::ConvertSettings() {
   TConvertSettings settings;
+  settings.CompressionRatio = Settings.CompressionFactor;
   settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
   return settings;
 }

@@ -262,7 +262,7 @@ class T_Form : public QMainWindow {
   // The message panel for a command that serves events while it runs;
   // false when "Cancel" was pressed.
   bool ConvertProgress(const std::string& text, int position, int max);
-  // A conversion's settings: the message panel.
+  // A conversion's settings: "Compression Factor" and the message panel.
   TConvertSettings ConvertSettings();
   // A long command, for the life of the object: the tool bar, the menus,
   // the keys, the map and the side panel are off and closing the window is

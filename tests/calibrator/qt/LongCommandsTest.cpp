@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "TeskorFixture.h"
+#include "charts/ImageChart.h"
 #include "charts/WCIctrl.h"
 #include "plotter/ChartFixtures.h"
 #include "sharedui/ChartCanvas.h"
@@ -102,6 +103,22 @@ class TCancelWatch : public QObject {
   QPushButton* bt_;
   bool shown_ = false;
 };
+
+// The row kinds of a WCI file (its row index): one colour, runs, deflate.
+struct TRowKinds {
+  int OneColour = 0, Runs = 0, Deflated = 0;
+};
+TRowKinds RowKinds(const std::string& wci) {
+  const std::string b = ReadTestFile(wci);
+  TRowKinds k;
+  if (b.size() < 16) return k;
+  const int h = static_cast<uint8_t>(b[14]) | static_cast<uint8_t>(b[15]) << 8;
+  for (int y = 0; y < h && 24 + 4 * size_t(y) <= b.size(); ++y) {
+    const uint8_t top = static_cast<uint8_t>(b[20 + 4 * size_t(y) + 3]) >> 6;
+    (top == 3 ? k.OneColour : top == 1 ? k.Runs : k.Deflated)++;
+  }
+  return k;
+}
 
 int WciWidth(const std::string& wci) {
   TWCIDecoder d;
@@ -406,6 +423,33 @@ TEST_F(LongCommands, NoToUnsavedChangesKeepsTheImageAndDoesNothing) {
   EXPECT_FALSE(TestFileExists(dir_ / "CHARTCAL.DIR"));
   EXPECT_TRUE(FilesIn(dir_ / "dst").empty());
   EXPECT_FALSE(TestFileExists(dir_ / "BRAINDEX.BIN"));
+}
+
+// "Compression Factor" decides how much deflate must beat run coding in the
+// WCI files the tool writes: rows of short runs that deflate well are
+// deflated at the usual 1.8, and kept as runs when it asks for 100.
+TEST_F(LongCommands, CompressionFactorComesFromTheSettings) {
+  TChartImage image;
+  ASSERT_TRUE(image.Allocate(TImageFormat::Indexed8, 2000, 4, int64_t{1} << 20));
+  for (int y = 0; y < image.Height; ++y)
+    for (int x = 0; x < image.Width; ++x) image.Pixels[size_t(y) * image.Stride + size_t(x)] = uint8_t(x % 7);
+  for (int c = 0; c < 7; ++c) image.Palette.push_back(chartfix::ColourOf(c + 1));
+  std::string png;
+  ASSERT_TRUE(EncodePNG(image, png));
+  WriteTestFile(dir_ / "stripes.png", png);
+  for (const std::string factor : {"", "100"}) {
+    SCOPED_TRACE(factor);
+    if (!factor.empty()) WriteTestFile(dir_ / "BRISMARE_2.INI", "[Program Setup]\r\nCompression Factor=" + factor + "\r\n");
+    T_Form& f = Start();
+    const std::string wci = dir_ / ("stripes" + factor + ".WCI");
+    dialogs_.Answer(dir_ / "stripes.png");
+    dialogs_.Answer(wci);
+    f.MenuItem("SingleFileToWCI")->trigger();
+    SettleTeskor();
+    const TRowKinds k = RowKinds(wci);
+    EXPECT_EQ(k.Runs + k.Deflated, 4);
+    EXPECT_EQ(k.Deflated, factor.empty() ? 4 : 0);
+  }
 }
 
 }  // namespace
