@@ -5,8 +5,6 @@
 // "Problem Charts" and show the report.
 #include <unistd.h>
 
-#include <QToolBar>
-
 #include "calibrator/MainForm.h"
 #include "charts/ChartList.h"
 #include "foundation/GenUtil.h"
@@ -83,12 +81,13 @@ bool T_Form::BeginCatalogCommand(bool recreate) {
 
 void T_Form::RunCatalog(TCatalogCommand command, const std::string& directory) {
   TCatalogScanner& scanner = Scanner();
-  batch_ = true;
-  TB->setEnabled(false);
-  const TCatalogCommandResult r = RunCatalogCommand(command, scanner, DataDir + kCatalogFileName, directory);
-  batch_ = false;
-  TB->setEnabled(true);
-  ShowProgress(std::string(), 0, 0);
+  TCatalogCommandResult r;
+  {
+    // Stopped only by Cancel at a duplicate name.
+    TLongRun run(*this, false);
+    if (!run.Started()) return;
+    r = RunCatalogCommand(command, scanner, DataDir + kCatalogFileName, directory);
+  }
 
   if (command == TCatalogCommand::Recreate && r.Cancelled) {
     Say("The chart list was not recreated: the list and its file are as they were.", mfIconInformation);

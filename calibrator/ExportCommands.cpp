@@ -61,13 +61,15 @@ void T_Form::BuildConvertMenu(QMenu* convert) {
 
 bool T_Form::ConvertProgress(const std::string& text, int position, int max) {
   ShowProgress(text, position, max);
-  if (!text.empty() || max > 0) {
-    // A bar with a maximum; otherwise "Cancel" while a directory runs.
-    MsgB->setVisible(max >= 1);
-    BT->setVisible(max < 1 && batch_);
-  }
   QApplication::processEvents();
-  return !cancelRequested_;
+  return !longCommand_.CancelRequested();
+}
+
+TConvertSettings T_Form::ConvertSettings() {
+  TConvertSettings settings;
+  settings.CompressionRatio = Settings.CompressionFactor;
+  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  return settings;
 }
 
 void T_Form::CurrentToWCIClick() {
@@ -84,13 +86,14 @@ void T_Form::CurrentToWCIClick() {
   const std::optional<std::string> target = SaveFileDialog(o);
   if (!target) return;
   if (Cal.Info().Layout.Border.size() < 3) SetBorderToImageClick();
-  cancelRequested_ = false;
-  TConvertSettings settings;
-  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
-  ConvertProgress("Pre-Converting", 0, 0);
-  // The record is copied: the open image keeps its own file name and name.
-  const TConvertOutcome r = ConvertPictureToWCI(Cal.Image(), Cal.Info(), *target, settings);
-  ShowProgress(std::string(), 0, 0);
+  TConvertOutcome r;
+  {
+    TLongRun run(*this, true);
+    if (!run.Started()) return;
+    ConvertProgress("Pre-Converting", 0, 0);
+    // The record is copied: the open image keeps its own file name and name.
+    r = ConvertPictureToWCI(Cal.Image(), Cal.Info(), *target, ConvertSettings());
+  }
   if (r.Result > 0) {
     const std::string note = ColourNote(r.Colours);
     Say(*target + " Created." + (note.empty() ? std::string() : "\r\n" + note), mfIconInformation);
@@ -131,19 +134,17 @@ void T_Form::SingleFileToWCIClick() {
   const std::optional<std::string> target = SaveFileDialog(dst);
   if (!target) return;
   // Unsaved calibration work is not dropped without asking.
-  if (Cal.IsOpen()) {
-    CloseImageClick();
-    if (Cal.IsOpen()) return;
-  }
-  cancelRequested_ = false;
-  TConvertSettings settings;
-  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
-  SetGenimapQuestion(settings);
-  ConvertProgress("Converting " + BareFileName(*source), 0, 0);
+  if (!CloseImageClick()) return;
   const bool isMap = UpperExtension(*source) == ".MAP";
-  const TConvertOutcome r = isMap ? ConvertMAPToWCI(*source, *target, settings)
-                                  : ConvertImageToWCI(*source, *target, true, true, settings);
-  ShowProgress(std::string(), 0, 0);
+  TConvertOutcome r;
+  {
+    TLongRun run(*this, true);
+    if (!run.Started()) return;
+    TConvertSettings settings = ConvertSettings();
+    SetGenimapQuestion(settings);
+    ConvertProgress("Converting " + BareFileName(*source), 0, 0);
+    r = isMap ? ConvertMAPToWCI(*source, *target, settings) : ConvertImageToWCI(*source, *target, true, true, settings);
+  }
   if (isMap && r.Result == kConvertNotWritten && !r.Cancelled) {
     Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
     return;
@@ -161,20 +162,14 @@ void T_Form::SingleFileToWCIClick() {
 }
 
 bool T_Form::RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary) {
-  if (Cal.IsOpen()) {
-    CloseImageClick();
-    if (Cal.IsOpen()) return false;
-  }
+  if (!CloseImageClick()) return false;
   ProblemCharts->Clear();
-  cancelRequested_ = false;
-  batch_ = true;
-  TB->setEnabled(false);
-  TConvertSettings settings;
-  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
-  summary = convert(settings);
-  batch_ = false;
-  TB->setEnabled(true);
-  ShowProgress(std::string(), 0, 0);
+  {
+    TLongRun run(*this, true);
+    if (!run.Started()) return false;
+    TConvertSettings settings = ConvertSettings();
+    summary = convert(settings);
+  }
   if (summary.Scanned == 0 && summary.Problems.empty()) return false;
   for (const std::string& line : summary.Problems) ProblemCharts->AddLine(line);
   if (!summary.Problems.empty()) ProblemCharts->show();
@@ -228,10 +223,14 @@ void T_Form::CurrentWCIToBMPClick() {
   o.overwritePrompt = true;
   const std::optional<std::string> bmp = SaveFileDialog(o);
   if (!bmp) return;
-  ConvertProgress("Converting WCI to BMP", 0, 0);
   std::string error;
-  const bool ok = ExportWCIToBMP(Cal.FileName(), *bmp, error, &Cal.Info());
-  ShowProgress(std::string(), 0, 0);
+  bool ok = false;
+  {
+    TLongRun run(*this, false);
+    if (!run.Started()) return;
+    ConvertProgress("Converting WCI to BMP", 0, 0);
+    ok = ExportWCIToBMP(Cal.FileName(), *bmp, error, &Cal.Info());
+  }
   if (!ok) Say(error, mfIconError);
 }
 
@@ -243,12 +242,15 @@ void T_Form::CacheMarkClick(bool disable) {
   const std::optional<std::vector<std::string>> files = OpenFilesDialog(o);
   if (!files) return;
   std::string failed;
-  for (const std::string& f : *files) {
-    ConvertProgress((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
-    TWCIDecoder wci;
-    if (wci.SetAttributeBit(f, 3, 1, disable) < 0) failed += "\r\n" + BareFileName(f);
+  {
+    TLongRun run(*this, false);
+    if (!run.Started()) return;
+    for (const std::string& f : *files) {
+      ConvertProgress((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
+      TWCIDecoder wci;
+      if (wci.SetAttributeBit(f, 3, 1, disable) < 0) failed += "\r\n" + BareFileName(f);
+    }
   }
-  ShowProgress(std::string(), 0, 0);
   // Files that are not WCI charts of this version, or cannot be changed.
   if (!failed.empty()) Say("The cache mark could not be changed in:" + failed, mfIconError);
 }

@@ -61,13 +61,20 @@ void T_Form::ImportOldCalibrationsClick() {
   if (!file || !std::filesystem::is_regular_file(*file, ec)) return;
   TOldImportSettings settings;
   settings.ChartDirs = Settings.Catalog.ChartDir;
+  // Each chart's image is read; "Cancel" ends the import after the chart
+  // in hand (the calibrations imported so far stay).
   settings.Progress = [this](const std::string& text, int position, int max) {
-    ShowProgress(text, position, max);
-    return true;
+    return ConvertProgress(text, position, max);
   };
-  const TOldImportReport r = ImportOldCalibrations(*file, settings);
-  ShowProgress("", 0, 0);
-  Say(r.Problems + r.Text(), mfIconInformation);
+  TOldImportReport r;
+  bool cancelled = false;
+  {
+    TLongRun run(*this, true);
+    if (!run.Started()) return;
+    r = ImportOldCalibrations(*file, settings);
+    cancelled = longCommand_.CancelRequested();
+  }
+  Say(r.Problems + r.Text() + (cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
 void T_Form::ImportChiCalibrationsClick() {
@@ -78,9 +85,13 @@ void T_Form::ImportChiCalibrationsClick() {
   const std::optional<std::string> file = OpenFileDialog(o);
   if (!file) return;
   // The open image goes first (with the question about unsaved changes).
-  CloseImageClick();
-  const TWinGpsImport r = ImportWinGpsCharts(*file, [this](const std::string& text) { ShowProgress(text, 0, 0); });
-  ShowProgress("", 0, 0);
+  if (!CloseImageClick()) return;
+  TWinGpsImport r;
+  {
+    TLongRun run(*this, false);
+    if (!run.Started()) return;
+    r = ImportWinGpsCharts(*file, [this](const std::string& text) { ShowProgress(text, 0, 0); });
+  }
   std::string text = "------------- IMPORT RESULT -------------\r\nStentec CHI Calibrations Imported: " +
                      std::to_string(r.Imported);
   if (r.Kept > 0) text += "\r\nAlready calibrated (kept): " + std::to_string(r.Kept);

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -570,7 +571,7 @@ void T_Form::BuildMessagePanel() {
   v->addWidget(BT, 0, Qt::AlignHCenter);
   MsgP->setFixedSize(320, 110);
   MsgP->hide();
-  connect(BT, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
+  connect(BT, &QPushButton::clicked, this, [this] { longCommand_.RequestCancel(); });
 }
 
 void T_Form::BuildShortcuts() {
@@ -615,17 +616,49 @@ std::optional<std::string> T_Form::Ask(const std::string& title, const std::stri
 }
 
 void T_Form::ShowProgress(const std::string& text, int position, int max) {
-  if (text.empty() && max == 0) {
+  const TProgressPanel panel = ProgressPanelFor(text, position, max, longCommand_);
+  if (!panel.Shown) {
     MsgP->hide();
     return;
   }
   MsgT->setText(Q(text));
-  MsgB->setRange(0, std::max(max, 0));
-  MsgB->setValue(std::clamp(position, 0, std::max(max, 0)));
+  MsgB->setRange(0, panel.Max);
+  MsgB->setValue(panel.Position);
+  MsgB->setVisible(panel.Bar);
+  BT->setVisible(panel.Cancel);
   MsgP->move((centralWidget()->width() - MsgP->width()) / 2, (centralWidget()->height() - MsgP->height()) / 2);
   MsgP->show();
   MsgP->raise();
   MsgP->repaint();
+}
+
+bool T_Form::BeginLongCommand(bool cancellable) {
+  if (!longCommand_.Begin(cancellable)) return false;
+  // Whatever could start another command or change the open chart: the
+  // tool bar (its buttons and their keys), every menu item (the map's
+  // menus too), the keys of the window, the mouse on the map and the side
+  // panel. The view itself still scrolls.
+  auto pause = [this](auto* o) {
+    if (!o || !o->isEnabled()) return;
+    o->setEnabled(false);
+    resume_.push_back([p = QPointer(o)] {
+      if (p) p->setEnabled(true);
+    });
+  };
+  for (QWidget* w : {static_cast<QWidget*>(TB), static_cast<QWidget*>(MapCanvas), static_cast<QWidget*>(TabPage),
+                     static_cast<QWidget*>(ZoomIn), static_cast<QWidget*>(ZoomOut)})
+    pause(w);
+  for (QMenu* menu : {FileMenu, EditMenu, ToolsMenu, MapPopup, MarkerPopup})
+    for (QAction* a : menu->findChildren<QAction*>()) pause(a);
+  for (QShortcut* key : findChildren<QShortcut*>(Qt::FindDirectChildrenOnly)) pause(key);
+  return true;
+}
+
+void T_Form::EndLongCommand() {
+  longCommand_.End();
+  for (const std::function<void()>& resume : resume_) resume();
+  resume_.clear();
+  ShowProgress(std::string(), 0, 0);
 }
 
 namespace {
@@ -653,6 +686,8 @@ void T_Form::ApplyLanguage(QWidget& window) {
 // Opening, closing, saving
 
 bool T_Form::OpenFile(const std::string& file) {
+  // The image a long command may be reading stays.
+  if (CommandRunning()) return false;
   if (Cal.Changed() && !AskYes(kNotSaved)) return false;
   // A draw under way cancels the open.
   if (!Pager.Stop()) return false;
@@ -709,12 +744,14 @@ void T_Form::OpenFromListClick() {
   OpenFile(file);
 }
 
-void T_Form::CloseImageClick() {
-  if (Cal.Changed() && !AskYes(kNotSaved)) return;
+bool T_Form::CloseImageClick() {
+  if (Cal.IsOpen() && Cal.Changed() && !AskYes(kNotSaved)) return false;
   CloseImage();
+  return !Cal.IsOpen();
 }
 
 void T_Form::CloseImage() {
+  if (CommandRunning()) return;
   Pager.Stop();
   Pager.SetDecoder(nullptr);
   Pager.ClearCache();
@@ -741,13 +778,16 @@ bool T_Form::FieldsComplete() {
 
 void T_Form::SaveCalibrationClick() {
   if (!Cal.IsOpen() || Cal.ReadOnly() || !FieldsComplete()) return;
-  const bool wci = Cal.Kind() == TCalChartKind::WCI;
-  if (wci) {
-    Pager.Stop();
-    ShowProgress("Saving....", 0, 0);
+  TCalSaveResult r;
+  {
+    TLongRun run(*this, false);
+    if (!run.Started()) return;
+    if (Cal.Kind() == TCalChartKind::WCI) {
+      Pager.Stop();
+      ShowProgress("Saving....", 0, 0);
+    }
+    r = Cal.Save();
   }
-  const TCalSaveResult r = Cal.Save();
-  if (wci) ShowProgress(std::string(), 0, 0);
   if (r.Reopened) BindChart();
   RefreshAll();
   if (!r.Message.empty()) Say(r.Message, r.Ok ? mfIconInformation : mfIconError);
@@ -790,6 +830,15 @@ void T_Form::closeEvent(QCloseEvent* e) {
   if (closed_) {
     e->accept();
     return;
+  }
+  if (CommandRunning()) {
+    // The window stays while a long command runs; a termination signal
+    // stops the command where it can stop, and closes it.
+    if (!orderlyClose_) {
+      e->ignore();
+      return;
+    }
+    longCommand_.RequestCancel();
   }
   if (!orderlyClose_) {
     if ((Cal.Changed() && !AskYes(kNotSaved)) ||

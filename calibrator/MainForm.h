@@ -17,9 +17,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "calibrator/core/CatalogCommands.h"
 #include "calibrator/core/Calibration.h"
+#include "calibrator/core/LongCommand.h"
 #include "calibrator/core/TeskorStart.h"
 #include "charts/BMPager.h"
 #include "foundation/Colors.h"
@@ -99,7 +101,8 @@ class T_Form : public QMainWindow {
   bool OpenFile(const std::string& file);
   void OpenImageClick();
   void OpenFromListClick();
-  void CloseImageClick();
+  // False when the user keeps the image for its unsaved changes.
+  bool CloseImageClick();
   void SaveCalibrationClick();
   void SaveAsCalClick();
   void ChartInformationClick();
@@ -134,8 +137,8 @@ class T_Form : public QMainWindow {
   // (MaintenanceCommands.cpp).
   void RemoveUnusedCalibrationsClick();
   void SetDirectoriesClick();
-  // A directory conversion is running (the tool bar is disabled).
-  bool BatchRunning() const { return batch_; }
+  // A long command is running: every other command is off meanwhile.
+  bool CommandRunning() const { return longCommand_.Running(); }
   // Ends the run without questions (a termination signal): the answers
   // are the questions' defaults, nothing is saved half-way.
   void CloseOrderly();
@@ -256,8 +259,31 @@ class T_Form : public QMainWindow {
   // while `convert` runs, its problems in "Problem Charts". False when it
   // did not run or found nothing to report.
   bool RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary);
-  // The message panel for a conversion; false when "Cancel" was pressed.
+  // The message panel for a command that serves events while it runs;
+  // false when "Cancel" was pressed.
   bool ConvertProgress(const std::string& text, int position, int max);
+  // A conversion's settings: "Compression Factor" and the message panel.
+  TConvertSettings ConvertSettings();
+  // A long command, for the life of the object: the tool bar, the menus,
+  // the keys, the map and the side panel are off and closing the window is
+  // refused until it ends, however it ends; the message panel is hidden
+  // then. Started() is false (and nothing changes) while another one runs.
+  class TLongRun {
+   public:
+    TLongRun(T_Form& form, bool cancellable) : form_(form), started_(form.BeginLongCommand(cancellable)) {}
+    ~TLongRun() {
+      if (started_) form_.EndLongCommand();
+    }
+    TLongRun(const TLongRun&) = delete;
+    TLongRun& operator=(const TLongRun&) = delete;
+    bool Started() const { return started_; }
+
+   private:
+    T_Form& form_;
+    bool started_;
+  };
+  bool BeginLongCommand(bool cancellable);
+  void EndLongCommand();
   void BindChart();
   void LayoutMap();
   void UpdateTitle();
@@ -311,13 +337,14 @@ class T_Form : public QMainWindow {
   bool orderlyClose_ = false;
   bool panelCollapsed_ = false;
   int panelWidth_ = 250;
-  bool cancelRequested_ = false;
+  TLongCommand longCommand_;
+  // What a long command turned off, to turn on again.
+  std::vector<std::function<void()>> resume_;
   // When the message panel last showed a step of a long run.
   std::chrono::nanoseconds lastProgress_{};
   // Scale per latitude span of the Genimap charts of one command (0: ask).
   double genimapScaleRatio_ = 0;
   void SetGenimapQuestion(TConvertSettings& settings);
-  bool batch_ = false;
   // The catalog commands (CatalogMenu.cpp): one scanner for the run, so
   // that "Add Directory" adds to the counts of the last report.
   std::unique_ptr<TChartHeadExternalCodec> scanCodec_;

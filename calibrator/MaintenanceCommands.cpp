@@ -14,11 +14,14 @@ void T_Form::RemoveUnusedCalibrationsClick() {
       mfIconInformation);
   const std::optional<std::string> dir = PickFolderDialog("Directory to check:", std::string());
   if (!dir) return;
-  const TUnusedCalibrations plan =
-      FindUnusedCalibrations(*dir, [this](const std::string& text, int position, int max) {
-        ShowProgress(text, position, max);
-      });
-  ShowProgress(std::string(), 0, 0);
+  TUnusedCalibrations plan;
+  {
+    TLongRun run(*this, false);
+    if (!run.Started()) return;
+    plan = FindUnusedCalibrations(*dir, [this](const std::string& text, int position, int max) {
+      ShowProgress(text, position, max);
+    });
+  }
   if (!plan.Ok()) {
     Say(plan.Error, mfIconError);
     return;

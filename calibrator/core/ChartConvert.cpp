@@ -77,7 +77,10 @@ bool WriteWCI(TWCIImageSource& rows, const RChartInfo& info, const std::string& 
   writer.ConfirmReplace = false;
   if (settings.Progress)
     writer.Progress = [&settings](const std::string& caption, int position, int max) {
-      if (!settings.Progress(caption, position, max)) throw TCancelled{};
+      // The writer's last report (no text, no maximum) comes from its
+      // clean-up, also while it unwinds: it only clears the panel.
+      const bool last = caption.empty() && max == 0;
+      if (!settings.Progress(caption, position, max) && !last) throw TCancelled{};
     };
   try {
     out.Bytes = writer.Convert(rows, target, header.Lines);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "foundation/IniFile.h"
@@ -66,6 +67,9 @@ TTeskorSettings ReadTeskorSettings(const std::string& iniFile, const std::string
   s.Catalog = ReadCatalogSettings(iniFile, dataDir);
   const TIniFile ini(iniFile);
   s.LanguageFile = ini.ReadString("Program Setup", "LanguageFile", "");
+  // The plotter's rule for the key: a value out of range is the default.
+  const double factor = ini.ReadFloat("Program Setup", "Compression Factor", s.CompressionFactor);
+  if (std::isfinite(factor) && factor >= 0.01 && factor <= 100) s.CompressionFactor = factor;
   s.WinState = ini.ReadInteger("Program State", "Teskor WinState", 0) != 0;
   return s;
 }

@@ -31,11 +31,14 @@ TTeskorOptions ReadStartOptions(const std::vector<std::string>& params);
 int MarkerPixels(int markerSize);
 
 // What the tool reads from the shared settings file: the catalog settings
-// ("Chart Dir" and the datum keys), the language file and, in "Program
-// State", "Teskor WinState" (the window maximised; 0 normal).
+// ("Chart Dir" and the datum keys), the language file, "Compression
+// Factor" (how much deflate must beat run coding in the WCI files it
+// writes; 0.01..100, else 1.8) and, in "Program State", "Teskor WinState"
+// (the window maximised; 0 normal).
 struct TTeskorSettings {
   TCatalogSettings Catalog;
   std::string LanguageFile;
+  double CompressionFactor = 1.8;
   bool WinState = false;
 };
 TTeskorSettings ReadTeskorSettings(const std::string& iniFile, const std::string& dataDir);

@@ -72,4 +72,21 @@ TEST(TeskorStart, TheWindowStateIsReadAndStoredInTheSharedSettings) {
   EXPECT_EQ(read.ReadString("Program Setup", "Chart Dir", ""), "charts");
 }
 
+// "Compression Factor" as the plotter reads it: missing, out of range or
+// not a number is 1.8.
+TEST(TeskorStart, CompressionFactorKeepsToThePlottersRange) {
+  TTempDir dir;
+  const std::string ini = dir / "BRISMARE_2.INI";
+  const struct {
+    const char* line;
+    double factor;
+  } cases[] = {{"", 1.8}, {"Compression Factor=3.5", 3.5}, {"Compression Factor=0.01", 0.01},
+               {"Compression Factor=100", 100}, {"Compression Factor=0", 1.8}, {"Compression Factor=-2", 1.8},
+               {"Compression Factor=101", 1.8}, {"Compression Factor=fast", 1.8}};
+  for (const auto& c : cases) {
+    WriteTestFile(ini, std::string("[Program Setup]\r\n") + c.line + "\r\n");
+    EXPECT_DOUBLE_EQ(ReadTeskorSettings(ini, dir.path()).CompressionFactor, c.factor) << c.line;
+  }
+}
+
 }  // namespace

@@ -93,7 +93,7 @@ TEST_F(ExportCommands, ImagesInDirToWciAsksConvertsAndReports) {
   ASSERT_FALSE(problems.empty());
   EXPECT_EQ(problems[0].rfind("Could not open image broken.tif.", 0), 0u) << problems[0];
   EXPECT_TRUE(f.TB->isEnabled());
-  EXPECT_FALSE(f.BatchRunning());
+  EXPECT_FALSE(f.CommandRunning());
 }
 
 }  // namespace
