@@ -379,7 +379,11 @@ void TSignalKReader::Delta(const TJsonValue& msg) {
       const std::string* source = update.StringOf("$source");
       OwnUpdate(update, source ? std::string_view(*source) : std::string_view());
     } else {
-      TargetUpdate(*target, update);
+      // The own transponder's reports, which a server files under its MMSI.
+      const TJsonValue* src = update.ObjectOf("source");
+      const std::string* sentence = src ? src->StringOf("sentence") : nullptr;
+      if (sentence && *sentence == "VDO") target->OwnTransponder = true;
+      if (!target->OwnTransponder) TargetUpdate(*target, update);
     }
   }
 }
@@ -740,9 +744,11 @@ void TSignalKReader::TargetValue(TTarget& t, std::string_view pathName, const TJ
         return;
       }
       const std::string& c = value.String();
-      t.Class = c == "A" ? 'A' : c == "B" ? 'B' : c == "BASE" ? 'S' : c == "ATON" ? 'N' : t.Class;
+      const char cls = c == "A" ? 'A' : c == "B" ? 'B' : c == "BASE" ? 'S' : c == "ATON" ? 'N' : t.Class;
       ++counters_.Values;
-      return;
+      if (cls == t.Class) return;
+      t.Class = cls;
+      break;  // the report of the new kind goes to the table
     }
     case TPath::Length:
     case TPath::Beam:
@@ -777,7 +783,10 @@ void TSignalKReader::ApplyTarget(const TTarget& t, bool motion, bool statics) {
   m.BitCount = 168;
   m.Lat = t.Lat;
   m.Lon = t.Lon;
-  const char cls = t.Aton && t.Class != 'S' ? 'N' : t.Class;
+  // Among "atons", a station whose class is not told yet is a base station
+  // when its MMSI has the coast stations' form (00MIDxxxx).
+  char cls = t.Class;
+  if (t.Aton && cls != 'S' && cls != 'N') cls = t.Mmsi < 10000000 ? 'S' : 'N';
   auto apply = [&] { ais_->Apply(m, false); };
   if (cls == 'N') {
     // An aid to navigation: its report carries name and position together.

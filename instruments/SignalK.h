@@ -128,6 +128,8 @@ class TSignalKReader {
   struct TTarget {
     int32_t Mmsi = 0;
     bool Aton = false;
+    // The own vessel's transponder (its reports come as VDO): no target.
+    bool OwnTransponder = false;
     // 'A', 'B', 'S' (base station), 'N' (aid to navigation), 0 not told.
     char Class = 0;
     int32_t Lat = kAisLatNotAvailable, Lon = kAisLonNotAvailable;

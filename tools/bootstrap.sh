@@ -11,8 +11,8 @@ packages=(
   # image and compression libraries
   zlib1g-dev libpng-dev libgif-dev libjpeg-dev libtiff-dev
   # Qt 6 (Widgets, PrintSupport, SerialPort, Network, Multimedia for the
-  # alarm sounds) and the window platforms
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libgl-dev qt6-qpa-plugins
+  # alarm sounds, WebSockets for Signal K servers) and the window platforms
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-websockets-dev libgl-dev qt6-qpa-plugins
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev locales-all
   # screenshots without a display
