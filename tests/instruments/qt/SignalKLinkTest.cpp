@@ -110,7 +110,7 @@ std::map<int32_t, TAisRow> BrtoolTargets(const std::string& log) {
   std::string line;
   std::getline(in, line);  // the heading
   while (std::getline(in, line)) {
-    // Columns: slot, MMSI, kind, state, name (20 characters at 33), lat, lon, ...
+    // Columns: slot, MMSI, kind, state, name (20 characters from 31), lat, lon, ...
     if (line.size() < 75) continue;
     std::istringstream f(line);
     int slot;
@@ -119,9 +119,9 @@ std::map<int32_t, TAisRow> BrtoolTargets(const std::string& log) {
     f >> slot >> mmsi >> kind >> state;
     if (state != "active") continue;
     TAisRow r;
-    r.name = line.substr(32, 20);
+    r.name = line.substr(31, 20);
     while (!r.name.empty() && r.name.back() == ' ') r.name.pop_back();
-    std::istringstream pos(line.substr(53));
+    std::istringstream pos(line.substr(52));
     pos >> r.lat >> r.lon;
     rows[mmsi] = r;
   }

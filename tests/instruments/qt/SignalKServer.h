@@ -116,7 +116,8 @@ class TSignalKServer {
     process_.setWorkingDirectory(QString::fromStdString(dir_.path()));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PORT"), QString::number(port_));
-    env.insert(QStringLiteral("SSLPORT"), QString::number(sslPort_));
+    // SSLPORT alone makes the server serve TLS (and redirect plain HTTP).
+    if (options_.tls) env.insert(QStringLiteral("SSLPORT"), QString::number(sslPort_));
     env.insert(QStringLiteral("NODE_OPTIONS"), QString());
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -207,7 +208,9 @@ class TSignalKServer {
     if (options_.tls) {
       WriteTestFile(dir_ / "ssl-cert.pem", ReadTestFile(options_.certFile));
       WriteTestFile(dir_ / "ssl-key.pem", ReadTestFile(options_.keyFile));
+      // The server refuses files others may read.
       ::chmod((dir_ / "ssl-key.pem").c_str(), 0600);
+      ::chmod((dir_ / "ssl-cert.pem").c_str(), 0600);
     }
   }
 
