@@ -90,17 +90,22 @@ class TJsonReader {
       v.keys_.push_back(std::move(key));
       v.items_.emplace_back();
       if (!Value(v.items_.back(), depth + 1)) return false;
-      SkipBlanks();
-      if (Peek() == ',') {
-        ++pos_;
-        continue;
-      }
-      if (Peek() == '}') {
-        ++pos_;
-        return true;
-      }
-      return Fail("\",\" or \"}\" expected in an object");
+      bool end = false;
+      if (!Next('}', end)) return false;
+      if (end) return true;
     }
+  }
+
+  // After a member or an element: "," (another follows) or the closing
+  // character (`end`).
+  bool Next(char close, bool& end) {
+    SkipBlanks();
+    if (Peek() == ',' || Peek() == close) {
+      end = Peek() == close;
+      ++pos_;
+      return true;
+    }
+    return Fail(close == '}' ? "\",\" or \"}\" expected in an object" : "\",\" or \"]\" expected in an array");
   }
 
   bool Array(TJsonValue& v, int depth) {
@@ -115,16 +120,9 @@ class TJsonReader {
       SkipBlanks();
       v.items_.emplace_back();
       if (!Value(v.items_.back(), depth + 1)) return false;
-      SkipBlanks();
-      if (Peek() == ',') {
-        ++pos_;
-        continue;
-      }
-      if (Peek() == ']') {
-        ++pos_;
-        return true;
-      }
-      return Fail("\",\" or \"]\" expected in an array");
+      bool end = false;
+      if (!Next(']', end)) return false;
+      if (end) return true;
     }
   }
 

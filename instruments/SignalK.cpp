@@ -294,6 +294,24 @@ std::optional<double> TSignalKReader::Number(const TJsonValue& v, double lo, dou
   return d;
 }
 
+bool TSignalKReader::Position(const TJsonValue& v, double& lat, double& lon) {
+  lat = lon = NoDataValue;
+  if (v.IsNull()) return true;
+  const TJsonValue* la = v.Find("latitude");
+  const TJsonValue* lo = v.Find("longitude");
+  if (!v.IsObject() || !la || !lo) {
+    ++counters_.BadTypes;
+    return false;
+  }
+  const std::optional<double> a = Number(*la, -90, 90), o = Number(*lo, -180, 180);
+  if (!a || !o) return false;
+  if (IsKnown(*a) && IsKnown(*o)) {
+    lat = *a;
+    lon = *o;
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // Messages
 
@@ -433,24 +451,14 @@ void TSignalKReader::OwnValue(TOwnFrame& f, std::string_view pathName, const TJs
   std::optional<double> v;
   switch (path) {
     case TPath::Position: {
-      if (value.IsNull()) {
+      double lat, lon;
+      if (!Position(value, lat, lon)) return;
+      if (IsNoData(lat)) {
         f.PositionNull = true;
         break;
       }
-      const TJsonValue* lat = value.Find("latitude");
-      const TJsonValue* lon = value.Find("longitude");
-      if (!value.IsObject() || !lat || !lon) {
-        ++counters_.BadTypes;
-        return;
-      }
-      std::optional<double> la = Number(*lat, -90, 90), lo = Number(*lon, -180, 180);
-      if (!la || !lo) return;
-      if (IsNoData(*la) || IsNoData(*lo)) {
-        f.PositionNull = true;
-        break;
-      }
-      f.Lat = *la * kDegToRad;
-      f.Lon = *lo * kDegToRad;
+      f.Lat = lat * kDegToRad;
+      f.Lon = lon * kDegToRad;
       break;
     }
     case TPath::Sog:
@@ -675,22 +683,11 @@ void TSignalKReader::TargetValue(TTarget& t, std::string_view pathName, const TJ
     case TPath::CallSign: return text(t.CallSign);
     case TPath::Destination: return text(t.Destination);
     case TPath::Position: {
-      if (value.IsNull()) {
-        t.Lat = kAisLatNotAvailable;
-        t.Lon = kAisLonNotAvailable;
-      } else {
-        const TJsonValue* lat = value.Find("latitude");
-        const TJsonValue* lon = value.Find("longitude");
-        if (!value.IsObject() || !lat || !lon) {
-          ++counters_.BadTypes;
-          return;
-        }
-        std::optional<double> la = Number(*lat, -90, 90), lo = Number(*lon, -180, 180);
-        if (!la || !lo) return;
-        const bool known = IsKnown(*la) && IsKnown(*lo);
-        t.Lat = known ? RoundClamp(*la * 600000.0, -54000000, 54000000) : kAisLatNotAvailable;
-        t.Lon = known ? RoundClamp(*lo * 600000.0, -108000000, 108000000) : kAisLonNotAvailable;
-      }
+      double lat, lon;
+      if (!Position(value, lat, lon)) return;
+      const bool known = IsKnown(lat);
+      t.Lat = known ? RoundClamp(lat * 600000.0, -54000000, 54000000) : kAisLatNotAvailable;
+      t.Lon = known ? RoundClamp(lon * 600000.0, -108000000, 108000000) : kAisLonNotAvailable;
       break;
     }
     case TPath::Sog: {

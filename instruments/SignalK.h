@@ -153,6 +153,9 @@ class TSignalKReader {
   // The number of a value, counted as bad when it is not a finite number
   // within [lo, hi]; NoDataValue for null.
   std::optional<double> Number(const TJsonValue& v, double lo, double hi);
+  // A position value in degrees (NoDataValue for null); false, counted,
+  // when it is not one.
+  bool Position(const TJsonValue& v, double& lat, double& lon);
 
   TNMEA& parser_;
   TAisDecoder* ais_;

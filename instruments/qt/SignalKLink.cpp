@@ -320,13 +320,15 @@ void TSignalKLink::OpenStream() {
   stepStart_ = Now();
   if (reader_) reader_->Restart();
   ws_ = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
-  ws_->setMaxAllowedIncomingMessageSize(TSignalKReader::kMaxMessage);
-  ws_->setMaxAllowedIncomingFrameSize(TSignalKReader::kMaxMessage);
+  // Messages somewhat beyond the reader's cap still arrive, to be counted
+  // and dropped there; far larger ones end the connection.
+  ws_->setMaxAllowedIncomingMessageSize(4 * TSignalKReader::kMaxMessage);
+  ws_->setMaxAllowedIncomingFrameSize(4 * TSignalKReader::kMaxMessage);
   connect(ws_, &QWebSocket::connected, this, &TSignalKLink::StreamConnected);
   connect(ws_, &QWebSocket::disconnected, this, &TSignalKLink::StreamDown);
   connect(ws_, &QWebSocket::textMessageReceived, this, &TSignalKLink::Message);
   connect(ws_, &QWebSocket::binaryMessageReceived, this,
-          [this](const QByteArray& b) { Message(QString::fromUtf8(b.left(static_cast<int>(TSignalKReader::kMaxMessage + 1)))); });
+          [this](const QByteArray& b) { Message(QString::fromUtf8(b)); });
   connect(ws_, &QWebSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
     if (ws_ && TakeSslErrors(errors)) ws_->ignoreSslErrors(errors);
   });

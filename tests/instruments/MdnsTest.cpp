@@ -5,63 +5,33 @@
 
 #include "TestSupport.h"
 #include "instruments/Mdns.h"
+#include "instruments/MdnsTestUtil.h"
 
 namespace {
 
-using TBytes = std::vector<uint8_t>;
+using TBytes = TDnsBytes;
 
-void U16(TBytes& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v >> 8));
-  b.push_back(static_cast<uint8_t>(v));
-}
-void Name(TBytes& b, const std::string& name) {
-  size_t start = 0;
-  while (start < name.size()) {
-    size_t dot = name.find('.', start);
-    if (dot == std::string::npos) dot = name.size();
-    b.push_back(static_cast<uint8_t>(dot - start));
-    b.insert(b.end(), name.begin() + static_cast<long>(start), name.begin() + static_cast<long>(dot));
-    start = dot + 1;
-  }
-  b.push_back(0);
-}
-void Pointer(TBytes& b, uint16_t at) { U16(b, static_cast<uint16_t>(0xC000 | at)); }
-// A record header after its name: type, class (cache flush), TTL, length.
-void Header(TBytes& b, uint16_t type, uint16_t length) {
-  U16(b, type);
-  U16(b, 0x8001);
-  U16(b, 0);
-  U16(b, 120);
-  U16(b, length);
-}
+void Pointer(TBytes& b, uint16_t at) { AppendU16(b, static_cast<uint16_t>(0xC000 | at)); }
 
 // The reply of a responder for the Signal K stream on boat.local:3000.
 TBytes Reply() {
-  TBytes b;
-  U16(b, 0);
-  U16(b, 0x8400);  // a reply, authoritative
-  U16(b, 0);
-  U16(b, 1);  // one answer
-  U16(b, 0);
-  U16(b, 2);  // two additional records
+  TBytes b = DnsReplyHeader(1, 2);
   const uint16_t type = static_cast<uint16_t>(b.size());
-  Name(b, "_signalk-ws._tcp.local");
-  Header(b, 12, 7);
+  AppendDnsName(b, "_signalk-ws._tcp.local");
+  AppendRecordHeader(b, 12, 7);
   const uint16_t instance = static_cast<uint16_t>(b.size());
   b.push_back(4);
   for (char c : std::string("boat")) b.push_back(static_cast<uint8_t>(c));
   Pointer(b, type);
   Pointer(b, instance);
-  Header(b, 33, 6 + 7);
-  U16(b, 0);
-  U16(b, 0);
-  U16(b, 3000);
+  AppendRecordHeader(b, 33, 6 + 7);
+  for (uint16_t v : {0, 0, 3000}) AppendU16(b, v);
   const uint16_t host = static_cast<uint16_t>(b.size());
   b.push_back(4);
   for (char c : std::string("boat")) b.push_back(static_cast<uint8_t>(c));
   Pointer(b, static_cast<uint16_t>(type + 17));  // "local" of the service type
   Pointer(b, host);
-  Header(b, 1, 4);
+  AppendRecordHeader(b, 1, 4);
   for (uint8_t o : {192, 168, 1, 5}) b.push_back(o);
   return b;
 }

@@ -38,19 +38,6 @@ std::string Num(double v, int decimals) {
 }
 std::string Deg(double v, int decimals = 5) { return IsKnown(v) ? Num(v * kRadToDeg, decimals) : "null"; }
 
-const char* KindName(uint8_t kind) {
-  switch (kind) {
-    case kAisClassA: return "A";
-    case kAisClassB: return "B";
-    case kAisSarAircraft: return "SAR";
-    case kAisBaseStation: return "Base";
-    case kAisMobileStation: return "Mobile";
-    case kAisAtoN: return "AtoN";
-    case kAisMetStation: return "Met";
-    default: return "?";
-  }
-}
-
 std::string Report(const TSignalKLink& link, const TNMEA& parser, const TAisDecoder& ais) {
   const TNMEAINFO& I = parser.Info;
   std::string j = "{\n";
@@ -88,7 +75,7 @@ std::string Report(const TSignalKLink& link, const TNMEA& parser, const TAisDeco
     const bool pos = t.TargetState == kAisActive;
     j += first ? "\n" : ",\n";
     first = false;
-    j += "    {\"mmsi\": " + std::to_string(t.MMSI) + ", \"kind\": " + JsonText(KindName(t.Kind)) +
+    j += "    {\"mmsi\": " + std::to_string(t.MMSI) + ", \"kind\": " + JsonText(AisKindCode(t.Kind)) +
          ", \"name\": " + JsonText(t.Name.Empty() ? "" : CleanAisText(t.Name.View())) +
          ", \"callsign\": " + JsonText(t.CallSign.Empty() ? "" : CleanAisText(t.CallSign.View())) +
          ", \"destination\": " + JsonText(t.Destination.Empty() ? "" : CleanAisText(t.Destination.View())) +

@@ -21,6 +21,7 @@
 #include "foundation/Json.h"
 #include "instruments/AIS.h"
 #include "instruments/Mdns.h"
+#include "instruments/MdnsTestUtil.h"
 #include "instruments/NMEA.h"
 #include "instruments/qt/SignalKDiscovery.h"
 #include "instruments/qt/SignalKLink.h"
@@ -268,33 +269,14 @@ TEST_F(SignalKServerTest, FoundByDiscovery) {
     while (responder.hasPendingDatagrams()) {
       QNetworkDatagram d = responder.receiveDatagram();
       // The reply: PTR, SRV (sk.local, the server's port), A 127.0.0.1.
-      std::vector<uint8_t> b = {0, 0, 0x84, 0, 0, 0, 0, 1, 0, 0, 0, 2};
-      auto name = [](std::vector<uint8_t>& to, const std::string& n) {
-        size_t s = 0;
-        while (s < n.size()) {
-          size_t dot = n.find('.', s);
-          if (dot == std::string::npos) dot = n.size();
-          to.push_back(static_cast<uint8_t>(dot - s));
-          to.insert(to.end(), n.begin() + static_cast<long>(s), n.begin() + static_cast<long>(dot));
-          s = dot + 1;
-        }
-        to.push_back(0);
-      };
-      auto record = [&](const std::string& owner, uint16_t type, const std::vector<uint8_t>& data) {
-        name(b, owner);
-        const size_t len = data.size();
-        for (uint8_t x : {uint8_t(type >> 8), uint8_t(type), uint8_t(0x80), uint8_t(1), uint8_t(0), uint8_t(0),
-                          uint8_t(0), uint8_t(120), uint8_t(len >> 8), uint8_t(len)})
-          b.push_back(x);
-        b.insert(b.end(), data.begin(), data.end());
-      };
+      TDnsBytes b = DnsReplyHeader(1, 2);
       const std::string instance = std::string("test.") + kSignalKWsService;
-      std::vector<uint8_t> ptr, srv = {0, 0, 0, 0, uint8_t(port >> 8), uint8_t(port)};
-      name(ptr, instance);
-      name(srv, "sk.local");
-      record(kSignalKWsService, 12, ptr);
-      record(instance, 33, srv);
-      record("sk.local", 1, {127, 0, 0, 1});
+      TDnsBytes ptr, srv = {0, 0, 0, 0, uint8_t(port >> 8), uint8_t(port)};
+      AppendDnsName(ptr, instance);
+      AppendDnsName(srv, "sk.local");
+      AppendRecord(b, kSignalKWsService, 12, ptr);
+      AppendRecord(b, instance, 33, srv);
+      AppendRecord(b, "sk.local", 1, {127, 0, 0, 1});
       responder.writeDatagram(reinterpret_cast<const char*>(b.data()), static_cast<qint64>(b.size()),
                               d.senderAddress(), d.senderPort());
     }
