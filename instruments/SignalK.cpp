@@ -422,14 +422,14 @@ bool TSignalKReader::HoldSource(const std::string& path, std::string_view source
   return false;
 }
 
-void TSignalKReader::OwnUpdate(const TJsonValue& update, std::string_view source) {
+template <class F>
+void TSignalKReader::EachValue(const TJsonValue& update, F&& take) {
   const TJsonValue* values = update.ArrayOf("values");
   if (!values) {
     // An update may carry only "meta".
     if (!update.Find("meta")) ++counters_.BadTypes;
     return;
   }
-  TOwnFrame f;
   for (const TJsonValue& v : values->Items()) {
     const std::string* path = v.StringOf("path");
     const TJsonValue* value = v.Find("value");
@@ -437,10 +437,16 @@ void TSignalKReader::OwnUpdate(const TJsonValue& update, std::string_view source
       ++counters_.BadTypes;
       continue;
     }
-    if (PathOf(*path) == TPath::Unknown) continue;
-    if (!HoldSource(*path, source)) continue;
-    OwnValue(f, *path, *value);
+    take(*path, *value);
   }
+}
+
+void TSignalKReader::OwnUpdate(const TJsonValue& update, std::string_view source) {
+  TOwnFrame f;
+  EachValue(update, [&](const std::string& path, const TJsonValue& value) {
+    if (PathOf(path) == TPath::Unknown || !HoldSource(path, source)) return;
+    OwnValue(f, path, value);
+  });
   ApplyOwn(f);
 }
 
@@ -619,21 +625,10 @@ void TSignalKReader::ApplyOwn(const TOwnFrame& f) {
 // Other stations
 
 void TSignalKReader::TargetUpdate(TTarget& t, const TJsonValue& update) {
-  const TJsonValue* values = update.ArrayOf("values");
-  if (!values) {
-    if (!update.Find("meta")) ++counters_.BadTypes;
-    return;
-  }
   bool motion = false, statics = false;
-  for (const TJsonValue& v : values->Items()) {
-    const std::string* path = v.StringOf("path");
-    const TJsonValue* value = v.Find("value");
-    if (!path || !value) {
-      ++counters_.BadTypes;
-      continue;
-    }
-    TargetValue(t, *path, *value, motion, statics);
-  }
+  EachValue(update, [&](const std::string& path, const TJsonValue& value) {
+    TargetValue(t, path, value, motion, statics);
+  });
   ApplyTarget(t, motion, statics);
 }
 

@@ -143,6 +143,10 @@ class TSignalKReader {
   struct TOwnFrame;
   void Hello(const TJsonValue& msg);
   void Delta(const TJsonValue& msg);
+  // Calls take(path, value) for every value of an update (counting the
+  // malformed ones).
+  template <class F>
+  void EachValue(const TJsonValue& update, F&& take);
   void OwnUpdate(const TJsonValue& update, std::string_view source);
   bool HoldSource(const std::string& path, std::string_view source);
   void OwnValue(TOwnFrame& f, std::string_view path, const TJsonValue& value);
