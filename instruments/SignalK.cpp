@@ -345,7 +345,9 @@ TSignalKReader::TKind TSignalKReader::Take(std::string_view message) {
 
 void TSignalKReader::Hello(const TJsonValue& msg) {
   auto text = [](const std::string* s) { return s ? MonitorLine(s->substr(0, 100)) : std::string(); };
-  if (const std::string* self = msg.StringOf("self"); self && self->size() <= kMaxContextLength) self_ = *self;
+  // "vessels.urn:..." (some servers leave out "vessels.").
+  if (const std::string* self = msg.StringOf("self"); self && self->size() <= kMaxContextLength)
+    self_ = self->rfind("vessels.", 0) == 0 ? *self : "vessels." + *self;
   serverName_ = text(msg.StringOf("name"));
   serverVersion_ = text(msg.StringOf("version"));
 }
