@@ -99,6 +99,19 @@ std::string TargetLabel(const TAIS_Rec& r) {
   }
 }
 
+const char* AisKindCode(uint8_t kind) {
+  switch (kind) {
+    case kAisClassA: return "A";
+    case kAisClassB: return "B";
+    case kAisSarAircraft: return "SAR";
+    case kAisBaseStation: return "Base";
+    case kAisMobileStation: return "Mobile";
+    case kAisAtoN: return "AtoN";
+    case kAisMetStation: return "Met";
+    default: return "?";
+  }
+}
+
 void InitTarget(TAIS_Rec& r) {
   r.MMSI = -1;
   r.TargetState = kAisFree;

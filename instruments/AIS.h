@@ -170,6 +170,9 @@ std::string CleanAisText(std::string_view s);
 // The kind's name (" S.A.R", " Base", " Mob.", " AToN", " Metro") or, for
 // vessels, the cleaned name.
 std::string TargetLabel(const TAIS_Rec& r);
+// The kind in a word for scripts: "A", "B", "SAR", "Base", "Mobile",
+// "AtoN", "Met", "?".
+const char* AisKindCode(uint8_t kind);
 // Initialises a record (see TAIS_Rec); the station values and the chart
 // point keep their contents.
 void InitTarget(TAIS_Rec& r);

@@ -336,6 +336,11 @@ void TNMEA::TakeFixAndMotion(const TNdxString& L, int latField, int sogField, in
     I.Variation = *variation;
     Updated |= kSetVariation;
   }
+  FinishMotion(compassWhenSlow);
+}
+
+void TNMEA::FinishMotion(bool compassWhenSlow) {
+  TNMEAINFO& I = Info;
   if (compassWhenSlow && I.SOG < CogSwitchSpeed) {
     if (IsKnown(I.CompassHeading))
       I.Heading = I.CompassHeading;
@@ -503,12 +508,21 @@ void TNMEA::HandleVTG(const TNdxString& L) {
 // Heading
 
 void TNMEA::HandleHDT(const TNdxString& L) {
-  TNMEAINFO& I = Info;
   if (L.CommaCount < 2) return;
   auto heading = ReadAngleOrNoData(L.Field(1));
   // An empty heading (sensor not ready) is no heading, not north.
   if (!heading || IsNoData(*heading)) return;
-  I.CompassHeading = *heading;
+  TakeHeadingTrue(*heading);
+}
+
+void TNMEA::TakeHeadingTrue(double heading) {
+  TNMEAINFO& I = Info;
+  if (IsNoData(heading)) {
+    I.CompassHeading = NoDataValue;
+    Updated |= kSetCompass;
+    return;
+  }
+  I.CompassHeading = heading;
   Updated |= kSetCompass;
   if (!(Seen & (kSeenHDM | kSeenHDG))) {
     I.MagHeading = NormalisedAngle(I.CompassHeading - I.Variation);
@@ -522,11 +536,21 @@ void TNMEA::HandleHDT(const TNdxString& L) {
 }
 
 void TNMEA::HandleHDM(const TNdxString& L) {
-  TNMEAINFO& I = Info;
-  if (L.CommaCount != 2 || (Seen & (kSeenHDT | kSeenHDG))) return;
+  if (L.CommaCount != 2) return;
   auto heading = ReadAngleOrNoData(L.Field(1));
   if (!heading || IsNoData(*heading)) return;
-  I.MagHeading = *heading;
+  TakeHeadingMagnetic(*heading);
+}
+
+void TNMEA::TakeHeadingMagnetic(double heading) {
+  TNMEAINFO& I = Info;
+  if (Seen & (kSeenHDT | kSeenHDG)) return;
+  if (IsNoData(heading)) {
+    I.MagHeading = NoDataValue;
+    Updated |= kSetMagHeading;
+    return;
+  }
+  I.MagHeading = heading;
   I.CompassHeading = I.MagHeading + I.Variation;
   Updated |= kSetMagHeading | kSetCompass;
   if (I.SOG < CogSwitchSpeed) {
@@ -627,7 +651,12 @@ void TNMEA::HandleDPT(const TNdxString& L) {
     I.Depth = NoDataValue;
     return;
   }
-  I.Depth = text.empty() ? NoDataValue : *value;
+  TakeDepth(text.empty() ? NoDataValue : *value);
+}
+
+void TNMEA::TakeDepth(double metres) {
+  Info.Depth = metres;
+  Updated |= kSetDepth;
   Seen |= kSeenDepth;
 }
 
@@ -635,19 +664,27 @@ void TNMEA::HandleMTW(const TNdxString& L) {
   if (L.CommaCount != 2) return;
   auto temp = ReadNumber(L.Field(1));
   if (!temp) return;
-  Info.WaterTemp = *temp;
+  TakeWaterTemp(*temp);
+}
+
+void TNMEA::TakeWaterTemp(double celsius) {
+  Info.WaterTemp = celsius;
   Updated |= kSetWaterTemp;
 }
 
 void TNMEA::HandleROT(const TNdxString& L) {
   if (L.CommaCount < 2) return;
-  if (L.Field(2) == "V") {
-    Info.RateOfTurn = NoDataValue;
-  } else {
-    auto rate = ReadNumber(L.Field(1));
-    if (!rate) return;
-    Info.RateOfTurn = *rate;
+  double rate = NoDataValue;
+  if (L.Field(2) != "V") {
+    auto r = ReadNumber(L.Field(1));
+    if (!r) return;
+    rate = *r;
   }
+  TakeRateOfTurn(rate);
+}
+
+void TNMEA::TakeRateOfTurn(double degreesPerMinute) {
+  Info.RateOfTurn = degreesPerMinute;
   Updated |= kSetRateOfTurn;
   Seen |= kSeenROT;
 }

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -164,6 +165,51 @@ class TNMEA {
 
   IClock& GetClock() const { return clock_; }
 
+  // Values that arrive already decoded (from a Signal K server), in the
+  // record's units. Each lands where the handler of the sentence that
+  // carries the same value puts it, with the same priority marks (Seen),
+  // the same derived values and the same Updated bits; NoDataValue where
+  // the source says it has no value.
+  //
+  // A valid fix, as RMC's (kSeenRMC): position (latitude, longitude in
+  // radians, plus DatumOffset), its time, FixStatus; a fix quality of 0 so
+  // far becomes 1. Speed and course are derived from successive fixes
+  // while none are received, as for GGA.
+  void TakeFix(double lat, double lon);
+  // The receiver has no fix (RMC with status "V").
+  void TakeNoFix();
+  // Speed over ground (knots) and course over ground (true), either or
+  // both, as RMC's: the heading follows the course, or the compass below
+  // CogSwitchSpeed; velocity and magnetic course follow.
+  void TakeMotion(std::optional<double> sogKnots, std::optional<double> cog);
+  // Magnetic variation, east positive (the model's when it is known).
+  void TakeVariation(double variation);
+  // As HDT, HDM, VHW's water speed (knots), DPT (metres below the
+  // transducer), MTW (degrees Celsius) and ROT (degrees a minute).
+  void TakeHeadingTrue(double heading);
+  void TakeHeadingMagnetic(double heading);
+  void TakeWaterSpeed(double knots);
+  void TakeDepth(double metres);
+  void TakeWaterTemp(double celsius);
+  void TakeRateOfTurn(double degreesPerMinute);
+  // Wind as MWV "R" (apparent, relative to the bow), MWV "T" (true,
+  // relative to the bow) or MWD (true direction from north); speed in
+  // metres per second. An angle of NoDataValue is no wind of that kind.
+  enum class TWindKind { Apparent, TrueRelative, TrueDirection };
+  void TakeWind(double angle, double speedMs, TWindKind kind);
+  // As GGA's quality block: fix quality (0 none, 1 fix, 2 differential,
+  // ...), satellites in use, HDOP, antenna altitude (metres), differential
+  // age (seconds) and station; any of them may be absent.
+  struct TGnss {
+    std::optional<int32_t> Quality, Satellites, DgpsAge, DgpsStation;
+    std::optional<double> HDOP, Altitude;
+  };
+  void TakeGnss(const TGnss& gnss);
+  // UTC date and time from the receiver (as ZDA, kSeenDate), or only the
+  // time of the latest fix, taken while no dated source has been seen.
+  void TakeDateTime(TDateTime utc);
+  void TakeFixTime(TDateTime utc);
+
  private:
   void Capture(const TNdxString& sentence);
   // Runs the handler of the sentence's identifier.
@@ -190,10 +236,12 @@ class TNMEA {
   void HandleMWD(const TNdxString& L);
   // Wind update for one sentence: angle (NoDataValue when none), speed in
   // metres per second, and which kind of wind it reports.
-  enum class TWindKind { Apparent, TrueRelative, TrueDirection };
   void UpdateWind(double angle, double speed, TWindKind kind, uint32_t seenBit);
   void ZeroWind();
   void DeriveFromFixes();
+  // The end of RMC's motion: the compass heading below CogSwitchSpeed
+  // (compassWhenSlow), velocity, magnetic course, source.
+  void FinishMotion(bool compassWhenSlow);
   void SetVelocity();
   void SetPosFromRaw();
   double TodayUTC() const;

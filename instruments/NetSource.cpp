@@ -10,7 +10,16 @@ struct TPrefix {
   std::string_view text;
   TNetKind kind;
 };
-constexpr TPrefix kPrefixes[] = {{"IP:", TNetKind::Tcp}, {"UDP:", TNetKind::Udp}, {"GPSD:", TNetKind::Gpsd}};
+constexpr TPrefix kPrefixes[] = {{"IP:", TNetKind::Tcp},
+                                 {"UDP:", TNetKind::Udp},
+                                 {"GPSD:", TNetKind::Gpsd},
+                                 {"SK:", TNetKind::SignalK},
+                                 {"SKS:", TNetKind::SignalK}};
+
+// "SKS" or "SKS:..." (any letter case).
+bool SignalKTls(std::string_view setting) {
+  return setting.size() >= 3 && (setting[2] == 'S' || setting[2] == 's') && (setting.size() == 3 || setting[3] == ':');
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -49,13 +58,28 @@ std::string HostPortText(std::string_view host, std::string_view port) {
   return s;
 }
 
+// "host", "host:port", "[v6]:port" or nothing; a lone host keeps the port
+// empty.
+void HostWithDefaultPort(std::string_view address, std::string& host, std::string& port) {
+  const std::string_view trimmed = TrimSpaceTab(address);
+  if (trimmed.find(':') == std::string_view::npos && (trimmed.empty() || trimmed.front() != '[')) {
+    host = std::string(trimmed);
+    port.clear();
+  } else {
+    SplitHostPort(trimmed, host, port);
+  }
+}
+
 }  // namespace
 
 TNetKind NetworkSourceKind(std::string_view setting) {
   for (const TPrefix& p : kPrefixes)
     if (StartsWithNoCase(setting, p.text)) return p.kind;
-  // "GPSD" alone: the local daemon.
+  // "GPSD" alone: the local daemon; "SK" and "SKS" alone: the announced
+  // Signal K server.
   if (setting.size() == 4 && StartsWithNoCase(setting, "GPSD")) return TNetKind::Gpsd;
+  if ((setting.size() == 2 && StartsWithNoCase(setting, "SK")) || (setting.size() == 3 && StartsWithNoCase(setting, "SKS")))
+    return TNetKind::SignalK;
   return TNetKind::None;
 }
 
@@ -107,24 +131,30 @@ TNetSource ParseNetworkSource(std::string_view setting) {
       SplitHostPort(address, s.Host, s.Port);
       s.Error = PortProblem(s.Port);
       break;
-    case TNetKind::Gpsd: {
-      const std::string_view trimmed = TrimSpaceTab(address);
-      if (trimmed.find(':') == std::string_view::npos && (trimmed.empty() || trimmed.front() != '['))
-        s.Host = std::string(trimmed);  // "GPSD:host": the usual port
-      else
-        SplitHostPort(trimmed, s.Host, s.Port);
+    case TNetKind::Gpsd:
+      HostWithDefaultPort(address, s.Host, s.Port);
       if (s.Host.empty()) s.Host = kGpsdDefaultHost;
       if (s.Port.empty()) s.Port = kGpsdDefaultPort;
       s.Error = PortProblem(s.Port);
       break;
-    }
+    case TNetKind::SignalK:
+      s.Tls = SignalKTls(setting);
+      HostWithDefaultPort(address, s.Host, s.Port);
+      // Without a host the server is looked for; a port alone means
+      // nothing then.
+      if (s.Host.empty())
+        s.Port.clear();
+      else if (s.Port.empty())
+        s.Port = s.Tls ? kSignalKTlsDefaultPort : kSignalKDefaultPort;
+      if (!s.Host.empty()) s.Error = PortProblem(s.Port);
+      break;
     case TNetKind::None:
       break;
   }
   return s;
 }
 
-std::string NetworkSourceText(TNetKind kind, std::string_view host, std::string_view port) {
+std::string NetworkSourceText(TNetKind kind, std::string_view host, std::string_view port, bool tls) {
   host = TrimSpaceTab(host);
   port = TrimSpaceTab(port);
   switch (kind) {
@@ -134,6 +164,11 @@ std::string NetworkSourceText(TNetKind kind, std::string_view host, std::string_
       return host.empty() ? "UDP:" + std::string(port) : "UDP:" + HostPortText(host, port);
     case TNetKind::Gpsd:
       return "GPSD:" + HostPortText(host.empty() ? kGpsdDefaultHost : host, port.empty() ? kGpsdDefaultPort : port);
+    case TNetKind::SignalK: {
+      const std::string prefix = tls ? "SKS" : "SK";
+      if (host.empty()) return prefix;
+      return prefix + ":" + HostPortText(host, port.empty() ? (tls ? kSignalKTlsDefaultPort : kSignalKDefaultPort) : port);
+    }
     case TNetKind::None:
       break;
   }
@@ -148,6 +183,9 @@ std::string DescribeNetworkSource(const TNetSource& s) {
       return s.Host.empty() ? "UDP port " + s.Port : "UDP " + s.Host + " port " + s.Port;
     case TNetKind::Gpsd:
       return "gpsd " + HostPortText(s.Host, s.Port);
+    case TNetKind::SignalK:
+      if (s.Host.empty()) return s.Tls ? "Signal K (TLS, found on the network)" : "Signal K (found on the network)";
+      return (s.Tls ? "Signal K (TLS) " : "Signal K ") + HostPortText(s.Host, s.Port);
     case TNetKind::None:
       break;
   }

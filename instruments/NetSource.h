@@ -11,6 +11,12 @@
 //   "GPSD:host:port"      a gpsd daemon's raw NMEA stream; host and port may
 //                         be left out ("GPSD:", "GPSD:host"), localhost and
 //                         2947 are taken then
+//   "SK:host:port"        a Signal K server (its JSON deltas over a
+//                         WebSocket); "SK:host" takes port 3000, "SK" alone
+//                         the server the local network announces (Host
+//                         empty)
+//   "SKS:host:port"       the same over TLS (wss, https); port 3443 when
+//                         left out
 // A port is a number from 1 to 65535 or a service name. A host given as an
 // IPv6 address is written in brackets ("IP:[fe80::1]:10110").
 //
@@ -26,21 +32,26 @@
 #include <string>
 #include <string_view>
 
-enum class TNetKind : uint8_t { None, Tcp, Udp, Gpsd };
+enum class TNetKind : uint8_t { None, Tcp, Udp, Gpsd, SignalK };
 
 struct TNetSource {
   TNetKind Kind = TNetKind::None;
-  // TCP and gpsd: the server. UDP: the multicast group or local address,
-  // "" for any.
+  // TCP, gpsd and Signal K: the server (Signal K: "" for the one the
+  // network announces). UDP: the multicast group or local address, "" for
+  // any.
   std::string Host;
   // A number or a service name, as written.
   std::string Port;
   // Why the source can never work ("" when it may).
   std::string Error;
+  // Signal K over TLS ("SKS").
+  bool Tls = false;
 };
 
 inline constexpr const char* kGpsdDefaultHost = "localhost";
 inline constexpr const char* kGpsdDefaultPort = "2947";
+inline constexpr const char* kSignalKDefaultPort = "3000";
+inline constexpr const char* kSignalKTlsDefaultPort = "3443";
 
 // The kind of source a "NMEA_SIMUL" value names (None: a replay file, or
 // nothing).
@@ -57,11 +68,14 @@ void SplitHostPort(std::string_view address, std::string& host, std::string& por
 // anything else (a service name is the caller's to look up).
 uint16_t PortNumber(std::string_view port);
 
-// The "NMEA_SIMUL" value of a source (what ParseNetworkSource reads back).
-std::string NetworkSourceText(TNetKind kind, std::string_view host, std::string_view port);
+// The "NMEA_SIMUL" value of a source (what ParseNetworkSource reads back);
+// `tls` only for Signal K, whose empty host means the announced server.
+std::string NetworkSourceText(TNetKind kind, std::string_view host, std::string_view port, bool tls = false);
 
 // The source in a few words for the user: "TCP 127.0.0.1:10110", "UDP port
-// 10110", "UDP 239.192.0.1 port 10110", "gpsd localhost:2947".
+// 10110", "UDP 239.192.0.1 port 10110", "gpsd localhost:2947", "Signal K
+// boat.local:3000", "Signal K (TLS) boat.local:3443", "Signal K (found on
+// the network)".
 std::string DescribeNetworkSource(const TNetSource& source);
 
 // Text waiting to go out over a network link, whole lines at a time. It

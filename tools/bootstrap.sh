@@ -11,8 +11,8 @@ packages=(
   # image and compression libraries
   zlib1g-dev libpng-dev libgif-dev libjpeg-dev libtiff-dev
   # Qt 6 (Widgets, PrintSupport, SerialPort, Network, Multimedia for the
-  # alarm sounds) and the window platforms
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libgl-dev qt6-qpa-plugins
+  # alarm sounds, WebSockets for Signal K servers) and the window platforms
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-websockets-dev libgl-dev qt6-qpa-plugins
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev locales-all
   # screenshots without a display
@@ -20,7 +20,7 @@ packages=(
 )
 
 # Independent programs the tests check against.
-oracles=(gpsbabel geographiclib-tools gpsd gpsd-clients python3-nmea2 poppler-utils imagemagick)
+oracles=(gpsbabel geographiclib-tools gpsd gpsd-clients python3-nmea2 poppler-utils imagemagick openssl)
 # What the package test (tools/test-package) checks the Debian package with;
 # like the oracles, their absence only makes that test skip.
 oracles+=(dpkg-dev desktop-file-utils lintian man-db)
@@ -35,7 +35,25 @@ missing_of() {
 mapfile -t missing < <(missing_of "${packages[@]}")
 mapfile -t missing_oracles < <(missing_of "${oracles[@]}")
 
+# Signal K's own server, the oracle of the Signal K input tests: from the
+# npm registry into a cache outside the repository (the newest release does
+# not install with Debian 12's Node; 2.23.0 does). A failure only warns: the
+# tests that need it skip.
+signalk_server() {
+  local dir=${BRISMARE_SIGNALK_SERVER:-${XDG_CACHE_HOME:-$HOME/.cache}/brismare/signalk-server}
+  [[ -f "$dir/node_modules/signalk-server/bin/signalk-server" ]] && return 0
+  if ! command -v npm >/dev/null; then
+    echo "Warning: npm is missing; the Signal K server tests skip" >&2
+    return 0
+  fi
+  echo "Installing signalk-server 2.23.0 into $dir"
+  mkdir -p "$dir" &&
+    (cd "$dir" && npm install --no-audit --no-fund --loglevel=error signalk-server@2.23.0 >/dev/null) ||
+    echo "Warning: signalk-server could not be installed; the Signal K server tests skip" >&2
+}
+
 if ((${#missing[@]} == 0 && ${#missing_oracles[@]} == 0)); then
+  signalk_server
   exit 0
 fi
 
@@ -65,3 +83,4 @@ if ((${#missing_oracles[@]} > 0)); then
   apt_install "${missing_oracles[@]}" ||
     echo "Warning: the test oracles could not all be installed; the tests that need them skip" >&2
 fi
+signalk_server

@@ -30,7 +30,7 @@ std::string Text(const QString& s) { return s.toStdString(); }
 
 TTelnetSend::TTelnetSend(QObject* parent) : TTelnetSend(Clock(), parent) {}
 
-TTelnetSend::TTelnetSend(IClock& clock, QObject* parent) : QObject(parent), clock_(clock) {}
+TTelnetSend::TTelnetSend(IClock& clock, QObject* parent) : TNetLink(clock, parent) {}
 
 TTelnetSend::~TTelnetSend() {
   // No signal of a socket may reach the half-destroyed link.
@@ -52,8 +52,7 @@ void TTelnetSend::SetSource(const TNetSource& source) {
   Disconnect();
   source_ = source;
   gpsd_ = TGpsdStream();
-  retryDelay_ = kFirstRetry;
-  outageSaid_ = false;
+  backoff_.Reset();
   lastFailure_.clear();
 }
 
@@ -61,24 +60,6 @@ void TTelnetSend::SetLogin(std::string_view user, std::string_view password) {
   loginUser_ = std::string(user);
   loginPassword_ = std::string(password);
 }
-
-const char* TTelnetSend::StateName(TState state) {
-  switch (state) {
-    case TState::Connecting:
-      return "connecting";
-    case TState::Connected:
-      return "connected";
-    case TState::NoData:
-      return "no data";
-    case TState::Retrying:
-      return "retrying";
-    case TState::Off:
-      break;
-  }
-  return "off";
-}
-
-std::string TTelnetSend::Description() const { return DescribeNetworkSource(source_); }
 
 uint16_t TTelnetSend::ResolvePort() const {
   if (const uint16_t n = PortNumber(source_.Port)) return n;
@@ -275,8 +256,7 @@ void TTelnetSend::Take(std::string_view bytes) {
     // A source that works again: the next outage is said, and retried
     // from the first wait.
     textThisConnection_ = true;
-    retryDelay_ = kFirstRetry;
-    outageSaid_ = false;
+    backoff_.Working();
   }
   SetState(TState::Connected);
   emit DataReceived();
@@ -342,7 +322,7 @@ void TTelnetSend::Poll() {
       if (now - lastData_ >= kNoDataAfter) SetState(TState::NoData);
       break;
     case TState::Retrying:
-      if (now >= retryAt_) StartAttempt();
+      if (backoff_.Due(now)) StartAttempt();
       break;
     case TState::NoData:
     case TState::Off:
@@ -354,13 +334,9 @@ void TTelnetSend::Fail(const std::string& reason) {
   DropSockets();
   queue_.Clear();
   lastFailure_ = reason;
-  retryAt_ = Now() + retryDelay_;
-  retryDelay_ = std::min(retryDelay_ * 2, kLastRetry);
+  const bool tell = backoff_.Failed(Now());
   SetState(TState::Retrying);
-  if (!outageSaid_) {
-    outageSaid_ = true;
-    Say(Description() + ": " + reason + "; trying again");
-  }
+  if (tell) Say(Description() + ": " + reason + "; trying again");
 }
 
 void TTelnetSend::Stop(const std::string& reason) {
@@ -373,11 +349,3 @@ void TTelnetSend::Stop(const std::string& reason) {
     SetState(TState::Off);
   Say(Description().empty() ? "Network input: " + reason : Description() + ": " + reason);
 }
-
-void TTelnetSend::SetState(TState state) {
-  if (state_ == state) return;
-  state_ = state;
-  emit StateChanged();
-}
-
-void TTelnetSend::Say(const std::string& text) { emit Notice(QString::fromStdString(text)); }

@@ -59,6 +59,13 @@ bool SaveGroup(const RSysInfo& sys, Group group, std::string* error) {
   return false;
 }
 
+void RWSignalKAccess(TRWIniFile& ini, RSysInfo& sys, bool w) {
+  const char* c = kCustomSection;
+  ini.RWString(c, "SignalK Client Id", w, sys.SignalKClientId, "");
+  ini.RWString(c, "SignalK Token", w, sys.SignalKToken, "");
+  ini.RWString(c, "SignalK Certificate", w, sys.SignalKCertificate, "");
+}
+
 }  // namespace
 
 double MetresToRad(double metres) { return metres / 1852.0 / kRadToNM; }
@@ -312,6 +319,7 @@ void RWStartOnlySettings(TRWIniFile& ini, RSysInfo& sys) {
   const char* c = kCustomSection;
   ini.RWString(c, "IP_Login", w, sys.IPLogin, "");
   ini.RWString(c, "IP_Password", w, sys.IPPassword, "");
+  RWSignalKAccess(ini, sys, w);
   ini.RWBool(c, "No Heading Stick", w, sys.NoHeadingStick, false);
   ini.RWBool(c, "No Startup Dash", w, sys.NoStartupDash, false);
   ini.RWBool(c, "No Quit Query", w, sys.NoQuitQuery, false);
@@ -384,6 +392,10 @@ bool SaveNmeaSource(const RSysInfo& sys, std::string* error) {
   return SaveGroup(
       sys, [](TRWIniFile& ini, RSysInfo& s) { ini.RWString(kSetupSection, "NMEA_SIMUL", true, s.NmeaSimul, ""); },
       error);
+}
+
+bool SaveSignalKAccess(const RSysInfo& sys, std::string* error) {
+  return SaveGroup(sys, [](TRWIniFile& ini, RSysInfo& s) { RWSignalKAccess(ini, s, true); }, error);
 }
 
 bool SaveProgramState(const RSysInfo& sys, std::string* error) {

@@ -197,6 +197,14 @@ struct RSysInfo {
   // ---- "Custom", read at start only ----
   std::string IPLogin;
   std::string IPPassword;
+  // A Signal K server's access ("SK:" and "SKS:" sources): the plotter's id
+  // in its access requests, the token the server granted, the SHA-256
+  // fingerprint of a certificate the user accepted. Read at start, saved
+  // whenever they change (SaveSignalKAccess). Kept in clear text, like
+  // "IP_Password"; never shown, logged or monitored.
+  std::string SignalKClientId;
+  std::string SignalKToken;
+  std::string SignalKCertificate;
   bool NoHeadingStick = false;
   bool NoStartupDash = false;
   bool NoQuitQuery = false;
@@ -277,6 +285,8 @@ bool SaveSetup(const RSysInfo& sys, std::string* error = nullptr);
 // "NMEA_SIMUL" alone (read only at start, but the setup dialog may set a
 // network source).
 bool SaveNmeaSource(const RSysInfo& sys, std::string* error = nullptr);
+// The three Signal K access keys of "Custom", alone.
+bool SaveSignalKAccess(const RSysInfo& sys, std::string* error = nullptr);
 bool SaveProgramState(const RSysInfo& sys, std::string* error = nullptr);
 bool SaveWindowGeometry(const RSysInfo& sys, std::string* error = nullptr);
 // The window geometry and the program state in one write (at close).

@@ -11,7 +11,8 @@
 namespace {
 
 TEST(NetSource, SettingsNameTheirSource) {
-  const TNetKind N = TNetKind::None, T = TNetKind::Tcp, U = TNetKind::Udp, G = TNetKind::Gpsd;
+  const TNetKind N = TNetKind::None, T = TNetKind::Tcp, U = TNetKind::Udp, G = TNetKind::Gpsd,
+                 K = TNetKind::SignalK;
   struct Case {
     const char* setting;
     TNetKind kind;
@@ -37,6 +38,16 @@ TEST(NetSource, SettingsNameTheirSource) {
       {"gpsd:pi.local", G, "pi.local", "2947", true},
       {"GPSD:pi.local:3000", G, "pi.local", "3000", true},
       {"GPSD::3000", G, "localhost", "3000", true},
+      {"SK:pi.local:3000", K, "pi.local", "3000", true},
+      {"sk:pi.local", K, "pi.local", "3000", true},  // the server's usual port
+      {"SKS:pi.local", K, "pi.local", "3443", true},
+      {"SK:[fe80::1]:3000", K, "fe80::1", "3000", true},
+      {"SKS:[fe80::1]", K, "fe80::1", "3443", true},
+      {"SK", K, "", "", true},  // the server the network announces
+      {"SKS", K, "", "", true},
+      {"SK:", K, "", "", true},
+      {"SK:pi.local:99999", K, "pi.local", "99999", false},
+      {"SKY:pi.local", N, "", "", false},
       {"/home/me/sunday.nmea", N, "", "", false},
       {"IPX:host:1", N, "", "", false},
       {"", N, "", "", false},
@@ -57,7 +68,12 @@ TEST(NetSource, TheSetupDialogsTextReadsBackTheSame) {
     const char* host;
     const char* port;
     const char* text;
+    bool tls = false;
   } cases[] = {
+      {TNetKind::SignalK, "pi.local", "", "SK:pi.local:3000"},
+      {TNetKind::SignalK, "pi.local", "4000", "SKS:pi.local:4000", true},
+      {TNetKind::SignalK, "", "", "SK"},
+      {TNetKind::SignalK, "fe80::1", "3000", "SK:[fe80::1]:3000"},
       {TNetKind::Tcp, "192.168.1.1", "10110", "IP:192.168.1.1:10110"},
       {TNetKind::Tcp, "fe80::1", "10110", "IP:[fe80::1]:10110"},
       {TNetKind::Udp, "", "10110", "UDP:10110"},
@@ -66,14 +82,17 @@ TEST(NetSource, TheSetupDialogsTextReadsBackTheSame) {
       {TNetKind::Gpsd, " pi ", " 2948 ", "GPSD:pi:2948"},
   };
   for (const Case& c : cases) {
-    const std::string text = NetworkSourceText(c.kind, c.host, c.port);
+    const std::string text = NetworkSourceText(c.kind, c.host, c.port, c.tls);
     EXPECT_EQ(text, c.text);
     const TNetSource s = ParseNetworkSource(text);
     EXPECT_EQ(s.Kind, c.kind) << text;
+    EXPECT_EQ(s.Tls, c.tls) << text;
     EXPECT_TRUE(s.Error.empty()) << text << ": " << s.Error;
   }
   EXPECT_EQ(DescribeNetworkSource(ParseNetworkSource("UDP:239.192.0.1:60001")), "UDP 239.192.0.1 port 60001");
   EXPECT_EQ(DescribeNetworkSource(ParseNetworkSource("IP:[::1]:7")), "TCP [::1]:7");
+  EXPECT_EQ(DescribeNetworkSource(ParseNetworkSource("SKS:pi:3443")), "Signal K (TLS) pi:3443");
+  EXPECT_EQ(DescribeNetworkSource(ParseNetworkSource("SK")), "Signal K (found on the network)");
 }
 
 TEST(SendQueue, RelayedLinesGoFirstWhenThePeerDoesNotRead) {

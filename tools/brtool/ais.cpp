@@ -34,19 +34,6 @@ namespace {
 constexpr const char* kUsage =
     "usage: brtool ais FILE [--targets] [--own-mmsi N] [--hide MIN] [--delete MIN]\n";
 
-const char* KindName(uint8_t kind) {
-  switch (kind) {
-    case kAisClassA: return "A";
-    case kAisClassB: return "B";
-    case kAisSarAircraft: return "SAR";
-    case kAisBaseStation: return "Base";
-    case kAisMobileStation: return "Mobile";
-    case kAisAtoN: return "AtoN";
-    case kAisMetStation: return "Met";
-    default: return "?";
-  }
-}
-
 const char* StateName(uint8_t state) {
   switch (state) {
     case kAisActive: return "active";
@@ -82,7 +69,7 @@ void PrintTargets(TAisDecoder& ais, const IClock& clock) {
     const bool cpa = pos && vessel && t.TCPA > 0;
     const double age = std::chrono::duration<double>(clock.MonoNow() - t.LastReport).count();
     std::string line = Pad(std::to_string(i), 4, true) + ' ' + Pad(std::to_string(t.MMSI), 11) + ' ' +
-                       Pad(KindName(t.Kind), 6) + ' ' + Pad(StateName(t.TargetState), 6) + ' ' +
+                       Pad(AisKindCode(t.Kind), 6) + ' ' + Pad(StateName(t.TargetState), 6) + ' ' +
                        Pad(name.substr(0, 20), 20) + ' ' +
                        Pad(pos ? Fixed(5, t.TargetPos.Y * kRadToDeg) : "-", 10, true) + ' ' +
                        Pad(pos ? Fixed(5, t.TargetPos.X * kRadToDeg) : "-", 11, true) + ' ' +

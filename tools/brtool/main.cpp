@@ -7,6 +7,7 @@
 
 #include "Command.h"
 #include "charts/HeaderText.h"
+#include "foundation/Json.h"
 
 namespace {
 
@@ -66,22 +67,7 @@ std::string UpperExt(const std::string& path) {
   return UpperAscii(path.substr(dot));
 }
 
-std::string JsonText(std::string_view s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
+std::string JsonText(std::string_view s) { return JsonQuoted(s); }
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(stderr);

@@ -390,3 +390,36 @@ TEST(SysInfo, AFailedSaveSaysSoAndLeavesTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SysInfo, SignalKAccessIsSavedAloneAndReadAtStart) {
+  TTempDir dir;
+  WriteTestFile(dir / "BRISMARE_2.INI",
+                "[Program Setup]\r\nNMEA_SIMUL=SK\r\n[Custom]\r\nIP_Login=skipper\r\nIP_Password=pw\r\n");
+  RSysInfo sys = FreshRecord(dir);
+  LoadSettings(sys);
+  EXPECT_EQ(sys.SignalKToken, "");
+  sys.SignalKClientId = "1b9f5a6c-3f0e-4f55-9d41-2f2f7d1c0a01";
+  sys.SignalKToken = "eyJhbGciOi.J9.x";
+  sys.SignalKCertificate = "AB:CD:EF";
+  sys.NmeaSimul = "changed, not saved";
+  ASSERT_TRUE(SaveSignalKAccess(sys));
+  TIniFile ini(sys.IniFile);
+  EXPECT_EQ(ini.ReadString("Custom", "SignalK Token", ""), "eyJhbGciOi.J9.x");
+  EXPECT_EQ(ini.ReadString("Custom", "IP_Password", ""), "pw");
+  EXPECT_EQ(ini.ReadString("Program Setup", "NMEA_SIMUL", ""), "SK");
+  RSysInfo back = FreshRecord(dir);
+  LoadSettings(back);
+  EXPECT_EQ(back.SignalKClientId, sys.SignalKClientId);
+  EXPECT_EQ(back.SignalKToken, sys.SignalKToken);
+  EXPECT_EQ(back.SignalKCertificate, sys.SignalKCertificate);
+  // A forgotten token is saved as forgotten.
+  back.SignalKToken.clear();
+  ASSERT_TRUE(SaveSignalKAccess(back));
+  RSysInfo again = FreshRecord(dir);
+  LoadSettings(again);
+  EXPECT_EQ(again.SignalKToken, "");
+}
+
+}  // namespace
