@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartGeoTiff.h"
 #include "Command.h"
 #include "charts/ChartFile.h"
 #include "charts/ChartGeo.h"
@@ -36,20 +37,24 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: brtool chart info FILE\n"
-               "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png]\n"
+               "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png] [--level N]\n"
                "       brtool chart pix2geo FILE X Y\n"
                "       brtool chart geo2pix FILE LON LAT\n"
                "       brtool chart cal FILE OUT.CAL [--image NAME]\n"
                "  FILE: a KAP chart, a NOS chart's .GEO file, a WCI file, an OziExplorer .MAP file,\n"
-               "        or a PNG, BMP, GIF, JPEG or TIFF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
+               "        a GeoTIFF, or a PNG, BMP, GIF, JPEG or TIFF image with its calibration (.CAL file or\n"
+               "        CHARTCAL.DIR)\n"
                "  cal: writes the chart's calibration as OUT.CAL for an image of the same pixels,\n"
                "        named by --image NAME (default: the chart's own file name)\n"
                "  info: the chart record as JSON, with the four corners in WGS 84\n"
                "  decode: KAP/NOS charts: one byte per pixel, top row first, KAP colour index\n"
                "        minus 1 (GDAL's convention); WCI files: the file's own colour index;\n"
+               "        GeoTIFF files: palette and grey as their indexes, RGB as three bytes a pixel;\n"
+               "        --level N: overview N (0 the full raster);\n"
                "        --png: a PNG in the chart's colours instead.\n"
                "        Exit code 3: written, but some rows could not be decoded\n"
-               "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n");
+               "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n"
+               "        (GeoTIFF files: without the two numbers, one pair a line from standard input)\n");
 }
 
 // A chart record read from any file the chart layer knows.
@@ -65,6 +70,10 @@ struct TLoaded {
 bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
   const std::string ext = UpperExt(file);
   TChartHeadBaseCodec::ClearInfo(out.info);
+  if (IsGeoTiffChart(file)) {
+    out.kind = "GeoTIFF";
+    return LoadGeoTiffInfo(file, out.info, error);
+  }
   if (ext == ".KAP" || ext == ".GEO") {
     TKAPDecoder d;
     if (d.Open(file) < 0) {
@@ -398,8 +407,12 @@ int RunChart(const BrtoolArgs& all) {
       args.push_back(a);
   }
   BrtoolOptions opt;
-  if (!ParseBrtoolOptions("chart", args, {"palette", "image"}, opt)) return 2;
+  if (!ParseBrtoolOptions("chart", args, {"palette", "image", "level"}, opt)) return 2;
   const std::vector<std::string>& p = opt.positional;
+  if (p.size() >= 2 && p[0] != "cal" && IsGeoTiffChart(p[1])) {
+    const int r = RunGeoTiffChart(p, opt.Get("palette"), opt.Get("level"), png);
+    if (r >= 0) return r;
+  }
   if (p.size() == 2 && p[0] == "info") return RunInfo(p[1]);
   if (p.size() == 3 && p[0] == "cal") return RunCal(p[1], p[2], opt.Get("image"));
   if (p.size() == 3 && p[0] == "decode") return RunDecode(p[1], p[2], opt.Get("palette"), png);
