@@ -101,7 +101,7 @@ std::string FileName(const TGeoKeyDirectory& keys, const GTIFDefn& d) {
     if (c && !c->empty() && c->size() < 200) return "\"" + *c + "\"";
   }
   if (d.Model == ModelTypeProjected && IsCode(d.PCS)) return "EPSG:" + std::to_string(d.PCS);
-  if (IsCode(d.GCS)) return "EPSG:" + std::to_string(d.GCS);
+  if (d.Model == ModelTypeGeographic && IsCode(d.GCS)) return "EPSG:" + std::to_string(d.GCS);
   return "of the file's own definition";
 }
 
