@@ -105,6 +105,22 @@ std::string FileName(const TGeoKeyDirectory& keys, const GTIFDefn& d) {
   return "of the file's own definition";
 }
 
+// libgeotiff prints the definition into buffers of a fixed size: it is
+// handed only values in the ranges real systems have (a value like 1e300
+// would overrun them).
+bool PrintableDefinition(const GTIFDefn& d) {
+  auto within = [](double v, double limit) { return std::isfinite(v) && std::fabs(v) <= limit; };
+  if (d.nParms < 0 || d.nParms > MAX_GTIF_PROJPARMS) return false;
+  for (int i = 0; i < d.nParms; ++i)
+    if (!within(d.ProjParm[i], 1e8)) return false;
+  if (!within(d.SemiMajor, 1e8) || !within(d.SemiMinor, 1e8) || !within(d.PMLongToGreenwich, 360)) return false;
+  if (!(d.UOMLengthInMeters >= 1e-6 && d.UOMLengthInMeters <= 1e6)) return false;
+  if (d.TOWGS84Count < 0 || d.TOWGS84Count > 7) return false;
+  for (int i = 0; i < d.TOWGS84Count; ++i)
+    if (!within(d.TOWGS84[i], 1e6)) return false;
+  return true;
+}
+
 }  // namespace
 
 bool GeoTiffCrs(const TGeoKeyDirectory& keys, TCrsDefinition& crs, std::string* error) {
@@ -161,6 +177,8 @@ bool GeoTiffCrs(const TGeoKeyDirectory& keys, TCrsDefinition& crs, std::string* 
     crs.ProjText = "EPSG:" + std::to_string(d.PCS);
   } else {
     // The file's own definition, as a PROJ string.
+    if (!PrintableDefinition(d))
+      return Fail(error, "the coordinate system " + named + " has parameters out of any usable range");
     std::unique_ptr<char, void (*)(char*)> text(GTIFGetProj4Defn(&d), GTIFFreeMemory);
     if (!text || !*text.get())
       return Fail(error, "the coordinate system " + named + " is not supported (projection method " +

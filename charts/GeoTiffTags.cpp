@@ -89,35 +89,42 @@ std::optional<std::string> TGeoKeyDirectory::Ascii(uint16_t id) const {
 }
 
 void TGeoKeyDirectory::Write(std::vector<uint16_t>& dir, std::vector<double>& doubles, std::string& ascii) const {
-  dir.assign({1, KeyRevision, MinorRevision, static_cast<uint16_t>(Keys.size())});
+  dir.assign({1, KeyRevision, MinorRevision, 0});
   doubles.clear();
   ascii.clear();
-  std::vector<uint16_t> extra;  // short arrays, after the entries
   // Keys in ascending order, as readers expect.
   std::vector<const TGeoKey*> sorted;
   for (const TGeoKey& k : Keys) sorted.push_back(&k);
   std::sort(sorted.begin(), sorted.end(), [](const TGeoKey* a, const TGeoKey* b) { return a->Id < b->Id; });
+  // Short arrays go after the entries; a key whose values would not be
+  // reachable by 16-bit counts and offsets is left out.
+  std::vector<uint16_t> extra;
   const size_t extraBase = 4 + 4 * Keys.size();
+  auto fits = [](size_t offset, size_t n) { return n <= 0xFFFF && offset + n <= 0xFFFF; };
+  uint16_t written = 0;
   for (const TGeoKey* k : sorted) {
     uint16_t place = 0, n = 1, offset = 0;
     switch (k->Type) {
       case TGeoKey::TType::Short:
         if (k->Shorts.size() <= 1) {
           offset = k->Shorts.empty() ? 0 : k->Shorts[0];
-        } else {
-          place = kTagGeoKeyDirectory;
-          n = static_cast<uint16_t>(k->Shorts.size());
-          offset = static_cast<uint16_t>(extraBase + extra.size());
-          extra.insert(extra.end(), k->Shorts.begin(), k->Shorts.end());
+          break;
         }
+        if (!fits(extraBase + extra.size(), k->Shorts.size())) continue;
+        place = kTagGeoKeyDirectory;
+        n = static_cast<uint16_t>(k->Shorts.size());
+        offset = static_cast<uint16_t>(extraBase + extra.size());
+        extra.insert(extra.end(), k->Shorts.begin(), k->Shorts.end());
         break;
       case TGeoKey::TType::Double:
+        if (k->Doubles.empty() || !fits(doubles.size(), k->Doubles.size())) continue;
         place = kTagGeoDoubleParams;
         n = static_cast<uint16_t>(k->Doubles.size());
         offset = static_cast<uint16_t>(doubles.size());
         doubles.insert(doubles.end(), k->Doubles.begin(), k->Doubles.end());
         break;
       case TGeoKey::TType::Ascii:
+        if (!fits(ascii.size(), k->Ascii.size() + 1)) continue;
         place = kTagGeoAsciiParams;
         n = static_cast<uint16_t>(k->Ascii.size() + 1);
         offset = static_cast<uint16_t>(ascii.size());
@@ -125,7 +132,11 @@ void TGeoKeyDirectory::Write(std::vector<uint16_t>& dir, std::vector<double>& do
         break;
     }
     dir.insert(dir.end(), {k->Id, place, n, offset});
+    ++written;
   }
+  dir[3] = written;
+  // Keys left out leave their entries' room unused before the arrays.
+  dir.resize(extraBase, 0);
   dir.insert(dir.end(), extra.begin(), extra.end());
 }
 
@@ -182,7 +193,8 @@ bool ReadModelTransformation(std::span<const double> tie, std::span<const double
     t.C[0] -= 0.5 * (t.C[1] + t.C[2]);
     t.C[3] -= 0.5 * (t.C[4] + t.C[5]);
   }
-  if (!t.Invertible()) {
+  // Its inverse must be usable too (a pixel of 1e-300 has none).
+  if (TPixelTransform inverse; !t.Inverse(inverse)) {
     model.Kind = TGeoTiffModel::TKind::None;
     return Fail(error, "the model transformation cannot be inverted (a zero or unusable pixel size)");
   }

@@ -71,7 +71,8 @@ class TGeoKeyDirectory {
   std::optional<std::string> Ascii(uint16_t id) const;
 
   // The directory written again from Keys (shorts, doubles, text), as clean
-  // tags for another reader.
+  // tags for another reader. A key whose values do not fit the 16-bit
+  // counts and offsets is left out.
   void Write(std::vector<uint16_t>& directory, std::vector<double>& doubles, std::string& ascii) const;
 
   // The most keys read (real directories hold a few dozen).

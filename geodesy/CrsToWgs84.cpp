@@ -80,6 +80,13 @@ TPj ToWgs84Operation(PJ_CONTEXT* ctx, const PJ* from) {
   return TPj(proj_normalize_for_visualization(ctx, op.get()));
 }
 
+// The name of an operation; one that chooses among several by the position
+// has none of its own.
+std::string OperationText(const PJ* op) {
+  const std::string name = NameOf(op);
+  return name.empty() ? std::string("chosen by PROJ for each position") : name;
+}
+
 }  // namespace
 
 struct TCrsToWgs84::TProjStep {
@@ -182,6 +189,11 @@ bool TCrsToWgs84::Setup(const TCrsDefinition& crs, TCrsBackend backend, std::str
   if (geographic != crs.Geographic)
     return fail(std::string("is ") + (geographic ? "geographic" : "projected") + " but the file's model is not");
   crsName_ = NameOf(source.get());
+  // A system of the file's own parameters has no name of PROJ's.
+  if (crsName_.empty() || crsName_ == "unknown") {
+    crsName_ = crs.Name;
+    std::erase(crsName_, '"');
+  }
   {
     TPj datum(proj_crs_get_datum_forced(ctx, horizontal.get()));
     datumName_ = NameOf(datum.get());
@@ -232,7 +244,7 @@ bool TCrsToWgs84::Setup(const TCrsDefinition& crs, TCrsBackend backend, std::str
       const double unit = geodetic ? AxisUnit(ctx, geodetic.get()) : 0;
       if (!op || !(unit > 0)) return fail("cannot be brought to WGS 84" + projError());
       datumInputPerRadian_ = 1 / unit;
-      operationName_ = NameOf(op.get());
+      operationName_ = OperationText(op.get());
       step->op = op.release();
       step_ = std::move(step);
     }
@@ -240,7 +252,7 @@ bool TCrsToWgs84::Setup(const TCrsDefinition& crs, TCrsBackend backend, std::str
   } else {
     TPj op = ToWgs84Operation(ctx, source.get());
     if (!op) return fail("cannot be brought to WGS 84" + projError());
-    operationName_ = NameOf(op.get());
+    operationName_ = OperationText(op.get());
     // The file's unit against the unit PROJ takes (the same unless the
     // file states another unit than its EPSG definition).
     const double modelUnit = geographic ? crs.AngularUnit * kDegToRad : crs.LinearUnit;

@@ -150,6 +150,7 @@ TEST(ModelTransformation, RefusesWhatCannotBeInverted) {
   } cases[] = {
       {"zero scale", {0, 0, 0, 1, 2, 0}, {0, 10, 0}, {}, "cannot be inverted"},
       {"not a number", {0, 0, 0, 1, 2, 0}, {NAN, 10, 0}, {}, "cannot be inverted"},
+      {"an inverse beyond any number", {0, 0, 0, 1, 2, 0}, {1e-300, 1e-300, 0}, {}, "cannot be inverted"},
       {"degenerate matrix", {}, {}, {1, 2, 0, 0, 2, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "cannot be inverted"},
       {"matrix of 12", {}, {}, std::vector<double>(12, 1), "holds 12 values"},
       {"one tie point alone", {0, 0, 0, 1, 2, 0}, {}, {}, "single tie point"},
@@ -553,6 +554,10 @@ TEST(GeoTiffChart, RefusesFilesItCannotPlace) {
   lying.keys[3] = 40;  // claims 40 keys
   TKeys geocentric;
   geocentric.Short(kGeoKeyModelType, 3);
+  // A false easting libgeotiff's fixed buffers cannot print.
+  TKeys huge;
+  huge.Short(kGeoKeyModelType, 1).Short(2048, 4326).Short(3072, 32767).Short(3074, 32767).Short(3075, 1);
+  huge.Double(3080, {15}).Double(3082, {1e300});
   TKeys badMethod;
   badMethod.Short(kGeoKeyModelType, 1).Short(2048, 4326).Short(3072, 32767).Short(3074, 32767).Short(3075, 12345);
   const Case cases[] = {
@@ -563,6 +568,7 @@ TEST(GeoTiffChart, RefusesFilesItCannotPlace) {
       {"geocentric", gtfix::Tags(geocentric, {0, 0, 0, 1, 2, 0}, {1, 1, 0}), "geocentric"},
       {"unknown method", gtfix::Tags(badMethod, {0, 0, 0, 1, 2, 0}, {1, 1, 0}),
        "own definition is not supported (projection method 12345)"},
+      {"a parameter out of range", gtfix::Tags(huge, {0, 0, 0, 1, 2, 0}, {1, 1, 0}), "out of any usable range"},
       {"zero pixel size", gtfix::Tags(gtfix::EpsgKeys(32633, false), {0, 0, 0, 1, 2, 0}, {10, 0, 0}),
        "cannot be inverted"},
       {"a single tie point", gtfix::Tags(gtfix::EpsgKeys(32633, false), {0, 0, 0, 1, 2, 0}), "single tie point"},
