@@ -181,10 +181,7 @@ TEST(BrtoolGeoTiff, InfoShowsTheGeoreference) {
 TEST(BrtoolGeoTiff, DecodesLevelsAndReportsDamage) {
   REQUIRE_PROGRAM("brtool");
   TTempDir dir;
-  gtfix::TLayout l;
-  l.width = 40;
-  l.height = 30;
-  l.tile = 16;
+  gtfix::TLayout l = gtfix::Sized(40, 30, 16);
   l.overviews = 1;
   const gtfix::TGeoTags utm =
       gtfix::Tags(gtfix::EpsgKeys(32633, false), {0, 0, 0, 500000, 6000000, 0}, {10, 10, 0});

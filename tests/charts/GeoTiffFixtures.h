@@ -90,6 +90,14 @@ struct TLayout {
   int sampleBits = 0;     // bits of a refused layout (16, 32), overrides `bits`
 };
 
+inline TLayout Sized(int width, int height, int tile = 0) {
+  TLayout l;
+  l.width = width;
+  l.height = height;
+  l.tile = tile;
+  return l;
+}
+
 // Pixel values: indexes (their low bits) or colours.
 using TIndexFn = std::function<uint8_t(int64_t x, int64_t y)>;
 using TRgbFn = std::function<TRgb(int64_t x, int64_t y)>;

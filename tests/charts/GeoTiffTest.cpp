@@ -266,10 +266,7 @@ TEST(GeoTiffRaster, ReadsEveryLayoutAtEveryLevel) {
 
 TEST(GeoTiffRaster, DecodesOnlyTheBlocksAWindowTouches) {
   TTempDir dir;
-  TLayout l;
-  l.width = 1000;
-  l.height = 800;
-  l.tile = 64;
+  TLayout l = gtfix::Sized(1000, 800, 64);
   ASSERT_TRUE(gtfix::WriteGeoTiff(dir / "t.tif", l, Utm33()));
   TGeoTiffRaster r;
   ASSERT_TRUE(r.Open(dir / "t.tif"));
@@ -305,10 +302,7 @@ TEST(GeoTiffRaster, DecodesOnlyTheBlocksAWindowTouches) {
 // or an ".ovr" file beside it; LevelForZoom picks the level to draw.
 TEST(GeoTiffRaster, FindsOverviews) {
   TTempDir dir;
-  TLayout l;
-  l.width = 400;
-  l.height = 300;
-  l.tile = 32;
+  TLayout l = gtfix::Sized(400, 300, 32);
   l.overviews = 3;
   l.mask = true;
   ASSERT_TRUE(gtfix::WriteGeoTiff(dir / "in.tif", l, Utm33()));
@@ -339,10 +333,7 @@ TEST(GeoTiffRaster, BrokenTilesReadAsMissing) {
   TTempDir dir;
   for (int tile : {16, 0}) {
     SCOPED_TRACE(tile ? "tiles" : "strips");
-    TLayout l;
-    l.width = 64;
-    l.height = 64;
-    l.tile = tile;
+    TLayout l = gtfix::Sized(64, 64, tile);
     l.rowsPerStrip = 16;
     const std::string path = dir / "b.tif";
     ASSERT_TRUE(gtfix::WriteGeoTiff(path, l, Utm33()));
@@ -441,10 +432,7 @@ TEST(GeoTiffRaster, RefusesWhatIsNotAChartPicture) {
 // The pager draws palette GeoTIFFs through their full-resolution rows.
 TEST(GeoTiffRaster, IsAPagerSource) {
   TTempDir dir;
-  TLayout l;
-  l.width = 90;
-  l.height = 70;
-  l.tile = 16;
+  const TLayout l = gtfix::Sized(90, 70, 16);
   ASSERT_TRUE(gtfix::WriteGeoTiff(dir / "t.tif", l, Utm33()));
   TGeoTiffRaster r;
   ASSERT_TRUE(r.Open(dir / "t.tif"));
@@ -467,9 +455,7 @@ TEST(GeoTiffRaster, IsAPagerSource) {
 // the model coordinates, and back.
 TEST(GeoTiffChart, PlacesItsRasterAsItsTagsSay) {
   TTempDir dir;
-  TLayout l;
-  l.width = 200;
-  l.height = 100;
+  const TLayout l = gtfix::Sized(200, 100);
   // UTM 33N and its model coordinates of pixel (x, y).
   auto utm = [](double x, double y) { return std::pair{500000 + 10 * x, 6000000 - 10 * y}; };
   TCrsDefinition utmDef;

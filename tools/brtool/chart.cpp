@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ChartGeoTiff.h"
+#include "ChartJson.h"
 #include "Command.h"
 #include "charts/ChartFile.h"
 #include "charts/ChartGeo.h"
@@ -173,10 +174,8 @@ bool SetUp(const TLoaded& chart, TWorldConvert& w, std::string& error) {
   return true;
 }
 
-// Numbers with 15 significant digits: degrees back from radians read as
-// they were written.
-std::string Num(double v) { return std::isfinite(v) ? GeneralNumberText(v) : std::string("null"); }
-std::string Deg(double radians) { return Num(radians * kRadToDeg); }
+std::string Num(double v) { return JsonNum(v); }
+std::string Deg(double radians) { return JsonDeg(radians); }
 
 const char* ProjectionName(int code) {
   static const char* kNames[] = {"none", "Mercator", "Transverse Mercator", "Lambert Conformal Conic",
@@ -211,41 +210,17 @@ int RunInfo(const std::string& file) {
   j += "  \"depthUnits\": " + JsonText(kUnits[i.DepthUnits < 4 ? i.DepthUnits : 0]) + ",\n";
   j += "  \"pixelSize\": [" + Num(i.PixelSizeX) + ", " + Num(i.PixelSizeY) + "],\n";
   j += "  \"version\": " + Num(i.Version) + ",\n";
-  j += "  \"refPoints\": [";
-  for (size_t k = 0; k < i.RefPoints.size(); ++k) {
-    const TGridPoint& p = i.RefPoints[k];
-    j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + ", \"lat\": " + Deg(p.Lat) +
-         ", \"lon\": " + Deg(p.Lon) + "}";
-  }
-  j += i.RefPoints.empty() ? "],\n" : "\n  ],\n";
-  j += "  \"border\": [";
-  for (size_t k = 0; k < i.Layout.Border.size(); ++k) {
-    const TFPoint& p = i.Layout.Border[k];
-    j += std::string(k ? "," : "") + "\n    " +
-         (c.pixelBorder ? "{\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + "}"
-                        : "{\"lat\": " + Deg(p.Y) + ", \"lon\": " + Deg(p.X) + "}");
-  }
-  j += i.Layout.Border.empty() ? "],\n" : "\n  ],\n";
+  j += RefPointsJson(i.RefPoints);
+  j += BorderJson(i.Layout.Border, c.pixelBorder);
   if (c.kind == "KAP" || c.kind == "NOS")
     j += "  \"damage\": {\"indexRebuilt\": " + std::string(c.indexRebuilt ? "true" : "false") +
          ", \"missingRows\": " + std::to_string(c.missingRows) + "},\n";
   TWorldConvert w;
   std::string setupError;
-  j += "  \"corners\": ";
-  if (SetUp(c, w, setupError)) {
-    const double W = i.Width, H = i.Height;
-    const TFPoint corners[4] = {{0, 0}, {W, 0}, {W, H}, {0, H}};
-    j += "[";
-    for (int k = 0; k < 4; ++k) {
-      TFPoint pos;
-      const bool ok = w.PixelToGeo(corners[k], pos);
-      j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(corners[k].X) + ", \"y\": " + Num(corners[k].Y) +
-           ", \"lon\": " + (ok ? Deg(pos.X) : "null") + ", \"lat\": " + (ok ? Deg(pos.Y) : "null") + "}";
-    }
-    j += "\n  ]\n";
-  } else {
-    j += "null\n";
-  }
+  if (SetUp(c, w, setupError))
+    j += CornersJson(i.Width, i.Height, [&w](const TFPoint& px, TFPoint& pos) { return w.PixelToGeo(px, pos); });
+  else
+    j += "  \"corners\": null\n";
   j += "}\n";
   std::fputs(j.c_str(), stdout);
   return 0;

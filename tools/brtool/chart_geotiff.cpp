@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ChartGeoTiff.h"
+#include "ChartJson.h"
 #include "Command.h"
 #include "charts/GeoTiffChart.h"
 #include "charts/HeaderText.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-std::string Num(double v) { return std::isfinite(v) ? GeneralNumberText(v) : std::string("null"); }
-std::string Deg(double radians) { return Num(radians * kRadToDeg); }
+std::string Num(double v) { return JsonNum(v); }
+std::string Deg(double radians) { return JsonDeg(radians); }
 
 const char* MethodName(TCrsMethod m) {
   switch (m) {
@@ -93,29 +94,11 @@ int RunInfo(const std::string& file) {
   }
   j += "]},\n";
   j += "  \"pixelSize\": [" + Num(i.PixelSizeX) + ", " + Num(i.PixelSizeY) + "],\n";
-  j += "  \"refPoints\": [";
-  for (size_t k = 0; k < i.RefPoints.size(); ++k) {
-    const TGridPoint& p = i.RefPoints[k];
-    j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + ", \"lat\": " + Deg(p.Lat) +
-         ", \"lon\": " + Deg(p.Lon) + "}";
-  }
-  j += i.RefPoints.empty() ? "],\n" : "\n  ],\n";
-  j += "  \"border\": [";
-  for (size_t k = 0; k < i.Layout.Border.size(); ++k) {
-    const TFPoint& p = i.Layout.Border[k];
-    j += std::string(k ? "," : "") + "\n    {\"lat\": " + Deg(p.Y) + ", \"lon\": " + Deg(p.X) + "}";
-  }
-  j += i.Layout.Border.empty() ? "],\n" : "\n  ],\n";
-  const double W = i.Width, H = i.Height;
-  const TFPoint corners[4] = {{0, 0}, {W, 0}, {W, H}, {0, H}};
-  j += "  \"corners\": [";
-  for (int k = 0; k < 4; ++k) {
-    TFPoint pos;
-    const bool ok = chart.PixelToGeo(corners[k].X, corners[k].Y, pos);
-    j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(corners[k].X) + ", \"y\": " + Num(corners[k].Y) +
-         ", \"lon\": " + (ok ? Deg(pos.X) : "null") + ", \"lat\": " + (ok ? Deg(pos.Y) : "null") + "}";
-  }
-  j += "\n  ]\n}\n";
+  j += RefPointsJson(i.RefPoints);
+  j += BorderJson(i.Layout.Border, false);
+  j += CornersJson(i.Width, i.Height,
+                   [&chart](const TFPoint& px, TFPoint& pos) { return chart.PixelToGeo(px.X, px.Y, pos); });
+  j += "}\n";
   std::fputs(j.c_str(), stdout);
   return 0;
 }
