@@ -324,9 +324,7 @@ bool TGeoTiffRaster::AddLevels(int fileIndex, bool external, std::string* error)
       compression_ = f.compression;
       ReadGeoTags(lv->tif, geoTags_);
       char* text = nullptr;
-      if ((TIFFGetField(lv->tif, TIFFTAG_DOCUMENTNAME, &text) == 1 ||
-           TIFFGetField(lv->tif, TIFFTAG_IMAGEDESCRIPTION, &text) == 1) &&
-          text && std::strlen(text) < 256)
+      if (TIFFGetField(lv->tif, TIFFTAG_DOCUMENTNAME, &text) == 1 && text && std::strlen(text) < 256)
         documentName_ = text;
       colourCount_ = kind_ == TRasterKind::Rgb ? 0 : 1 << bits_;
       colours_.fill(MakeRgb(0, 0, 0));

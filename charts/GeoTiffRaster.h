@@ -104,7 +104,7 @@ class TGeoTiffRaster {
   // The same read from a file's first image alone; false when it is not a
   // readable TIFF.
   static bool PeekGeoTags(const std::string& path, TTiffGeoTags& tags);
-  // The document name or image description the file gives itself ("" if none).
+  // The document name the file gives itself ("" if none).
   const std::string& DocumentName() const { return documentName_; }
 
   // Bytes of decoded blocks the cache keeps (at least one block is kept).

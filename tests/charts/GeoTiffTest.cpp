@@ -482,9 +482,20 @@ TEST(GeoTiffChart, PlacesItsRasterAsItsTagsSay) {
   user.Double(3080, {15}).Double(3081, {0}).Double(3092, {0.9996}).Double(3082, {500000}).Double(3083, {0});
   // A rotation by 90 degrees: pixel x runs south, y runs west... and back.
   const std::vector<double> matrix{0, -10, 0, 500000 + 10 * 100, -10, 0, 0, 6000000 + 10 * 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  // The same in feet and in US survey feet: the false easting and the
+  // model in the file's unit.
+  auto inUnit = [](uint16_t unitCode, double metres) {
+    TKeys k;
+    k.Short(kGeoKeyModelType, 1).Short(kGeoKeyRasterType, 1).Short(2048, 4326).Short(3072, 32767);
+    k.Short(3074, 32767).Short(3075, 1).Short(3076, unitCode);
+    k.Double(3080, {15}).Double(3081, {0}).Double(3092, {0.9996}).Double(3082, {500000 / metres}).Double(3083, {0});
+    return gtfix::Tags(k, {0, 0, 0, 500000 / metres, 6000000 / metres, 0}, {10 / metres, 10 / metres, 0});
+  };
   std::vector<Case> cases = {
       {"tie point and scale", Utm33(), true, 1e-6},
       {"user-defined", gtfix::Tags(user, {0, 0, 0, 500000, 6000000, 0}, {10, 10, 0}), true, 1e-6},
+      {"user-defined in feet", inUnit(9002, 0.3048), true, 1e-6},
+      {"user-defined in US survey feet", inUnit(9003, 1200.0 / 3937), true, 1e-6},
       {"control points", gtfix::Tags(gtfix::EpsgKeys(32633, false), gcps), false, 0.01},
   };
   for (const Case& c : cases) {
