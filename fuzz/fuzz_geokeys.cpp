@@ -45,7 +45,8 @@ bool SameKeys(const TGeoKeyDirectory& a, const TGeoKeyDirectory& b) {
     const TGeoKey* o = b.Find(k.Id);
     if (!o || o->Type != k.Type || o->Shorts != k.Shorts || o->Ascii != k.Ascii ||
         o->Doubles.size() != k.Doubles.size() ||
-        std::memcmp(o->Doubles.data(), k.Doubles.data(), k.Doubles.size() * sizeof(double)) != 0)
+        (!k.Doubles.empty() &&
+         std::memcmp(o->Doubles.data(), k.Doubles.data(), k.Doubles.size() * sizeof(double)) != 0))
       return false;
   }
   return true;
