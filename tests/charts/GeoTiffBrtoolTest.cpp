@@ -98,7 +98,11 @@ TEST(BrtoolGeoTiff, GdalsColoursAtGdalsPositions) {
     if (f.tolerance > 0) {
       // The RGB file's list holds some colours in another channel order
       // than GDAL reports them; GDAL itself is asked where it is present.
-      if (!gdal) GTEST_SKIP() << "gdallocationinfo is not installed (the RGB points need GDAL's own colours)";
+      if (!gdal) {
+        std::printf("%s: not checked, gdallocationinfo is not installed (its points need GDAL's own colours)\n",
+                    f.stem);
+        continue;
+      }
       const std::vector<double> v =
           Numbers(Shell("gdallocationinfo -valonly -wgs84 '" + tif + "' < '" + dir / "points.txt" + "'"));
       ASSERT_EQ(v.size(), points.size() * 3);

@@ -588,3 +588,30 @@ TEST(GeoTiffChart, RefusesFilesItCannotPlace) {
   EXPECT_TRUE(IsGeoTiffFile(dir / "geo.TIFF"));
   EXPECT_FALSE(IsGeoTiffFile(dir / "missing.tif"));
 }
+
+// The calibration of ours an exactly placed chart gives (for a WCI file or
+// a ".CAL"): our fit of its reference points stays within a tenth of a
+// pixel of the exact georeference over the whole chart.
+TEST(GeoTiffChart, CalibrationFollowsTheExactGeoreference) {
+  for (const char* stem : {"14988_2.utm15-nad83", "11361_3.wgs84", "12205_12.3857", "NZ61401.nztm"}) {
+    SCOPED_TRACE(stem);
+    REQUIRE_TESTDATA(tif, "geotiff/" + std::string(stem) + ".tif");
+    TGeoTiffChart chart;
+    ASSERT_TRUE(chart.Open(tif));
+    TWorldConvert fit;
+    ASSERT_TRUE(fit.SetupProjection(chart.FitGeoRef()));
+    ASSERT_TRUE(fit.SetRefPoints(chart.FitGeoRef().RefPoints));
+    ASSERT_TRUE(fit.Fit());
+    double worst = 0;
+    for (int i = 0; i <= 20; ++i)
+      for (int j = 0; j <= 20; ++j) {
+        const double x = double(chart.Width()) * i / 20, y = double(chart.Height()) * j / 20;
+        TFPoint pos;
+        double ex, ey;
+        ASSERT_TRUE(fit.PixelToGeo({x, y}, pos));
+        ASSERT_TRUE(chart.GeoToPixel(pos, ex, ey));
+        worst = std::max(worst, std::hypot(ex - x, ey - y));
+      }
+    EXPECT_LT(worst, 0.1);
+  }
+}
