@@ -1,6 +1,7 @@
 #include "charts/GeoTiffChart.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "charts/ChartGeo.h"
 #include "charts/FileNames.h"
@@ -91,17 +92,16 @@ void TGeoTiffChart::Close() {
 bool TGeoTiffChart::Open(const std::string& path, std::string* error, TCrsBackend backend) {
   Close();
   if (!raster_.Open(path, error)) return false;
-  return Finish(path, error, backend);
+  return Finish(error, backend);
 }
 
 bool TGeoTiffChart::OpenMemory(std::span<const uint8_t> bytes, std::string* error, TCrsBackend backend) {
   Close();
   if (!raster_.OpenMemory(bytes, error)) return false;
-  return Finish("", error, backend);
+  return Finish(error, backend);
 }
 
-bool TGeoTiffChart::Finish(const std::string& name, std::string* error, TCrsBackend backend) {
-  (void)name;
+bool TGeoTiffChart::Finish(std::string* error, TCrsBackend backend) {
   const TTiffGeoTags& tags = raster_.GeoTags();
   auto fail = [&](const std::string& text) {
     Close();

@@ -85,7 +85,7 @@ class TGeoTiffChart {
   static constexpr int kCalibrationGrid = 5;
 
  private:
-  bool Finish(const std::string& name, std::string* error, TCrsBackend backend);
+  bool Finish(std::string* error, TCrsBackend backend);
 
   TGeoTiffRaster raster_;
   TGeoKeyDirectory keys_;
