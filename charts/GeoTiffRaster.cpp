@@ -508,6 +508,10 @@ bool TGeoTiffRaster::ReadWindow(int level, int64_t x0, int64_t y0, int32_t cols,
       const int64_t kEnd = std::min<int64_t>(cols, (blockEnd - x0 + stepX - 1) / stepX);
       // Index in the block of window column k: yIn * bw + (x - bx * bw).
       const int64_t base = yIn * bw - bx * bw;
+      if (const T* direct = put.Row(*block); direct && stepX == 1) {
+        std::memcpy(out + k, direct + base + x0 + k, static_cast<size_t>(kEnd - k) * sizeof(T));
+        k = kEnd;
+      }
       for (; k < kEnd; ++k) out[k] = put(*block, static_cast<size_t>(base + x0 + k * stepX));
     }
   }
@@ -515,22 +519,42 @@ bool TGeoTiffRaster::ReadWindow(int level, int64_t x0, int64_t y0, int32_t cols,
   return true;
 }
 
+namespace {
+
+// How a window's pixels come out of a block: the block's own pixels (Row:
+// copied as they are), or indexes through the colour table (Row null).
+struct TIndexOut {
+  uint8_t operator()(const TGeoTiffRaster::TBlock& b, size_t i) const;
+  const uint8_t* Row(const TGeoTiffRaster::TBlock& b) const;
+};
+struct TRgbOut {
+  TRgb operator()(const TGeoTiffRaster::TBlock& b, size_t i) const;
+  const TRgb* Row(const TGeoTiffRaster::TBlock& b) const;
+};
+struct TColourOut {
+  const TColourTable& colours;
+  TRgb operator()(const TGeoTiffRaster::TBlock& b, size_t i) const;
+  const TRgb* Row(const TGeoTiffRaster::TBlock&) const { return nullptr; }
+};
+
+uint8_t TIndexOut::operator()(const TGeoTiffRaster::TBlock& b, size_t i) const { return b.index[i]; }
+const uint8_t* TIndexOut::Row(const TGeoTiffRaster::TBlock& b) const { return b.index.data(); }
+TRgb TRgbOut::operator()(const TGeoTiffRaster::TBlock& b, size_t i) const { return b.rgb[i]; }
+const TRgb* TRgbOut::Row(const TGeoTiffRaster::TBlock& b) const { return b.rgb.data(); }
+TRgb TColourOut::operator()(const TGeoTiffRaster::TBlock& b, size_t i) const { return colours[b.index[i]]; }
+
+}  // namespace
+
 bool TGeoTiffRaster::ReadIndexed(int level, int64_t x0, int64_t y0, int32_t cols, int32_t rows, int32_t stepX,
                                  int32_t stepY, uint8_t* dst, size_t dstStride) {
   if (!Indexed()) return false;
-  return ReadWindow(level, x0, y0, cols, rows, stepX, stepY, dst, dstStride,
-                    [](const TBlock& b, size_t i) { return b.index[i]; });
+  return ReadWindow(level, x0, y0, cols, rows, stepX, stepY, dst, dstStride, TIndexOut());
 }
 
 bool TGeoTiffRaster::ReadRgb(int level, int64_t x0, int64_t y0, int32_t cols, int32_t rows, int32_t stepX,
                              int32_t stepY, TRgb* dst, size_t dstStridePixels) {
-  if (Indexed()) {
-    const TColourTable& c = colours_;
-    return ReadWindow(level, x0, y0, cols, rows, stepX, stepY, dst, dstStridePixels,
-                      [&c](const TBlock& b, size_t i) { return c[b.index[i]]; });
-  }
-  return ReadWindow(level, x0, y0, cols, rows, stepX, stepY, dst, dstStridePixels,
-                    [](const TBlock& b, size_t i) { return b.rgb[i]; });
+  if (Indexed()) return ReadWindow(level, x0, y0, cols, rows, stepX, stepY, dst, dstStridePixels, TColourOut{colours_});
+  return ReadWindow(level, x0, y0, cols, rows, stepX, stepY, dst, dstStridePixels, TRgbOut());
 }
 
 int32_t TGeoTiffPagerSource::SourceWidth() const {
