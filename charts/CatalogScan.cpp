@@ -11,6 +11,8 @@
 
 #include "charts/ByteOrder.h"
 #include "charts/FileNames.h"
+#include "charts/GeoTiffCatalog.h"
+#include "charts/GeoTiffChart.h"
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"
 #include "charts/WCIctrl.h"
@@ -185,7 +187,9 @@ int TCatalogScanner::ScanDir(const std::string& dir, bool recursive, bool ask, i
     }
   }
   for (const TDirEntry& e : entries) {
-    if (e.dir || !IsScannedExtension(UpperExtension(e.name))) continue;
+    // TIFF files count when they carry a georeference (GeoTIFF); TIFF scans
+    // come in through their ".CAL" files as before.
+    if (e.dir || !(IsScannedExtension(UpperExtension(e.name)) || IsGeoTiffFile(dir + e.name))) continue;
     const int r = ScanFile(dir + e.name, ask);
     if (r < 0) return -1;
     result += r;
@@ -241,6 +245,14 @@ TCatalogScanner::TChartRead TCatalogScanner::ReadChart(const std::string& path, 
     return out;
   }
   const std::string ext = UpperExtension(path);
+  // A GeoTIFF is placed by its own georeference, its border already WGS 84.
+  if (TGeoTiffScan g; ScanGeoTiff(path, g)) {
+    out.Kind = TChartRead::Other;
+    out.Layout = std::move(g.Layout);
+    out.Problem = std::move(g.Problem);
+    out.NotCalibrated = g.NotCalibrated;
+    return out;
+  }
   RChartInfo info;
   TChartHeadBaseCodec::ClearInfo(info);
   const bool calibrated = chartFile_.ReadHeader(path, info);

@@ -11,7 +11,10 @@
 // Chart files are ".KAP" (BSB/KAP), ".GEO" (NOS), ".WCI", and ".BMP",
 // ".PNG", ".GIF" images calibrated by a ".CAL" file beside them or by a
 // section of the directory's "CHARTCAL.DIR"; a ".CAL" file also brings in
-// the image it names. Chart-level BSB index files (".BSB") describe no
+// the image it names. ".TIF" and ".TIFF" files that carry a georeference
+// (GeoTIFF) are placed by it, with their border followed along the raster's
+// edges in WGS 84 and their scale from the pixel size at the middle; they
+// count as "Other" files. Chart-level BSB index files (".BSB") describe no
 // raster and are not scanned.
 //
 // The datum of every chart is decided afresh by the rule the chart view

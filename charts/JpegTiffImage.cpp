@@ -1,11 +1,11 @@
 #include "charts/JpegTiffImage.h"
 
+#include "charts/TiffClient.h"
 #include "platform/FileView.h"
 
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +14,6 @@
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
 #include <jerror.h>
-#include <tiffio.h>
 
 namespace {
 
@@ -82,55 +81,6 @@ const char* DecodeJpeg(jpeg_decompress_struct& cinfo, TJpegError& err, std::span
   return nullptr;
 }
 
-// libtiff reads the file through these, over the bytes in memory.
-struct TTiffMemory {
-  std::span<const uint8_t> bytes;
-  uint64_t pos = 0;
-  std::string lastError;
-  // Read from a file instead of `bytes`.
-  const TFileView* file = nullptr;
-  uint64_t Size() const { return file ? file->Size() : bytes.size(); }
-};
-
-tmsize_t TiffRead(thandle_t h, void* buf, tmsize_t size) {
-  auto* m = static_cast<TTiffMemory*>(h);
-  if (size <= 0 || m->pos >= m->Size()) return 0;
-  const uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(size), m->Size() - m->pos);
-  const size_t got = m->file ? m->file->ReadAt(m->pos, buf, static_cast<size_t>(n))
-                             : (std::memcpy(buf, m->bytes.data() + m->pos, n), static_cast<size_t>(n));
-  m->pos += got;
-  return static_cast<tmsize_t>(got);
-}
-tmsize_t TiffWrite(thandle_t, void*, tmsize_t) { return 0; }
-toff_t TiffSeek(thandle_t h, toff_t off, int whence) {
-  auto* m = static_cast<TTiffMemory*>(h);
-  uint64_t base = 0;
-  if (whence == SEEK_CUR)
-    base = m->pos;
-  else if (whence == SEEK_END)
-    base = m->Size();
-  else if (whence != SEEK_SET)
-    return static_cast<toff_t>(-1);
-  // Offsets are unsigned; a seek before the start wraps and is refused.
-  const uint64_t to = base + off;
-  if (to < base && whence != SEEK_SET) return static_cast<toff_t>(-1);
-  m->pos = to;
-  return to;
-}
-int TiffClose(thandle_t) { return 0; }
-toff_t TiffSize(thandle_t h) { return static_cast<TTiffMemory*>(h)->Size(); }
-int TiffMap(thandle_t, void**, toff_t*) { return 0; }
-void TiffUnmap(thandle_t, void*, toff_t) {}
-
-int TiffErrorHandler(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
-  char text[512];
-  std::vsnprintf(text, sizeof text, fmt, ap);
-  auto* m = static_cast<TTiffMemory*>(user);
-  if (m) m->lastError = (module ? std::string(module) + ": " : std::string()) + text;
-  return 1;
-}
-int TiffWarningHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
 }  // namespace
 
 bool IsJPEGExtension(const std::string& upperExt) {
@@ -158,17 +108,10 @@ bool LoadJPEGImage(std::span<const uint8_t> bytes, TChartImage& image, std::stri
 
 bool LoadTIFFImage(std::span<const uint8_t> bytes, TChartImage& image, std::string* error, int64_t maxPixels) {
   image.Clear();
-  TTiffMemory mem{bytes, 0, {}};
-  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
-  if (!opts) return Fail(error, "out of memory");
-  TIFFOpenOptionsSetErrorHandlerExtR(opts, TiffErrorHandler, &mem);
-  TIFFOpenOptionsSetWarningHandlerExtR(opts, TiffWarningHandler, &mem);
+  TTiffSource mem;
+  mem.bytes = bytes;
   // No single allocation of the library beyond what the largest image needs.
-  TIFFOpenOptionsSetMaxSingleMemAlloc(opts, static_cast<tmsize_t>(std::min<int64_t>(maxPixels, INT32_MAX / 4) * 4));
-  // "m": no memory mapping (the procs above have none anyway).
-  TIFF* tif = TIFFClientOpenExt("image", "rm", &mem, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
-                                TiffUnmap, opts);
-  TIFFOpenOptionsFree(opts);
+  TIFF* tif = OpenTiffClient(mem, static_cast<tmsize_t>(std::min<int64_t>(maxPixels, INT32_MAX / 4) * 4));
   if (!tif) return Fail(error, "not a readable TIFF: " + mem.lastError);
   uint32_t w = 0, h = 0;
   bool ok = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) == 1 && TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) == 1;
@@ -383,7 +326,7 @@ bool TJPEGRows::ReadRow(int32_t y, TRgb* dst) {
 
 struct TTIFFRows::TState {
   TFileView file;
-  TTiffMemory mem;
+  TTiffSource mem;
   TIFF* tif = nullptr;
   TIFFRGBAImage img{};
   bool imgBegun = false;
@@ -409,15 +352,8 @@ bool TTIFFRows::Start(std::string* error, int64_t maxPixels) {
     s.failed = true;
     return false;
   };
-  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
-  if (!opts) return fail("out of memory");
-  TIFFOpenOptionsSetErrorHandlerExtR(opts, TiffErrorHandler, &s.mem);
-  TIFFOpenOptionsSetWarningHandlerExtR(opts, TiffWarningHandler, &s.mem);
   // A strip or a row of tiles at most; refuse larger single allocations.
-  TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(1) << 30);
-  s.tif = TIFFClientOpenExt("image", "rm", &s.mem, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
-                            TiffUnmap, opts);
-  TIFFOpenOptionsFree(opts);
+  s.tif = OpenTiffClient(s.mem, tmsize_t(1) << 30);
   if (!s.tif) return fail("not a readable TIFF: " + s.mem.lastError);
   uint32_t w = 0, h = 0;
   if (TIFFGetField(s.tif, TIFFTAG_IMAGEWIDTH, &w) != 1 || TIFFGetField(s.tif, TIFFTAG_IMAGELENGTH, &h) != 1 || w == 0 ||

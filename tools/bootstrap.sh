@@ -8,8 +8,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config ccache
-  # image and compression libraries
-  zlib1g-dev libpng-dev libgif-dev libjpeg-dev libtiff-dev
+  # image and compression libraries; GeoTIFF and coordinate systems
+  zlib1g-dev libpng-dev libgif-dev libjpeg-dev libtiff-dev libgeotiff-dev libproj-dev
   # Qt 6 (Widgets, PrintSupport, SerialPort, Network, Multimedia for the
   # alarm sounds, WebSockets for Signal K servers) and the window platforms
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-websockets-dev libgl-dev qt6-qpa-plugins
@@ -20,7 +20,7 @@ packages=(
 )
 
 # Independent programs the tests check against.
-oracles=(gpsbabel geographiclib-tools gpsd gpsd-clients python3-nmea2 poppler-utils imagemagick openssl)
+oracles=(gpsbabel geographiclib-tools gpsd gpsd-clients python3-nmea2 poppler-utils imagemagick openssl gdal-bin proj-bin)
 # What the package test (tools/test-package) checks the Debian package with;
 # like the oracles, their absence only makes that test skip.
 oracles+=(dpkg-dev desktop-file-utils lintian man-db)

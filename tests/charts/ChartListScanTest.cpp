@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "CatalogTestUtil.h"
+#include "GeoTiffFixtures.h"
 #include "KapWriter.h"
 #include "TestSupport.h"
 #include "charts/CatalogScan.h"
@@ -19,6 +20,7 @@
 #include "charts/WCIWriter.h"
 #include "geodesy/CTrans.h"
 #include "geodesy/Datum.h"
+#include "geodesy/ModelGeoRef.h"
 #include "platform/Questions.h"
 
 namespace {
@@ -498,6 +500,54 @@ TEST(CatalogScan, SettingsAndSearchPath) {
   EXPECT_FALSE(s.UseChartNumbers);
   EXPECT_EQ(s.Datum.KapZeroShiftMode, 2);
   EXPECT_TRUE(s.Datum.ReverseKapShift);
+}
+
+// GeoTIFFs come in placed by their own georeference; a plain TIFF scan
+// keeps coming in through its calibration only.
+TEST_F(TScan, AddsGeoTiffsAndLeavesPlainScansToTheirCalibration) {
+  gtfix::TLayout l;
+  l.width = 300;
+  l.height = 200;
+  // 10 m pixels of UTM 33N near its central meridian.
+  ASSERT_TRUE(gtfix::WriteGeoTiff(dir + "harbour.tif", l,
+                                  gtfix::Tags(gtfix::EpsgKeys(32633, false), {0, 0, 0, 500000, 6000000, 0}, {10, 10, 0})));
+  ASSERT_TRUE(gtfix::WriteGeoTiff(dir + "scan.tif", l, gtfix::TGeoTags()));
+  ASSERT_TRUE(gtfix::WriteGeoTiff(dir + "broken.tiff", l,
+                                  gtfix::Tags(gtfix::EpsgKeys(30000, false), {0, 0, 0, 1, 2, 0}, {1, 1, 0})));
+  EXPECT_EQ(scanner->ScanDirectory(dir, false), 2);
+  ASSERT_EQ(list.Count(), 1);
+  const RChartLayout* e = list.Entry(list.FindByName("harbour"));
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->FileName, dir + "harbour.tif");
+  // About 10 / 0.000254.
+  EXPECT_NEAR(e->Scale, 39370, 400);
+  EXPECT_GE(e->Border.size(), 4u);
+  // The chart is chosen at its middle, not beside it.
+  TFPoint middle, outside;
+  const TModelGeoRef g = [] {
+    TCrsDefinition d;
+    d.ProjText = "EPSG:32633";
+    d.Geographic = false;
+    TCrsToWgs84 c;
+    c.Setup(d);
+    return TModelGeoRef({{500000, 10, 0, 6000000, 0, -10}}, c, {150, 100});
+  }();
+  ASSERT_TRUE(g.PixelToGeo(150, 100, middle));
+  ASSERT_TRUE(g.PixelToGeo(-20, 100, outside));
+  EXPECT_EQ(list.BestChart(middle, -1, 0, 0), 0);
+  EXPECT_EQ(list.BestChart(outside, -1, 0, 0), -1);
+  // The plain scan says nothing (it comes in through a ".CAL" file); the
+  // GeoTIFF that cannot be placed is reported with the reason.
+  EXPECT_EQ(scanner->Counters.Other, 2);
+  EXPECT_EQ(scanner->Counters.NotCalibrated, 1);
+  ASSERT_EQ(scanner->Problems.size(), 1u);
+  EXPECT_EQ(scanner->Problems[0].rfind("No Cal: " + dir + "broken.tiff (the coordinate system EPSG:30000 is unknown", 0),
+            0u)
+      << scanner->Problems[0];
+  // A second scan finds the chart listed.
+  scanner->ClearReport();
+  EXPECT_EQ(scanner->ScanDirectory(dir, false), 1);
+  EXPECT_EQ(scanner->Counters.InList, 1);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "ChartGeoTiff.h"
+#include "ChartJson.h"
 #include "Command.h"
 #include "charts/ChartFile.h"
 #include "charts/ChartGeo.h"
@@ -36,20 +38,24 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: brtool chart info FILE\n"
-               "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png]\n"
+               "       brtool chart decode FILE OUT [--palette day|dusk|night] [--png] [--level N]\n"
                "       brtool chart pix2geo FILE X Y\n"
                "       brtool chart geo2pix FILE LON LAT\n"
                "       brtool chart cal FILE OUT.CAL [--image NAME]\n"
                "  FILE: a KAP chart, a NOS chart's .GEO file, a WCI file, an OziExplorer .MAP file,\n"
-               "        or a PNG, BMP, GIF, JPEG or TIFF image with its calibration (.CAL file or CHARTCAL.DIR)\n"
+               "        a GeoTIFF, or a PNG, BMP, GIF, JPEG or TIFF image with its calibration (.CAL file or\n"
+               "        CHARTCAL.DIR)\n"
                "  cal: writes the chart's calibration as OUT.CAL for an image of the same pixels,\n"
                "        named by --image NAME (default: the chart's own file name)\n"
                "  info: the chart record as JSON, with the four corners in WGS 84\n"
                "  decode: KAP/NOS charts: one byte per pixel, top row first, KAP colour index\n"
                "        minus 1 (GDAL's convention); WCI files: the file's own colour index;\n"
+               "        GeoTIFF files: palette and grey as their indexes, RGB as three bytes a pixel;\n"
+               "        --level N: overview N (0 the full raster);\n"
                "        --png: a PNG in the chart's colours instead.\n"
                "        Exit code 3: written, but some rows could not be decoded\n"
-               "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n");
+               "  pix2geo, geo2pix: degrees, east and north positive; pixels from the top left\n"
+               "        (GeoTIFF files: without the two numbers, one pair a line from standard input)\n");
 }
 
 // A chart record read from any file the chart layer knows.
@@ -65,6 +71,10 @@ struct TLoaded {
 bool LoadChart(const std::string& file, TLoaded& out, std::string& error) {
   const std::string ext = UpperExt(file);
   TChartHeadBaseCodec::ClearInfo(out.info);
+  if (IsGeoTiffChart(file)) {
+    out.kind = "GeoTIFF";
+    return LoadGeoTiffInfo(file, out.info, error);
+  }
   if (ext == ".KAP" || ext == ".GEO") {
     TKAPDecoder d;
     if (d.Open(file) < 0) {
@@ -164,10 +174,8 @@ bool SetUp(const TLoaded& chart, TWorldConvert& w, std::string& error) {
   return true;
 }
 
-// Numbers with 15 significant digits: degrees back from radians read as
-// they were written.
-std::string Num(double v) { return std::isfinite(v) ? GeneralNumberText(v) : std::string("null"); }
-std::string Deg(double radians) { return Num(radians * kRadToDeg); }
+std::string Num(double v) { return JsonNum(v); }
+std::string Deg(double radians) { return JsonDeg(radians); }
 
 const char* ProjectionName(int code) {
   static const char* kNames[] = {"none", "Mercator", "Transverse Mercator", "Lambert Conformal Conic",
@@ -202,41 +210,17 @@ int RunInfo(const std::string& file) {
   j += "  \"depthUnits\": " + JsonText(kUnits[i.DepthUnits < 4 ? i.DepthUnits : 0]) + ",\n";
   j += "  \"pixelSize\": [" + Num(i.PixelSizeX) + ", " + Num(i.PixelSizeY) + "],\n";
   j += "  \"version\": " + Num(i.Version) + ",\n";
-  j += "  \"refPoints\": [";
-  for (size_t k = 0; k < i.RefPoints.size(); ++k) {
-    const TGridPoint& p = i.RefPoints[k];
-    j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + ", \"lat\": " + Deg(p.Lat) +
-         ", \"lon\": " + Deg(p.Lon) + "}";
-  }
-  j += i.RefPoints.empty() ? "],\n" : "\n  ],\n";
-  j += "  \"border\": [";
-  for (size_t k = 0; k < i.Layout.Border.size(); ++k) {
-    const TFPoint& p = i.Layout.Border[k];
-    j += std::string(k ? "," : "") + "\n    " +
-         (c.pixelBorder ? "{\"x\": " + Num(p.X) + ", \"y\": " + Num(p.Y) + "}"
-                        : "{\"lat\": " + Deg(p.Y) + ", \"lon\": " + Deg(p.X) + "}");
-  }
-  j += i.Layout.Border.empty() ? "],\n" : "\n  ],\n";
+  j += RefPointsJson(i.RefPoints);
+  j += BorderJson(i.Layout.Border, c.pixelBorder);
   if (c.kind == "KAP" || c.kind == "NOS")
     j += "  \"damage\": {\"indexRebuilt\": " + std::string(c.indexRebuilt ? "true" : "false") +
          ", \"missingRows\": " + std::to_string(c.missingRows) + "},\n";
   TWorldConvert w;
   std::string setupError;
-  j += "  \"corners\": ";
-  if (SetUp(c, w, setupError)) {
-    const double W = i.Width, H = i.Height;
-    const TFPoint corners[4] = {{0, 0}, {W, 0}, {W, H}, {0, H}};
-    j += "[";
-    for (int k = 0; k < 4; ++k) {
-      TFPoint pos;
-      const bool ok = w.PixelToGeo(corners[k], pos);
-      j += std::string(k ? "," : "") + "\n    {\"x\": " + Num(corners[k].X) + ", \"y\": " + Num(corners[k].Y) +
-           ", \"lon\": " + (ok ? Deg(pos.X) : "null") + ", \"lat\": " + (ok ? Deg(pos.Y) : "null") + "}";
-    }
-    j += "\n  ]\n";
-  } else {
-    j += "null\n";
-  }
+  if (SetUp(c, w, setupError))
+    j += CornersJson(i.Width, i.Height, [&w](const TFPoint& px, TFPoint& pos) { return w.PixelToGeo(px, pos); });
+  else
+    j += "  \"corners\": null\n";
   j += "}\n";
   std::fputs(j.c_str(), stdout);
   return 0;
@@ -398,8 +382,12 @@ int RunChart(const BrtoolArgs& all) {
       args.push_back(a);
   }
   BrtoolOptions opt;
-  if (!ParseBrtoolOptions("chart", args, {"palette", "image"}, opt)) return 2;
+  if (!ParseBrtoolOptions("chart", args, {"palette", "image", "level"}, opt)) return 2;
   const std::vector<std::string>& p = opt.positional;
+  if (p.size() >= 2 && p[0] != "cal" && IsGeoTiffChart(p[1])) {
+    const int r = RunGeoTiffChart(p, opt.Get("palette"), opt.Get("level"), png);
+    if (r >= 0) return r;
+  }
   if (p.size() == 2 && p[0] == "info") return RunInfo(p[1]);
   if (p.size() == 3 && p[0] == "cal") return RunCal(p[1], p[2], opt.Get("image"));
   if (p.size() == 3 && p[0] == "decode") return RunDecode(p[1], p[2], opt.Get("palette"), png);
