@@ -1,7 +1,7 @@
 // The "Autoload List" commands of the tool bar's "Tools" menu: the chart
 // catalog scanned, refreshed, rebuilt or extended by one directory, saved,
 // and reported. The work is done by the catalog commands of
-// calibrator/core; these ask their questions, show the message panel, fill
+// calibrator/catalog/core; these ask their questions, show the message panel, fill
 // "Problem Charts" and show the report.
 #include <unistd.h>
 

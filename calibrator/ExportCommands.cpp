@@ -1,7 +1,7 @@
 // The "Convert" commands of the tool bar's "Tools" menu: the open picture,
 // one file or a directory of images into WCI charts, the open WCI chart
 // into a BMP, and the cache marks of WCI files. The work is done by the
-// conversion core (calibrator/core/ChartConvert.h); these commands ask their
+// conversion core (calibrator/export/core/ChartConvert.h); these commands ask their
 // questions, show the message panel and report.
 #include <QAction>
 #include <QApplication>
@@ -12,7 +12,7 @@
 #include <QToolBar>
 
 #include "calibrator/MainForm.h"
-#include "calibrator/core/ChartConvert.h"
+#include "calibrator/export/core/ChartConvert.h"
 #include "charts/FileNames.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"

@@ -2,7 +2,7 @@
 // with its reference points, border points, border line and check grid,
 // the side panel with the points' fields, the readouts and the magnifier,
 // and the menus of the tool bar. The calibration itself is TCalibration
-// (calibrator/core); this window shows it and hands it the user's edits.
+// (calibrator/calibration/core); this window shows it and hands it the user's edits.
 //
 // Map coordinates: the map widget is the zoomed image (screen pixel = image
 // pixel x zoom) inside the scroll area.
@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "calibrator/core/CatalogCommands.h"
-#include "calibrator/core/Calibration.h"
-#include "calibrator/core/LongCommand.h"
-#include "calibrator/core/TeskorStart.h"
+#include "calibrator/catalog/core/CatalogCommands.h"
+#include "calibrator/calibration/core/Calibration.h"
+#include "calibrator/longrun/core/LongCommand.h"
+#include "calibrator/start/core/TeskorStart.h"
 #include "charts/BMPager.h"
 #include "foundation/Colors.h"
 #include "navobjects/NavCtrls.h"

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "calibrator/MainForm.h"
-#include "calibrator/SetDirDialog.h"
-#include "calibrator/core/CatalogMaintenance.h"
+#include "calibrator/maintenance/SetDirDialog.h"
+#include "calibrator/maintenance/core/CatalogMaintenance.h"
 #include "charts/ChartList.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"

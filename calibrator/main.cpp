@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "calibrator/MainForm.h"
-#include "calibrator/core/CatalogCommands.h"
-#include "calibrator/core/TeskorStart.h"
+#include "calibrator/catalog/core/CatalogCommands.h"
+#include "calibrator/start/core/TeskorStart.h"
 #include "foundation/GenUtil.h"
 #include "foundation/Switches.h"
 #include "platform/FileDialogs.h"

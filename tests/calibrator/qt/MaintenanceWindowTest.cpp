@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "TeskorFixture.h"
-#include "calibrator/SetDirDialog.h"
+#include "calibrator/maintenance/SetDirDialog.h"
 #include "charts/ChartList.h"
 #include "foundation/IniFile.h"
 #include "platform/FileDialogs.h"

@@ -1,4 +1,4 @@
-#include "calibrator/SetDirDialog.h"
+#include "calibrator/maintenance/SetDirDialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "calibrator/core/CatalogMaintenance.h"
+#include "calibrator/maintenance/core/CatalogMaintenance.h"
 
 class QLineEdit;
 class QPlainTextEdit;

@@ -1,4 +1,4 @@
-#include "calibrator/core/CatalogCommands.h"
+#include "calibrator/catalog/core/CatalogCommands.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "calibrator/core/CalView.h"
+#include "calibrator/mapview/core/CalView.h"
 
 #include <algorithm>
 #include <cmath>

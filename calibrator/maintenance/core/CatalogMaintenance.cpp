@@ -1,4 +1,4 @@
-#include "calibrator/core/CatalogMaintenance.h"
+#include "calibrator/maintenance/core/CatalogMaintenance.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "calibrator/core/LongCommand.h"
+#include "calibrator/longrun/core/LongCommand.h"
 
 #include <algorithm>
 

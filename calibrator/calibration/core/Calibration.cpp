@@ -1,11 +1,11 @@
-#include "calibrator/core/Calibration.h"
+#include "calibrator/calibration/core/Calibration.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "calibrator/core/ChartConvert.h"
+#include "calibrator/export/core/ChartConvert.h"
 #include "charts/FileNames.h"
 #include "charts/HeaderText.h"
 #include "charts/KAPctrl.h"

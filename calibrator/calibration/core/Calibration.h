@@ -26,7 +26,7 @@
 
 #include "charts/ChartFile.h"
 #include "charts/ChartInfo.h"
-#include "calibrator/core/CalView.h"
+#include "calibrator/mapview/core/CalView.h"
 #include "charts/ImageChart.h"
 #include "charts/PagerSource.h"
 #include "foundation/Types.h"

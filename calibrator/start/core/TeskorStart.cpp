@@ -1,4 +1,4 @@
-#include "calibrator/core/TeskorStart.h"
+#include "calibrator/start/core/TeskorStart.h"
 
 #include <sys/stat.h>
 
