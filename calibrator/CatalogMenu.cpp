@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include "calibrator/MainForm.h"
+#include "calibrator/longrun/CommandLock.h"
+#include "calibrator/longrun/MessagePanel.h"
 #include "charts/ChartList.h"
 #include "foundation/GenUtil.h"
 #include "geodesy/Datum.h"
@@ -35,8 +37,8 @@ TCatalogScanner& T_Form::Scanner() {
     scanFile_->AlwaysBuildInfo = true;
     scanner_ = std::make_unique<TCatalogScanner>(*Catalog, *Datums, *scanFile_);
     scanner_->AskDatumAlias = [this](const std::string& name) {
-      ShowProgress(std::string(), 0, 0);
-      return DatFrm->Ask(*Datums, name, [this](QDialog& d) { return ExecDialog(d); });
+      panel_->Show(std::string(), 0, 0);
+      return DatFrm->Ask(*Datums, name, [this](QDialog& d) { return dialogs_->Exec(d); });
     };
     scanner_->OnProblem = [this](const std::string& line) { ProblemCharts->AddLine(line); };
   }
@@ -49,7 +51,7 @@ TCatalogScanner& T_Form::Scanner() {
 
 bool T_Form::CatalogWritable() {
   if (!catalogLocked_) return true;
-  Say("The chart list " + DataDir + kCatalogFileName +
+  dialogs_->Say("The chart list " + DataDir + kCatalogFileName +
           " could not be read or kept aside when the program started; it is left as it is.",
       mfIconError);
   return false;
@@ -57,16 +59,16 @@ bool T_Form::CatalogWritable() {
 
 bool T_Form::BeginCatalogCommand(bool recreate) {
   if (!CatalogWritable()) return false;
-  if (Cal.Changed() && !AskYes(kNotSavedQuestion)) return false;
+  if (Cal.Changed() && !dialogs_->AskYes(kNotSavedQuestion)) return false;
   if (recreate) {
     // The old catalog is replaced only once the new one is complete; the
     // question is asked now, and a file that could not be replaced is
     // reported before the work starts.
     const std::string index = DataDir + kCatalogFileName;
     if (FileSizeOf(index) >= 0) {
-      if (!AskYes("File " + index + " Exists! Delete?")) return false;
+      if (!dialogs_->AskYes("File " + index + " Exists! Delete?")) return false;
       if (::access(DataDir.c_str(), W_OK) != 0 || ::access(index.c_str(), W_OK) != 0) {
-        Say("File " + index + " Could not be deleted! It is propably in use!", mfIconError);
+        dialogs_->Say("File " + index + " Could not be deleted! It is propably in use!", mfIconError);
         return false;
       }
     }
@@ -84,20 +86,20 @@ void T_Form::RunCatalog(TCatalogCommand command, const std::string& directory) {
   TCatalogCommandResult r;
   {
     // Stopped only by Cancel at a duplicate name.
-    TLongRun run(*this, false);
+    TLongRun run(*lock_, false);
     if (!run.Started()) return;
     r = RunCatalogCommand(command, scanner, DataDir + kCatalogFileName, directory);
   }
 
   if (command == TCatalogCommand::Recreate && r.Cancelled) {
-    Say("The chart list was not recreated: the list and its file are as they were.", mfIconInformation);
+    dialogs_->Say("The chart list was not recreated: the list and its file are as they were.", mfIconInformation);
     if (ProblemCharts->LineCount() > 0) ProblemCharts->show();
     return;
   }
-  if (!r.Saved) Say("The chart list " + DataDir + kCatalogFileName + " could not be saved: " + r.Error, mfIconError);
+  if (!r.Saved) dialogs_->Say("The chart list " + DataDir + kCatalogFileName + " could not be saved: " + r.Error, mfIconError);
   if (command == TCatalogCommand::AddDirectory) return;  // no report
   if (ProblemCharts->LineCount() > 0) ProblemCharts->show();
-  Say(JoinLines(CatalogReportLines(scanner.Counters, Catalog->Count())), mfIconInformation);
+  dialogs_->Say(JoinLines(CatalogReportLines(scanner.Counters, Catalog->Count())), mfIconInformation);
 }
 
 void T_Form::ScanForNewChartsClick() {
@@ -116,7 +118,7 @@ void T_Form::AddDirectoryClick() {
   if (!CatalogWritable()) return;
   // Unsaved changes are asked about here too: closing the image would
   // lose them.
-  if (Cal.Changed() && !AskYes(kNotSavedQuestion)) return;
+  if (Cal.Changed() && !dialogs_->AskYes(kNotSavedQuestion)) return;
   Cal.SetChanged(false);
   CloseImage();
   const std::optional<std::string> folder = PickFolderDialog("Select Directory to Add:", std::string());

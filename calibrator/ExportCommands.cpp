@@ -12,6 +12,8 @@
 #include <QToolBar>
 
 #include "calibrator/MainForm.h"
+#include "calibrator/longrun/CommandLock.h"
+#include "calibrator/longrun/MessagePanel.h"
 #include "calibrator/export/core/ChartConvert.h"
 #include "charts/FileNames.h"
 #include "charts/WCIctrl.h"
@@ -59,22 +61,16 @@ void T_Form::BuildConvertMenu(QMenu* convert) {
   connect(item("CacheEnable", "Cache Enable"), &QAction::triggered, this, [this] { CacheMarkClick(false); });
 }
 
-bool T_Form::ConvertProgress(const std::string& text, int position, int max) {
-  ShowProgress(text, position, max);
-  QApplication::processEvents();
-  return !longCommand_.CancelRequested();
-}
-
 TConvertSettings T_Form::ConvertSettings() {
   TConvertSettings settings;
   settings.CompressionRatio = Settings.CompressionFactor;
-  settings.Progress = [this](const std::string& t, int p, int m) { return ConvertProgress(t, p, m); };
+  settings.Progress = [this](const std::string& t, int p, int m) { return panel_->Step(t, p, m); };
   return settings;
 }
 
 void T_Form::CurrentToWCIClick() {
   if (!Cal.IsOpen() || Cal.Kind() != TCalChartKind::Image || Cal.Image().Empty()) {
-    Say("This image can not be converted.", mfIconWarning);
+    dialogs_->Say("This image can not be converted.", mfIconWarning);
     return;
   }
   TFileDialogOptions o;
@@ -88,17 +84,17 @@ void T_Form::CurrentToWCIClick() {
   if (Cal.Info().Layout.Border.size() < 3) SetBorderToImageClick();
   TConvertOutcome r;
   {
-    TLongRun run(*this, true);
+    TLongRun run(*lock_, true);
     if (!run.Started()) return;
-    ConvertProgress("Pre-Converting", 0, 0);
+    panel_->Step("Pre-Converting", 0, 0);
     // The record is copied: the open image keeps its own file name and name.
     r = ConvertPictureToWCI(Cal.Image(), Cal.Info(), *target, ConvertSettings());
   }
   if (r.Result > 0) {
     const std::string note = ColourNote(r.Colours);
-    Say(*target + " Created." + (note.empty() ? std::string() : "\r\n" + note), mfIconInformation);
+    dialogs_->Say(*target + " Created." + (note.empty() ? std::string() : "\r\n" + note), mfIconInformation);
   } else if (!r.Cancelled) {
-    Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
+    dialogs_->Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
   }
 }
 
@@ -108,7 +104,7 @@ void T_Form::SetGenimapQuestion(TConvertSettings& settings) {
   genimapScaleRatio_ = 0;
   settings.GenimapScaleRatio = &genimapScaleRatio_;
   settings.AskGenimapScale = [this](const std::string& wciName) -> std::optional<int64_t> {
-    const std::optional<std::string> answer = Ask("Chart scale info", "Scale for chart " + wciName, "40000");
+    const std::optional<std::string> answer = dialogs_->Ask("Chart scale info", "Scale for chart " + wciName, "40000");
     if (!answer) return std::nullopt;
     const std::optional<int32_t> v = TryStrToInt(*answer);
     if (!v || *v <= 0) return std::nullopt;
@@ -138,26 +134,26 @@ void T_Form::SingleFileToWCIClick() {
   const bool isMap = UpperExtension(*source) == ".MAP";
   TConvertOutcome r;
   {
-    TLongRun run(*this, true);
+    TLongRun run(*lock_, true);
     if (!run.Started()) return;
     TConvertSettings settings = ConvertSettings();
     SetGenimapQuestion(settings);
-    ConvertProgress("Converting " + BareFileName(*source), 0, 0);
+    panel_->Step("Converting " + BareFileName(*source), 0, 0);
     r = isMap ? ConvertMAPToWCI(*source, *target, settings) : ConvertImageToWCI(*source, *target, true, true, settings);
   }
   if (isMap && r.Result == kConvertNotWritten && !r.Cancelled) {
-    Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
+    dialogs_->Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
     return;
   }
   const std::string note = ColourNote(r.Colours);
   if (r.Result == kConvertNotWritten) {
-    if (!r.Cancelled) Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
+    if (!r.Cancelled) dialogs_->Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
   } else if (r.Result == kConvertUncalibrated) {
-    Say(*target + " Created without calibration: none was found for " + BareFileName(*source) + "." +
+    dialogs_->Say(*target + " Created without calibration: none was found for " + BareFileName(*source) + "." +
             (note.empty() ? std::string() : "\r\n" + note),
         mfIconWarning);
   } else if (!note.empty()) {
-    Say(*target + " Created.\r\n" + note, mfIconInformation);
+    dialogs_->Say(*target + " Created.\r\n" + note, mfIconInformation);
   }
 }
 
@@ -165,7 +161,7 @@ bool T_Form::RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& con
   if (!CloseImageClick()) return false;
   ProblemCharts->Clear();
   {
-    TLongRun run(*this, true);
+    TLongRun run(*lock_, true);
     if (!run.Started()) return false;
     TConvertSettings settings = ConvertSettings();
     summary = convert(settings);
@@ -177,14 +173,14 @@ bool T_Form::RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& con
 }
 
 void T_Form::ImagesInDirToWCIClick() {
-  if (!AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
+  if (!dialogs_->AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
     return;
   const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
   if (!source) return;
   const std::optional<std::string> target = PickFolderDialog("Select Destination Directory:", std::string());
   if (!target) return;
-  const bool overwrite = AskYes("Overwrite existing WCI files?");
-  const bool uncalibrated = AskYes("Convert images without calibration?");
+  const bool overwrite = dialogs_->AskYes("Overwrite existing WCI files?");
+  const bool uncalibrated = dialogs_->AskYes("Convert images without calibration?");
   TBatchSummary s;
   if (!RunBatch(
           [&](TConvertSettings& settings) {
@@ -194,11 +190,11 @@ void T_Form::ImagesInDirToWCIClick() {
           s))
     return;
   for (const auto& [name, stats] : s.Colours) ProblemCharts->AddLine(name + ": " + ColourNote(stats));
-  Say(s.Report() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+  dialogs_->Say(s.Report() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
 void T_Form::MapInDirToWCIClick() {
-  if (!AskYes("Converts MAP files in a source directory to WCI in target directory.\r\n"
+  if (!dialogs_->AskYes("Converts MAP files in a source directory to WCI in target directory.\r\n"
               "Overwrites without warning and may take long time. Continue?"))
     return;
   const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
@@ -208,12 +204,12 @@ void T_Form::MapInDirToWCIClick() {
   TBatchSummary s;
   if (!RunBatch([&](TConvertSettings& settings) { return ConvertMapDirectory(*source, *target, settings); }, s))
     return;
-  Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+  dialogs_->Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
 void T_Form::CurrentWCIToBMPClick() {
   if (!Cal.IsOpen() || Cal.Kind() != TCalChartKind::WCI) {
-    Say("Only WCI files can be converted.", mfIconWarning);
+    dialogs_->Say("Only WCI files can be converted.", mfIconWarning);
     return;
   }
   TFileDialogOptions o;
@@ -226,12 +222,12 @@ void T_Form::CurrentWCIToBMPClick() {
   std::string error;
   bool ok = false;
   {
-    TLongRun run(*this, false);
+    TLongRun run(*lock_, false);
     if (!run.Started()) return;
-    ConvertProgress("Converting WCI to BMP", 0, 0);
+    panel_->Step("Converting WCI to BMP", 0, 0);
     ok = ExportWCIToBMP(Cal.FileName(), *bmp, error, &Cal.Info());
   }
-  if (!ok) Say(error, mfIconError);
+  if (!ok) dialogs_->Say(error, mfIconError);
 }
 
 void T_Form::CacheMarkClick(bool disable) {
@@ -243,14 +239,14 @@ void T_Form::CacheMarkClick(bool disable) {
   if (!files) return;
   std::string failed;
   {
-    TLongRun run(*this, false);
+    TLongRun run(*lock_, false);
     if (!run.Started()) return;
     for (const std::string& f : *files) {
-      ConvertProgress((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
+      panel_->Step((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
       TWCIDecoder wci;
       if (wci.SetAttributeBit(f, 3, 1, disable) < 0) failed += "\r\n" + BareFileName(f);
     }
   }
   // Files that are not WCI charts of this version, or cannot be changed.
-  if (!failed.empty()) Say("The cache mark could not be changed in:" + failed, mfIconError);
+  if (!failed.empty()) dialogs_->Say("The cache mark could not be changed in:" + failed, mfIconError);
 }

@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "calibrator/MainForm.h"
+#include "calibrator/longrun/CommandLock.h"
+#include "calibrator/longrun/MessagePanel.h"
 #include "charts/FileNames.h"
 #include "charts/OldCalibrations.h"
 #include "charts/WinGpsIndex.h"
@@ -31,7 +33,7 @@ void T_Form::BuildImportMenu(QMenu* menu) {
 void T_Form::ImportMapCalibrationClick() {
   if (!Cal.IsOpen() || Cal.ReadOnly()) {
     // Said before a file is chosen, not after.
-    Say(Cal.IsOpen() ? kReadOnlyCalibration : "Open the image the map file belongs to first.", mfIconWarning);
+    dialogs_->Say(Cal.IsOpen() ? kReadOnlyCalibration : "Open the image the map file belongs to first.", mfIconWarning);
     return;
   }
   TFileDialogOptions o;
@@ -43,7 +45,7 @@ void T_Form::ImportMapCalibrationClick() {
   if (!file) return;
   const TCalImportResult r = Cal.ImportMapCalibration(*file);
   if (!r.Ok) {
-    Say(r.Message + "\r\nThe calibration is unchanged.", mfIconError);
+    dialogs_->Say(r.Message + "\r\nThe calibration is unchanged.", mfIconError);
     return;
   }
   RefreshAll();
@@ -64,17 +66,17 @@ void T_Form::ImportOldCalibrationsClick() {
   // Each chart's image is read; "Cancel" ends the import after the chart
   // in hand (the calibrations imported so far stay).
   settings.Progress = [this](const std::string& text, int position, int max) {
-    return ConvertProgress(text, position, max);
+    return panel_->Step(text, position, max);
   };
   TOldImportReport r;
   bool cancelled = false;
   {
-    TLongRun run(*this, true);
+    TLongRun run(*lock_, true);
     if (!run.Started()) return;
     r = ImportOldCalibrations(*file, settings);
-    cancelled = longCommand_.CancelRequested();
+    cancelled = lock_->CancelRequested();
   }
-  Say(r.Problems + r.Text() + (cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+  dialogs_->Say(r.Problems + r.Text() + (cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
 void T_Form::ImportChiCalibrationsClick() {
@@ -88,13 +90,13 @@ void T_Form::ImportChiCalibrationsClick() {
   if (!CloseImageClick()) return;
   TWinGpsImport r;
   {
-    TLongRun run(*this, false);
+    TLongRun run(*lock_, false);
     if (!run.Started()) return;
-    r = ImportWinGpsCharts(*file, [this](const std::string& text) { ShowProgress(text, 0, 0); });
+    r = ImportWinGpsCharts(*file, [this](const std::string& text) { panel_->Show(text, 0, 0); });
   }
   std::string text = "------------- IMPORT RESULT -------------\r\nStentec CHI Calibrations Imported: " +
                      std::to_string(r.Imported);
   if (r.Kept > 0) text += "\r\nAlready calibrated (kept): " + std::to_string(r.Kept);
   if (r.Skipped > 0) text += "\r\nCharts that could not be read: " + std::to_string(r.Skipped);
-  Say(text, mfIconInformation);
+  dialogs_->Say(text, mfIconInformation);
 }

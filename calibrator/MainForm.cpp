@@ -33,6 +33,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "calibrator/dialogs/FormDialogs.h"
+#include "calibrator/longrun/CommandLock.h"
+#include "calibrator/longrun/MessagePanel.h"
 #include "charts/ChartList.h"
 #include "charts/FileNames.h"
 #include "foundation/GenUtil.h"
@@ -172,15 +175,21 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
   Cal.SetSearchPath(ChartSearchPath(Settings.Catalog.ChartDir));
   Cal.SetOtherImageLoader(LoadOtherImage);
 
+  dialogs_ = std::make_unique<TFormDialogs>(*this, Settings);
   BuildMenus();
   BuildMap();
   BuildPanel();
   BuildMessagePanel();
   BuildShortcuts();
+  panel_ = std::make_unique<TMessagePanel>(TMessagePanelControls{*MsgP, *MsgT, *MsgB, *BT}, *centralWidget(),
+                                           longCommand_);
+  lock_ = std::make_unique<TCommandLock>(
+      longCommand_, *panel_,
+      TLockedControls{*this, {TB, MapCanvas, TabPage, ZoomIn, ZoomOut}, {FileMenu, EditMenu, ToolsMenu, MapPopup, MarkerPopup}});
 
   CHInfo = new T_CHInfo(this);
   CHInfo->Datums = Datums.get();
-  CHInfo->InputQuery = [this](const std::string& t, const std::string& p, const std::string& o) { return Ask(t, p, o); };
+  CHInfo->InputQuery = [this](const std::string& t, const std::string& p, const std::string& o) { return dialogs_->Ask(t, p, o); };
   ChartAvail = new TChartAvail(this);
   ChartAvail->Catalog = Catalog.get();
   DatFrm = new TDatFrm(this);
@@ -194,16 +203,6 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
   BorderMarkers.OnClick = [this](TNavShape& s, const TShapeMouse&) { SelectBorderPoint(s.Index, false); };
   ApplyMarkerStyles();
 
-  SetProgressCallback([this](const std::string& text, int position, int max) {
-    // A long run reports every chart; the panel is painted at most every
-    // 50 ms in between (its first and last steps always).
-    const TMonoTime now = Clock().MonoNow();
-    const bool between = !text.empty() && position > 0 && position < max - 1;
-    if (between && now - lastProgress_ < std::chrono::milliseconds(50)) return true;
-    lastProgress_ = now;
-    ShowProgress(text, position, max);
-    return true;
-  });
   MagnifierTimer = new QTimer(this);
   MagnifierTimer->setObjectName(QStringLiteral("MagnifierTimer"));
   MagnifierTimer->setInterval(kMagnifierMs);
@@ -215,12 +214,11 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
   if (!catalogNotice.empty()) {
     std::string text;
     for (const std::string& line : catalogNotice) text += (text.empty() ? "" : "\r\n") + line;
-    QTimer::singleShot(0, this, [this, text] { Say(text, mfIconWarning); });
+    QTimer::singleShot(0, this, [this, text] { dialogs_->Say(text, mfIconWarning); });
   }
 }
 
 T_Form::~T_Form() {
-  SetProgressCallback({});
   Pager.Stop();
   Pager.SetDecoder(nullptr);
 }
@@ -571,7 +569,6 @@ void T_Form::BuildMessagePanel() {
   v->addWidget(BT, 0, Qt::AlignHCenter);
   MsgP->setFixedSize(320, 110);
   MsgP->hide();
-  connect(BT, &QPushButton::clicked, this, [this] { longCommand_.RequestCancel(); });
 }
 
 void T_Form::BuildShortcuts() {
@@ -602,85 +599,7 @@ void T_Form::BuildShortcuts() {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Messages
-
-void T_Form::Say(const std::string& text, unsigned icon) { ProgramMessage(text, mfOk | icon); }
-
-bool T_Form::AskYes(const std::string& text) { return ProgramMessage(text, mfYesNo | mfIconQuestion) == idYes; }
-
-std::optional<std::string> T_Form::Ask(const std::string& title, const std::string& prompt,
-                                       const std::string& offered) {
-  if (InputQuery) return InputQuery(title, prompt, offered);
-  return AskText(this, title, prompt, offered);
-}
-
-void T_Form::ShowProgress(const std::string& text, int position, int max) {
-  const TProgressPanel panel = ProgressPanelFor(text, position, max, longCommand_);
-  if (!panel.Shown) {
-    MsgP->hide();
-    return;
-  }
-  MsgT->setText(Q(text));
-  MsgB->setRange(0, panel.Max);
-  MsgB->setValue(panel.Position);
-  MsgB->setVisible(panel.Bar);
-  BT->setVisible(panel.Cancel);
-  MsgP->move((centralWidget()->width() - MsgP->width()) / 2, (centralWidget()->height() - MsgP->height()) / 2);
-  MsgP->show();
-  MsgP->raise();
-  MsgP->repaint();
-}
-
-bool T_Form::BeginLongCommand(bool cancellable) {
-  if (!longCommand_.Begin(cancellable)) return false;
-  // Whatever could start another command or change the open chart: the
-  // tool bar (its buttons and their keys), every menu item (the map's
-  // menus too), the keys of the window, the mouse on the map and the side
-  // panel. The view itself still scrolls.
-  auto pause = [this](auto* o) {
-    if (!o || !o->isEnabled()) return;
-    o->setEnabled(false);
-    resume_.push_back([p = QPointer(o)] {
-      if (p) p->setEnabled(true);
-    });
-  };
-  for (QWidget* w : {static_cast<QWidget*>(TB), static_cast<QWidget*>(MapCanvas), static_cast<QWidget*>(TabPage),
-                     static_cast<QWidget*>(ZoomIn), static_cast<QWidget*>(ZoomOut)})
-    pause(w);
-  for (QMenu* menu : {FileMenu, EditMenu, ToolsMenu, MapPopup, MarkerPopup})
-    for (QAction* a : menu->findChildren<QAction*>()) pause(a);
-  for (QShortcut* key : findChildren<QShortcut*>(Qt::FindDirectChildrenOnly)) pause(key);
-  return true;
-}
-
-void T_Form::EndLongCommand() {
-  longCommand_.End();
-  for (const std::function<void()>& resume : resume_) resume();
-  resume_.clear();
-  ShowProgress(std::string(), 0, 0);
-}
-
-namespace {
-
-// The language file to translate from; "SAVE:<file>" is the plotter's
-// request to write one, nothing for this tool.
-std::optional<std::string> LanguageToLoad(const std::string& file) {
-  if (file.empty() || QString::fromStdString(file).startsWith(QStringLiteral("SAVE:"), Qt::CaseInsensitive))
-    return std::nullopt;
-  return file;
-}
-
-}  // namespace
-
-void T_Form::ApplyLanguage() {
-  if (const auto file = LanguageToLoad(Settings.LanguageFile))
-    ::ApplyLanguage({ChartAvail, CHInfo, DatFrm, ProblemCharts}, *file, false);
-}
-
-void T_Form::ApplyLanguage(QWidget& window) {
-  if (const auto file = LanguageToLoad(Settings.LanguageFile)) ::ApplyLanguage({&window}, *file, false);
-}
+void T_Form::ApplyLanguage() { dialogs_->Translate({ChartAvail, CHInfo, DatFrm, ProblemCharts}); }
 
 // ---------------------------------------------------------------------------
 // Opening, closing, saving
@@ -688,7 +607,7 @@ void T_Form::ApplyLanguage(QWidget& window) {
 bool T_Form::OpenFile(const std::string& file) {
   // The image a long command may be reading stays.
   if (CommandRunning()) return false;
-  if (Cal.Changed() && !AskYes(kNotSaved)) return false;
+  if (Cal.Changed() && !dialogs_->AskYes(kNotSaved)) return false;
   // A draw under way cancels the open.
   if (!Pager.Stop()) return false;
   Pager.SetDecoder(nullptr);
@@ -700,7 +619,7 @@ bool T_Form::OpenFile(const std::string& file) {
   const TCalOpenResult r = Cal.Open(file);
   stickShown_ = false;
   BindChart();
-  for (const std::string& m : r.Messages) Say(m, r.Ok ? mfIconWarning : mfIconError);
+  for (const std::string& m : r.Messages) dialogs_->Say(m, r.Ok ? mfIconWarning : mfIconError);
   RefreshAll();
   if (r.Ok && Cal.Width() > 0) CentreOn({Cal.Width() / 2.0, Cal.Height() / 2.0});
   if (r.AskChartInfo) ChartInformationClick();
@@ -732,20 +651,20 @@ void T_Form::OpenImageClick() {
 
 void T_Form::OpenFromListClick() {
   ChartAvail->Catalog = Catalog.get();
-  if (ExecDialog(*ChartAvail) != QDialog::Accepted || ChartAvail->SelectedName.empty()) return;
+  if (dialogs_->Exec(*ChartAvail) != QDialog::Accepted || ChartAvail->SelectedName.empty()) return;
   const std::string name = ChartAvail->SelectedName;
   const int index = Catalog->FindByName(name);
   const std::string file =
       index < 0 ? std::string() : FindCatalogChartFile(Catalog->GetFileName(index), Catalog->SearchPath());
   if (file.empty()) {
-    Say("File " + name + " not found", mfIconError);
+    dialogs_->Say("File " + name + " not found", mfIconError);
     return;
   }
   OpenFile(file);
 }
 
 bool T_Form::CloseImageClick() {
-  if (Cal.IsOpen() && Cal.Changed() && !AskYes(kNotSaved)) return false;
+  if (Cal.IsOpen() && Cal.Changed() && !dialogs_->AskYes(kNotSaved)) return false;
   CloseImage();
   return !Cal.IsOpen();
 }
@@ -768,7 +687,7 @@ void T_Form::CloseImage() {
 bool T_Form::FieldsComplete() {
   const auto check = [this](TPosEdit* field, int index, const char* what) {
     if (index < 0 || field->Value()) return true;
-    Say(std::string("Incomplete position: ") + what + " " + PointName(index), mfIconWarning);
+    dialogs_->Say(std::string("Incomplete position: ") + what + " " + PointName(index), mfIconWarning);
     field->setFocus();
     return false;
   };
@@ -780,17 +699,17 @@ void T_Form::SaveCalibrationClick() {
   if (!Cal.IsOpen() || Cal.ReadOnly() || !FieldsComplete()) return;
   TCalSaveResult r;
   {
-    TLongRun run(*this, false);
+    TLongRun run(*lock_, false);
     if (!run.Started()) return;
     if (Cal.Kind() == TCalChartKind::WCI) {
       Pager.Stop();
-      ShowProgress("Saving....", 0, 0);
+      panel_->Show("Saving....", 0, 0);
     }
     r = Cal.Save();
   }
   if (r.Reopened) BindChart();
   RefreshAll();
-  if (!r.Message.empty()) Say(r.Message, r.Ok ? mfIconInformation : mfIconError);
+  if (!r.Message.empty()) dialogs_->Say(r.Message, r.Ok ? mfIconInformation : mfIconError);
 }
 
 void T_Form::SaveAsCalClick() {
@@ -805,21 +724,19 @@ void T_Form::SaveAsCalClick() {
   if (!file || file->empty()) return;
   const TCalSaveResult r = Cal.SaveAsCal(*file);
   RefreshAll();
-  if (!r.Message.empty()) Say(r.Message, r.Ok ? mfIconInformation : mfIconError);
+  if (!r.Message.empty()) dialogs_->Say(r.Message, r.Ok ? mfIconInformation : mfIconError);
 }
 
 void T_Form::ChartInformationClick() {
   if (!Cal.IsOpen()) return;
   CHInfo->ReadOnlyInfo = Cal.ReadOnly();
   CHInfo->Fill(Cal.Info(), Cal.FileName());
-  if (ExecDialog(*CHInfo) != QDialog::Accepted || Cal.ReadOnly()) return;
+  if (dialogs_->Exec(*CHInfo) != QDialog::Accepted || Cal.ReadOnly()) return;
   RChartInfo edited = Cal.Info();
   CHInfo->ReadBack(edited);
   Cal.SetChartInformation(edited);
   UpdateTitle();
 }
-
-int T_Form::ExecDialog(QDialog& dialog) { return RunDialog ? RunDialog(dialog) : dialog.exec(); }
 
 void T_Form::CloseOrderly() {
   orderlyClose_ = true;
@@ -841,8 +758,8 @@ void T_Form::closeEvent(QCloseEvent* e) {
     longCommand_.RequestCancel();
   }
   if (!orderlyClose_) {
-    if ((Cal.Changed() && !AskYes(kNotSaved)) ||
-        (Cal.SavedSomething() && !AskYes("Some calibrations may have changed. Quit anyway?"))) {
+    if ((Cal.Changed() && !dialogs_->AskYes(kNotSaved)) ||
+        (Cal.SavedSomething() && !dialogs_->AskYes("Some calibrations may have changed. Quit anyway?"))) {
       e->ignore();
       return;
     }
@@ -869,7 +786,7 @@ void T_Form::AddPointClick() {
     return;
   }
   if (!Cal.FitValid()) {
-    Say("Border points need an activated calibration (Activate Changes)", mfIconWarning);
+    dialogs_->Say("Border points need an activated calibration (Activate Changes)", mfIconWarning);
     return;
   }
   const int i = Cal.AddBorderPoint(lastRightClick_);
@@ -978,15 +895,15 @@ void T_Form::ShowActivation(const TCalActivation& a) {
   RefreshAll();
   if (!a.Ran) return;
   if (!a.FitOk)
-    Say("Error in calibration parameters", mfIconError);
+    dialogs_->Say("Error in calibration parameters", mfIconError);
   else if (a.Mirrored)
-    Say("Calibration appears to be mirrored. Make sure E/W and N/S is set correct", mfIconWarning);
+    dialogs_->Say("Calibration appears to be mirrored. Make sure E/W and N/S is set correct", mfIconWarning);
 }
 
 void T_Form::SetBorderToImageClick() {
   if (!Cal.IsOpen() || Cal.ReadOnly()) return;
   if (!Cal.SetBorderToImage()) {
-    Say("Border points need an activated calibration (Activate Changes)", mfIconWarning);
+    dialogs_->Say("Border points need an activated calibration (Activate Changes)", mfIconWarning);
     return;
   }
   RefreshAll();
@@ -1021,11 +938,11 @@ void T_Form::MoveStick(int dx, int dy, int grow) {
 
 void T_Form::StickCalibrateClick() {
   if (!stickShown_ || Cal.RefCount() != 1 || Cal.ReadOnly()) return;
-  const std::optional<std::string> answer = Ask("Box Size", "Size in Meters", "100");
+  const std::optional<std::string> answer = dialogs_->Ask("Box Size", "Size in Meters", "100");
   if (!answer) return;
   const std::optional<double> metres = TryStrToFloatDot(*answer);
   if (!metres || !(*metres > 0)) {
-    Say("Not a size in metres: " + *answer, mfIconWarning);
+    dialogs_->Say("Not a size in metres: " + *answer, mfIconWarning);
     return;
   }
   Cal.StickCalibrate(*metres, stickSize_, stickSize_);
@@ -1386,12 +1303,6 @@ bool T_Form::eventFilter(QObject* watched, QEvent* e) {
   return QMainWindow::eventFilter(watched, e);
 }
 
-void T_Form::resizeEvent(QResizeEvent* e) {
-  QMainWindow::resizeEvent(e);
-  if (MsgP && MsgP->isVisible())
-    MsgP->move((centralWidget()->width() - MsgP->width()) / 2, (centralWidget()->height() - MsgP->height()) / 2);
-}
-
 // ---------------------------------------------------------------------------
 // Magnifier and colour panels
 
@@ -1421,13 +1332,7 @@ void T_Form::PaintPanel(QPushButton* panel, TColor colour) {
 
 void T_Form::PickPanelColour(QPushButton* panel, TColor& colour) {
   const QColor current = ToQColor(colour);
-  std::optional<QColor> chosen;
-  if (PickColour) {
-    chosen = PickColour(current);
-  } else {
-    const QColor c = QColorDialog::getColor(current, this);
-    if (c.isValid()) chosen = c;
-  }
+  const std::optional<QColor> chosen = dialogs_->ChooseColour(current);
   if (!chosen) return;
   colour = MakeColor(static_cast<uint8_t>(chosen->red()), static_cast<uint8_t>(chosen->green()),
                      static_cast<uint8_t>(chosen->blue()));

@@ -21,6 +21,7 @@
 
 #include "calibrator/catalog/core/CatalogCommands.h"
 #include "calibrator/calibration/core/Calibration.h"
+#include "calibrator/dialogs/FormDialogs.h"
 #include "calibrator/longrun/core/LongCommand.h"
 #include "calibrator/start/core/TeskorStart.h"
 #include "charts/BMPager.h"
@@ -46,6 +47,9 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TChartCanvas;
+class TCommandLock;
+class TFormDialogs;
+class TMessagePanel;
 class TChartList;
 class TDatum;
 class TPosEdit;
@@ -163,17 +167,8 @@ class T_Form : public QMainWindow {
   void RefreshAll();
   // Applies the language file of the settings to the shared windows.
   void ApplyLanguage();
-  // The language file's texts for a window made after the start (a dialog
-  // of one command).
-  void ApplyLanguage(QWidget& window);
-
-  // ---- hooks (tests replace them) ----
-  TInputQuery InputQuery;
-  // Runs a modal window (the chart information, the available charts): its
-  // result. Without a hook, the window's own event loop.
-  std::function<int(QDialog&)> RunDialog;
-  int ExecDialog(QDialog& dialog);
-  std::function<std::optional<QColor>(const QColor& current)> PickColour;
+  // The window's messages, questions and modal windows (tests answer them).
+  TFormDialogs& Dialogs() { return *dialogs_; }
 
   // ---- published components ----
   QToolBar* TB = nullptr;
@@ -245,7 +240,6 @@ class T_Form : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
-  void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
@@ -259,31 +253,8 @@ class T_Form : public QMainWindow {
   // while `convert` runs, its problems in "Problem Charts". False when it
   // did not run or found nothing to report.
   bool RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary);
-  // The message panel for a command that serves events while it runs;
-  // false when "Cancel" was pressed.
-  bool ConvertProgress(const std::string& text, int position, int max);
   // A conversion's settings: "Compression Factor" and the message panel.
   TConvertSettings ConvertSettings();
-  // A long command, for the life of the object: the tool bar, the menus,
-  // the keys, the map and the side panel are off and closing the window is
-  // refused until it ends, however it ends; the message panel is hidden
-  // then. Started() is false (and nothing changes) while another one runs.
-  class TLongRun {
-   public:
-    TLongRun(T_Form& form, bool cancellable) : form_(form), started_(form.BeginLongCommand(cancellable)) {}
-    ~TLongRun() {
-      if (started_) form_.EndLongCommand();
-    }
-    TLongRun(const TLongRun&) = delete;
-    TLongRun& operator=(const TLongRun&) = delete;
-    bool Started() const { return started_; }
-
-   private:
-    T_Form& form_;
-    bool started_;
-  };
-  bool BeginLongCommand(bool cancellable);
-  void EndLongCommand();
   void BindChart();
   void LayoutMap();
   void UpdateTitle();
@@ -311,7 +282,6 @@ class T_Form : public QMainWindow {
   void UpdateMagnifier();
   void PickPanelColour(QPushButton* panel, TColor& colour);
   void PaintPanel(QPushButton* panel, TColor colour);
-  void ShowProgress(const std::string& text, int position, int max);
   // "Import Cal" (ImportCommands.cpp).
   void BuildImportMenu(QMenu* menu);
   void ImportOldCalibrationsClick();
@@ -321,9 +291,6 @@ class T_Form : public QMainWindow {
   // False (with a message) while a position field is half typed.
   bool FieldsComplete();
   void ShowActivation(const TCalActivation& a);
-  void Say(const std::string& text, unsigned icon);
-  bool AskYes(const std::string& text);
-  std::optional<std::string> Ask(const std::string& title, const std::string& prompt, const std::string& offered);
 
   TCalGrid grid_;
   bool dragging_ = false;
@@ -338,10 +305,9 @@ class T_Form : public QMainWindow {
   bool panelCollapsed_ = false;
   int panelWidth_ = 250;
   TLongCommand longCommand_;
-  // What a long command turned off, to turn on again.
-  std::vector<std::function<void()>> resume_;
-  // When the message panel last showed a step of a long run.
-  std::chrono::nanoseconds lastProgress_{};
+  std::unique_ptr<TFormDialogs> dialogs_;
+  std::unique_ptr<TMessagePanel> panel_;
+  std::unique_ptr<TCommandLock> lock_;
   // Scale per latitude span of the Genimap charts of one command (0: ask).
   double genimapScaleRatio_ = 0;
   void SetGenimapQuestion(TConvertSettings& settings);

@@ -210,7 +210,7 @@ class CalibrationWindow : public ::testing::Test {
     T_Form& f = *form_;
     // The chart information window opens at once for an image without
     // points: the user names the chart, picks Mercator and presses "Ok".
-    f.RunDialog = [this](QDialog& d) {
+    f.Dialogs().RunDialog = [this](QDialog& d) {
       auto* info = qobject_cast<T_CHInfo*>(&d);
       if (!info) return int(QDialog::Rejected);
       ++infoShown_;
