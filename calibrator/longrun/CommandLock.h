@@ -59,3 +59,13 @@ class TLongRun {
   TCommandLock& lock_;
   bool started_;
 };
+
+class TFormDialogs;
+
+// What a command of the window works with besides its own objects: the
+// messages and questions, the lock of long commands and the message panel.
+struct TCommandServices {
+  TFormDialogs& Dialogs;
+  TCommandLock& Lock;
+  TMessagePanel& Panel;
+};

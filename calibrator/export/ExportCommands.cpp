@@ -1,20 +1,16 @@
-// The "Convert" commands of the tool bar's "Tools" menu: the open picture,
-// one file or a directory of images into WCI charts, the open WCI chart
-// into a BMP, and the cache marks of WCI files. The work is done by the
-// conversion core (calibrator/export/core/ChartConvert.h); these commands ask their
+// The "Convert" commands of the tool bar's "Tools" menu. The work is done by
+// the conversion core (core/ChartConvert.h); these commands ask their
 // questions, show the message panel and report.
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
-#include <QMenu>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QToolBar>
+#include "calibrator/export/ExportCommands.h"
 
-#include "calibrator/MainForm.h"
+#include "calibrator/border/BorderPoints.h"
+#include "calibrator/calibration/OpenImage.h"
+#include "calibrator/calibration/core/Calibration.h"
+#include "calibrator/dialogs/FormDialogs.h"
+#include "calibrator/export/core/ChartConvert.h"
 #include "calibrator/longrun/CommandLock.h"
 #include "calibrator/longrun/MessagePanel.h"
-#include "calibrator/export/core/ChartConvert.h"
+#include "calibrator/start/core/TeskorStart.h"
 #include "charts/FileNames.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"
@@ -42,69 +38,61 @@ std::string ColourNote(const TQuantiseStats& s) {
 
 }  // namespace
 
-void T_Form::BuildConvertMenu(QMenu* convert) {
-  auto item = [convert](const char* name, const char* text) {
-    QAction* a = convert->addAction(QString::fromUtf8(text));
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-  };
-  connect(item("CurrentToWCI", "Current to WCI"), &QAction::triggered, this, [this] { CurrentToWCIClick(); });
-  connect(item("CurrentWCIToBMP", "Current WCI to BMP"), &QAction::triggered, this,
-          [this] { CurrentWCIToBMPClick(); });
-  connect(item("SingleFileToWCI", "Single file to WCI"), &QAction::triggered, this,
-          [this] { SingleFileToWCIClick(); });
-  connect(item("ImagesInDirToWCI", "Images in Dir to WCI"), &QAction::triggered, this,
-          [this] { ImagesInDirToWCIClick(); });
-  connect(item("MapInDirToWCI", "MAP in Dir to WCI"), &QAction::triggered, this, [this] { MapInDirToWCIClick(); });
-  convert->addSeparator();
-  connect(item("CacheDisable", "Cache Disable"), &QAction::triggered, this, [this] { CacheMarkClick(true); });
-  connect(item("CacheEnable", "Cache Enable"), &QAction::triggered, this, [this] { CacheMarkClick(false); });
-}
+TExportCommands::TExportCommands(TCalibration& cal, const TTeskorSettings& settings, IOpenImage& image,
+                                 TBorderPoints& border, TSpyFrm& problemCharts, const TCommandServices& services)
+    : cal_(cal),
+      settings_(settings),
+      image_(image),
+      border_(border),
+      problemCharts_(problemCharts),
+      dialogs_(services.Dialogs),
+      lock_(services.Lock),
+      panel_(services.Panel) {}
 
-TConvertSettings T_Form::ConvertSettings() {
+TConvertSettings TExportCommands::ConvertSettings() {
   TConvertSettings settings;
-  settings.CompressionRatio = Settings.CompressionFactor;
-  settings.Progress = [this](const std::string& t, int p, int m) { return panel_->Step(t, p, m); };
+  settings.CompressionRatio = settings_.CompressionFactor;
+  settings.Progress = [this](const std::string& t, int p, int m) { return panel_.Step(t, p, m); };
   return settings;
 }
 
-void T_Form::CurrentToWCIClick() {
-  if (!Cal.IsOpen() || Cal.Kind() != TCalChartKind::Image || Cal.Image().Empty()) {
-    dialogs_->Say("This image can not be converted.", mfIconWarning);
+void TExportCommands::CurrentToWCIClick() {
+  if (!cal_.IsOpen() || cal_.Kind() != TCalChartKind::Image || cal_.Image().Empty()) {
+    dialogs_.Say("This image can not be converted.", mfIconWarning);
     return;
   }
   TFileDialogOptions o;
   o.title = "WCI File name";
   o.filter = kWciFilter;
   o.defaultExt = "WCI";
-  o.fileName = FileBaseName(Cal.FileName()) + ".WCI";
+  o.fileName = FileBaseName(cal_.FileName()) + ".WCI";
   o.overwritePrompt = true;
   const std::optional<std::string> target = SaveFileDialog(o);
   if (!target) return;
-  if (Cal.Info().Layout.Border.size() < 3) SetBorderToImageClick();
+  if (cal_.Info().Layout.Border.size() < 3) border_.SetBorderToImageClick();
   TConvertOutcome r;
   {
-    TLongRun run(*lock_, true);
+    TLongRun run(lock_, true);
     if (!run.Started()) return;
-    panel_->Step("Pre-Converting", 0, 0);
+    panel_.Step("Pre-Converting", 0, 0);
     // The record is copied: the open image keeps its own file name and name.
-    r = ConvertPictureToWCI(Cal.Image(), Cal.Info(), *target, ConvertSettings());
+    r = ConvertPictureToWCI(cal_.Image(), cal_.Info(), *target, ConvertSettings());
   }
   if (r.Result > 0) {
     const std::string note = ColourNote(r.Colours);
-    dialogs_->Say(*target + " Created." + (note.empty() ? std::string() : "\r\n" + note), mfIconInformation);
+    dialogs_.Say(*target + " Created." + (note.empty() ? std::string() : "\r\n" + note), mfIconInformation);
   } else if (!r.Cancelled) {
-    dialogs_->Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
+    dialogs_.Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
   }
 }
 
-void T_Form::SetGenimapQuestion(TConvertSettings& settings) {
+void TExportCommands::SetGenimapQuestion(TConvertSettings& settings) {
   // Asked once per command: the first Genimap chart's scale sets the ratio
   // for the rest.
   genimapScaleRatio_ = 0;
   settings.GenimapScaleRatio = &genimapScaleRatio_;
   settings.AskGenimapScale = [this](const std::string& wciName) -> std::optional<int64_t> {
-    const std::optional<std::string> answer = dialogs_->Ask("Chart scale info", "Scale for chart " + wciName, "40000");
+    const std::optional<std::string> answer = dialogs_.Ask("Chart scale info", "Scale for chart " + wciName, "40000");
     if (!answer) return std::nullopt;
     const std::optional<int32_t> v = TryStrToInt(*answer);
     if (!v || *v <= 0) return std::nullopt;
@@ -112,7 +100,7 @@ void T_Form::SetGenimapQuestion(TConvertSettings& settings) {
   };
 }
 
-void T_Form::SingleFileToWCIClick() {
+void TExportCommands::SingleFileToWCIClick() {
   TFileDialogOptions src;
   src.title = "Source Image File";
   src.filter =
@@ -130,57 +118,57 @@ void T_Form::SingleFileToWCIClick() {
   const std::optional<std::string> target = SaveFileDialog(dst);
   if (!target) return;
   // Unsaved calibration work is not dropped without asking.
-  if (!CloseImageClick()) return;
+  if (!image_.CloseImageClick()) return;
   const bool isMap = UpperExtension(*source) == ".MAP";
   TConvertOutcome r;
   {
-    TLongRun run(*lock_, true);
+    TLongRun run(lock_, true);
     if (!run.Started()) return;
     TConvertSettings settings = ConvertSettings();
     SetGenimapQuestion(settings);
-    panel_->Step("Converting " + BareFileName(*source), 0, 0);
+    panel_.Step("Converting " + BareFileName(*source), 0, 0);
     r = isMap ? ConvertMAPToWCI(*source, *target, settings) : ConvertImageToWCI(*source, *target, true, true, settings);
   }
   if (isMap && r.Result == kConvertNotWritten && !r.Cancelled) {
-    dialogs_->Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
+    dialogs_.Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
     return;
   }
   const std::string note = ColourNote(r.Colours);
   if (r.Result == kConvertNotWritten) {
-    if (!r.Cancelled) dialogs_->Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
+    if (!r.Cancelled) dialogs_.Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
   } else if (r.Result == kConvertUncalibrated) {
-    dialogs_->Say(*target + " Created without calibration: none was found for " + BareFileName(*source) + "." +
+    dialogs_.Say(*target + " Created without calibration: none was found for " + BareFileName(*source) + "." +
             (note.empty() ? std::string() : "\r\n" + note),
         mfIconWarning);
   } else if (!note.empty()) {
-    dialogs_->Say(*target + " Created.\r\n" + note, mfIconInformation);
+    dialogs_.Say(*target + " Created.\r\n" + note, mfIconInformation);
   }
 }
 
-bool T_Form::RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary) {
-  if (!CloseImageClick()) return false;
-  ProblemCharts->Clear();
+bool TExportCommands::RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary) {
+  if (!image_.CloseImageClick()) return false;
+  problemCharts_.Clear();
   {
-    TLongRun run(*lock_, true);
+    TLongRun run(lock_, true);
     if (!run.Started()) return false;
     TConvertSettings settings = ConvertSettings();
     summary = convert(settings);
   }
   if (summary.Scanned == 0 && summary.Problems.empty()) return false;
-  for (const std::string& line : summary.Problems) ProblemCharts->AddLine(line);
-  if (!summary.Problems.empty()) ProblemCharts->show();
+  for (const std::string& line : summary.Problems) problemCharts_.AddLine(line);
+  if (!summary.Problems.empty()) problemCharts_.show();
   return true;
 }
 
-void T_Form::ImagesInDirToWCIClick() {
-  if (!dialogs_->AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
+void TExportCommands::ImagesInDirToWCIClick() {
+  if (!dialogs_.AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
     return;
   const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
   if (!source) return;
   const std::optional<std::string> target = PickFolderDialog("Select Destination Directory:", std::string());
   if (!target) return;
-  const bool overwrite = dialogs_->AskYes("Overwrite existing WCI files?");
-  const bool uncalibrated = dialogs_->AskYes("Convert images without calibration?");
+  const bool overwrite = dialogs_.AskYes("Overwrite existing WCI files?");
+  const bool uncalibrated = dialogs_.AskYes("Convert images without calibration?");
   TBatchSummary s;
   if (!RunBatch(
           [&](TConvertSettings& settings) {
@@ -189,12 +177,12 @@ void T_Form::ImagesInDirToWCIClick() {
           },
           s))
     return;
-  for (const auto& [name, stats] : s.Colours) ProblemCharts->AddLine(name + ": " + ColourNote(stats));
-  dialogs_->Say(s.Report() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+  for (const auto& [name, stats] : s.Colours) problemCharts_.AddLine(name + ": " + ColourNote(stats));
+  dialogs_.Say(s.Report() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
-void T_Form::MapInDirToWCIClick() {
-  if (!dialogs_->AskYes("Converts MAP files in a source directory to WCI in target directory.\r\n"
+void TExportCommands::MapInDirToWCIClick() {
+  if (!dialogs_.AskYes("Converts MAP files in a source directory to WCI in target directory.\r\n"
               "Overwrites without warning and may take long time. Continue?"))
     return;
   const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
@@ -204,12 +192,12 @@ void T_Form::MapInDirToWCIClick() {
   TBatchSummary s;
   if (!RunBatch([&](TConvertSettings& settings) { return ConvertMapDirectory(*source, *target, settings); }, s))
     return;
-  dialogs_->Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
+  dialogs_.Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 
-void T_Form::CurrentWCIToBMPClick() {
-  if (!Cal.IsOpen() || Cal.Kind() != TCalChartKind::WCI) {
-    dialogs_->Say("Only WCI files can be converted.", mfIconWarning);
+void TExportCommands::CurrentWCIToBMPClick() {
+  if (!cal_.IsOpen() || cal_.Kind() != TCalChartKind::WCI) {
+    dialogs_.Say("Only WCI files can be converted.", mfIconWarning);
     return;
   }
   TFileDialogOptions o;
@@ -222,15 +210,15 @@ void T_Form::CurrentWCIToBMPClick() {
   std::string error;
   bool ok = false;
   {
-    TLongRun run(*lock_, false);
+    TLongRun run(lock_, false);
     if (!run.Started()) return;
-    panel_->Step("Converting WCI to BMP", 0, 0);
-    ok = ExportWCIToBMP(Cal.FileName(), *bmp, error, &Cal.Info());
+    panel_.Step("Converting WCI to BMP", 0, 0);
+    ok = ExportWCIToBMP(cal_.FileName(), *bmp, error, &cal_.Info());
   }
-  if (!ok) dialogs_->Say(error, mfIconError);
+  if (!ok) dialogs_.Say(error, mfIconError);
 }
 
-void T_Form::CacheMarkClick(bool disable) {
+void TExportCommands::CacheMarkClick(bool disable) {
   TFileDialogOptions o;
   o.title = disable ? "Cache Disable WCI File names" : "Cache Enable WCI File names";
   o.filter = kWciFilter;
@@ -239,14 +227,14 @@ void T_Form::CacheMarkClick(bool disable) {
   if (!files) return;
   std::string failed;
   {
-    TLongRun run(*lock_, false);
+    TLongRun run(lock_, false);
     if (!run.Started()) return;
     for (const std::string& f : *files) {
-      panel_->Step((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
+      panel_.Step((disable ? "Cache Disabling " : "Cache Enabling ") + BareFileName(f), 0, 0);
       TWCIDecoder wci;
       if (wci.SetAttributeBit(f, 3, 1, disable) < 0) failed += "\r\n" + BareFileName(f);
     }
   }
   // Files that are not WCI charts of this version, or cannot be changed.
-  if (!failed.empty()) dialogs_->Say("The cache mark could not be changed in:" + failed, mfIconError);
+  if (!failed.empty()) dialogs_.Say("The cache mark could not be changed in:" + failed, mfIconError);
 }
