@@ -84,6 +84,26 @@ QMenu* SubMenu(QMenu* parent, const char* name, const char* text) {
   return m;
 }
 
+// Loads the catalog file without a search path, so that entries whose files
+// are gone stay; false when the catalog commands must leave the file alone.
+// `noticeText`: what the user is told about a file that is not sound.
+bool LoadCatalog(TChartList& catalog, const std::string& file, std::string& noticeText) {
+  const TCatalogLoadResult loaded = catalog.LoadFromFile(file, std::string());
+  std::vector<std::string> notice;
+  bool writable = true;
+  if (loaded.Status == TCatalogLoad::Damaged || loaded.Status == TCatalogLoad::WrongMagic) {
+    // Kept aside before any scan writes over it; when that fails, the
+    // catalog commands leave the file alone.
+    writable = KeepDamagedCatalog(file, loaded, notice);
+  } else if (!loaded.Message.empty()) {
+    notice.push_back(loaded.Message);
+  }
+  if (loaded.Status == TCatalogLoad::Unreadable) writable = false;
+  for (const std::string& line : notice) std::fprintf(stderr, "teskor: %s\n", line.c_str());
+  for (const std::string& line : notice) noticeText += (noticeText.empty() ? "" : "\r\n") + line;
+  return writable;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -99,8 +119,10 @@ T_Form::T_Form(const TTeskorOptions& options, const std::string& dataDir, QWidge
   if (!EnsureDefaultDatumFile(DataDir, ShippedDataDir(), &error))
     std::fprintf(stderr, "teskor: no datum table in %s (%s); only WGS 84 is known\n", DataDir.c_str(), error.c_str());
   Datums = std::make_unique<TDatum>(DatumTableFile(DataDir, ShippedDataDir()));
+  Catalog = std::make_unique<TChartList>();
   std::string catalogNotice;
-  const bool catalogLocked = !LoadCatalog(catalogNotice);
+  const bool catalogLocked = !LoadCatalog(*Catalog, DataDir + kCatalogFileName, catalogNotice);
+  Catalog->SetSearchPath(ChartSearchPath(Settings.Catalog.ChartDir));
   Cal.SetSearchPath(ChartSearchPath(Settings.Catalog.ChartDir));
 
   BuildMenus();
@@ -130,70 +152,49 @@ T_Form::~T_Form() {
   Pager.SetDecoder(nullptr);
 }
 
-bool T_Form::LoadCatalog(std::string& noticeText) {
-  Catalog = std::make_unique<TChartList>();
-  // Loaded without a search path: entries whose files are gone stay.
-  const TCatalogLoadResult loaded = Catalog->LoadFromFile(DataDir + kCatalogFileName, std::string());
-  std::vector<std::string> notice;
-  bool writable = true;
-  if (loaded.Status == TCatalogLoad::Damaged || loaded.Status == TCatalogLoad::WrongMagic) {
-    // Kept aside before any scan writes over it; when that fails, the
-    // catalog commands leave the file alone.
-    writable = KeepDamagedCatalog(DataDir + kCatalogFileName, loaded, notice);
-  } else if (!loaded.Message.empty()) {
-    notice.push_back(loaded.Message);
-  }
-  if (loaded.Status == TCatalogLoad::Unreadable) writable = false;
-  for (const std::string& line : notice) std::fprintf(stderr, "teskor: %s\n", line.c_str());
-  Catalog->SetSearchPath(ChartSearchPath(Settings.Catalog.ChartDir));
-  for (const std::string& line : notice) noticeText += (noticeText.empty() ? "" : "\r\n") + line;
-  return writable;
-}
-
-// Each feature is made once the objects it is given exist; none of them
-// knows this window.
+// Each feature is made once the objects it is given exist. None of them
+// knows T_Form: those that need the window have it as a plain widget (the
+// parent of their dialogs, the owner of their keys, the title).
 void T_Form::MakeFeatures(bool catalogLocked) {
   dialogs_ = std::make_unique<TFormDialogs>(*this, Settings);
   CHInfo->InputQuery = [this](const std::string& t, const std::string& p, const std::string& o) {
     return dialogs_->Ask(t, p, o);
   };
-  panel_ = std::make_unique<TMessagePanel>(TMessagePanelControls{*MsgP, *MsgT, *MsgB, *BT}, *centralWidget(),
-                                           longCommand_);
-  lock_ = std::make_unique<TCommandLock>(longCommand_, *panel_,
-                                         TLockedControls{*this,
-                                                         {TB, MapCanvas, TabPage, ZoomIn, ZoomOut},
-                                                         {FileMenu, EditMenu, ToolsMenu, MapPopup, MarkerPopup}});
+  panel_ =
+      std::make_unique<TMessagePanel>(TMessagePanelControls{*MsgP, *MsgT, *MsgB, *BT}, *centralWidget(), longCommand_);
+  lock_ = std::make_unique<TCommandLock>(
+      longCommand_, *panel_,
+      TLockedControls{
+          *this, {TB, MapCanvas, TabPage, ZoomIn, ZoomOut}, {FileMenu, EditMenu, ToolsMenu, MapPopup, MarkerPopup}});
   const TCommandServices services{*dialogs_, *lock_, *panel_};
   views_ = std::make_unique<TCalViews>(Cal, *this);
   const TSidePages pages{*TabPage, *CalPage, *BorderPage};
 
   // The map and the side panel, each a view shown afresh in this order.
-  map_ = std::make_unique<TMapView>(TMapControls{*Scroll, *MapP, *MapCanvas, *Zl, *ZoomIn, *ZoomOut}, *this, Cal,
-                                    Pager, *views_, Options.MarkerSize);
+  map_ = std::make_unique<TMapView>(TMapControls{*Scroll, *MapP, *MapCanvas, *Zl, *ZoomIn, *ZoomOut}, *this, Cal, Pager,
+                                    *views_, Options.MarkerSize);
   readouts_ = std::make_unique<TReadouts>(
       TReadoutControls{*H, *W, *Xl, *Yl, *Hgt, *Wth, *ULLat, *ULLong, *LRLat, *LRLong, *Inside}, Cal, pages, *views_);
-  colourPanels_ =
-      std::make_unique<TColourPanels>(TColourPanelControls{*BCLR, *RefCN, *RefCH, *ECLR, *NeatCN, *NeatCH}, *map_,
-                                      *dialogs_);
+  colourPanels_ = std::make_unique<TColourPanels>(TColourPanelControls{*BCLR, *RefCN, *RefCH, *ECLR, *NeatCN, *NeatCH},
+                                                  *map_, *dialogs_);
   refPoints_ = std::make_unique<TRefPoints>(
       TRefPointControls{*CPList, *CalLat, *CalLong, *CalX, *CalY, *RefPosLock, *BCalActivate, *PV, *PH}, pages, Cal,
       *map_, *views_, *dialogs_);
   borderPoints_ = std::make_unique<TBorderPoints>(
-      TBorderPointControls{*BDList, *BorderLat, *BorderLong, *SetBorderButton, *BDLineShow}, pages, Cal, *map_,
-      *views_, *dialogs_);
+      TBorderPointControls{*BDList, *BorderLat, *BorderLong, *SetBorderButton, *BDLineShow}, pages, Cal, *map_, *views_,
+      *dialogs_);
   grid_ = std::make_unique<TCheckGrid>(*ShowGrid, Cal, *map_, *views_);
 
   // The mouse on the map and what follows it.
-  mapMouse_ = std::make_unique<TMapMouse>(
-      *map_, Cal, pages, *refPoints_, *borderPoints_, *readouts_,
-      TMapMenus{*MapPopup, *MarkerPopup, *MenuItem("AddPoint"), *MenuItem("DeleteSelected"),
-                *MenuItem("StickCalibrate")});
+  mapMouse_ = std::make_unique<TMapMouse>(*map_, Cal, pages, *refPoints_, *borderPoints_, *readouts_,
+                                          TMapMenus{*MapPopup, *MarkerPopup, *MenuItem("AddPoint"),
+                                                    *MenuItem("DeleteSelected"), *MenuItem("StickCalibrate")});
   magnifier_ = std::make_unique<TMagnifier>(*ZoomImg, *MagnifierTimer, *this, *MapCanvas, Cal, *mapMouse_);
   square_ = std::make_unique<TMeasuringSquare>(*this, Cal, *map_, *mapMouse_, *views_, *dialogs_);
 
   // The commands.
-  image_ = std::make_unique<TImageCommands>(Cal, *Catalog, *map_, *square_, *views_, *dialogs_, *lock_, *panel_,
-                                            TImageWindows{*CHInfo, *ChartAvail});
+  image_ = std::make_unique<TImageCommands>(Cal, *Catalog, *map_, *square_, *views_,
+                                            TImageWindows{*CHInfo, *ChartAvail}, services);
   export_ = std::make_unique<TExportCommands>(Cal, Settings, *image_, *borderPoints_, *ProblemCharts, services);
   import_ = std::make_unique<TImportCommands>(Cal, Settings, DataDir, *image_, *views_, services);
   catalog_ = std::make_unique<TCatalogMenu>(*Catalog, *Datums, Settings, DataDir, catalogLocked, Cal, *image_,
@@ -201,6 +202,7 @@ void T_Form::MakeFeatures(bool catalogLocked) {
   maintenance_ = std::make_unique<TMaintenanceCommands>(*this, IniFile, DataDir, Settings, *Catalog, Cal, services);
 }
 
+// Each menu item to the feature that does its work.
 void T_Form::WireMenus() {
   const auto on = [this](const char* item, auto handler) {
     connect(MenuItem(item), &QAction::triggered, this, handler);
@@ -305,7 +307,6 @@ void T_Form::closeEvent(QCloseEvent* e) {
   e->accept();
   emit FormClosed();
 }
-
 
 // ---------------------------------------------------------------------------
 // The components
@@ -475,7 +476,8 @@ void T_Form::BuildPanel() {
   ShowGrid->addItems({QStringLiteral("No Grid"), QStringLiteral("Loose Grid"), QStringLiteral("Normal Grid"),
                       QStringLiteral("Tight Grid")});
   cg->addWidget(ShowGrid, 7, 0, 1, 5);
-  auto colourRow = [](QWidget* page, QGridLayout* g, int row, std::initializer_list<std::pair<const char*, QPushButton**>> panels,
+  auto colourRow = [](QWidget* page, QGridLayout* g, int row,
+                      std::initializer_list<std::pair<const char*, QPushButton**>> panels,
                       std::initializer_list<const char*> captions) {
     auto* h = new QHBoxLayout;
     h->setSpacing(4);
@@ -532,7 +534,8 @@ void T_Form::BuildPanel() {
   BDLineShow = new QCheckBox(QStringLiteral("Show Borderline"), BorderPage);
   BDLineShow->setObjectName(QStringLiteral("BDLineShow"));
   bg->addWidget(BDLineShow, 5, 0, 1, 4);
-  colourRow(BorderPage, bg, 6, {{"ECLR", &ECLR}, {"NeatCN", &NeatCN}, {"NeatCH", &NeatCH}}, {"Line", "Point", "Selected"});
+  colourRow(BorderPage, bg, 6, {{"ECLR", &ECLR}, {"NeatCN", &NeatCN}, {"NeatCH", &NeatCH}},
+            {"Line", "Point", "Selected"});
   bg->setRowStretch(7, 1);
   // The captions keep their width; the fields take the rest.
   bg->setColumnStretch(1, 1);
@@ -609,4 +612,3 @@ void T_Form::BuildMessagePanel() {
   MsgP->setFixedSize(320, 110);
   MsgP->hide();
 }
-

@@ -1,28 +1,23 @@
 // The calibration tool's main window, T_Form. It makes the long-lived
 // objects (the working chart with its fit and decoders, the pager, the
-// datum table, the catalog, the settings), builds the window's components,
-// and makes the window's features in a fixed order, each given the objects
-// and components it works on; the menus call into the features. Where each
-// feature lives (its logic without a window in the folder's core/):
-//   dialogs/FormDialogs      messages, questions, modal windows (test seams)
-//   longrun/MessagePanel     the message panel MsgP and the progress reports
-//   longrun/CommandLock      the lock of long commands (what they switch off)
-//   calibration/CalViews     the views of the open chart, the side pages
-//   mapview/MapView          the map: image, zoom, markers, layers of marks
-//   mapview/Readouts         the readouts of the side panel
-//   mapview/ColourPanels     the colour panels of the marks
-//   calibration/RefPoints    the "Cal" page: reference points, activation
-//   border/BorderPoints      the "Border" page: border points, border line
-//   border/CheckGrid         the check grid
-//   mapview/MapMouse         the mouse on the map and the map's menus
-//   mapview/Magnifier        the magnifier
-//   calibration/MeasuringSquare  "Stick", the measuring square
-//   calibration/ImageCommands    "File" and "Edit": the open image
-//   export/ExportCommands    "Tools" > "Convert"
-//   import/ImportCommands    "Tools" > "Import Cal"
-//   catalog/CatalogMenu      "Tools" > "Autoload List"
-//   maintenance/MaintenanceCommands  "Tools" > "Maintenance", "Set Directories"
-//   start/core/TeskorStart   the start switches and the settings
+// datum table, the catalog, the settings), builds the window's components
+// and makes its features in a fixed order (MakeFeatures), each given the
+// objects and components it works on; the menus call into the features.
+// Where each feature lives (its logic without a window in the folder's core/):
+//   dialogs/      TFormDialogs: messages, questions, modal windows, colours
+//   longrun/      TMessagePanel: the panel MsgP; TCommandLock: long commands
+//   calibration/  TCalViews: the views of the open chart; TRefPoints: the
+//                 "Cal" page; TMeasuringSquare: "Stick"; TImageCommands:
+//                 "File" and "Edit" (the open image, its calibration saved)
+//   mapview/      TMapView: the map; TReadouts; TColourPanels; TMapMouse: the
+//                 mouse and the map's menus; TMagnifier
+//   border/       TBorderPoints: the "Border" page; TCheckGrid: the grid
+//   export/       TExportCommands: "Tools" > "Convert"
+//   import/       TImportCommands: "Tools" > "Import Cal"
+//   catalog/      TCatalogMenu: "Tools" > "Autoload List"
+//   maintenance/  TMaintenanceCommands: "Tools" > "Maintenance" and "Set
+//                 Directories" (T_SetDir)
+//   start/        the start switches and the settings
 #pragma once
 
 #include <QMainWindow>
@@ -115,7 +110,6 @@ class T_Form : public QMainWindow {
   // Ends the run without questions (a termination signal): the answers
   // are the questions' defaults, nothing is saved half-way.
   void CloseOrderly();
-  bool Closed() const { return closed_; }
   // Applies the language file of the settings to the shared windows.
   void ApplyLanguage();
   // The menu item of that object name (nullptr when none).
@@ -170,23 +164,17 @@ class T_Form : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
-  // Loads the catalog, with a notice for the user when its file is not
-  // sound; false when the catalog commands must leave the file alone.
-  bool LoadCatalog(std::string& notice);
   void BuildMenus();
   void BuildMap();
   void BuildPanel();
   void BuildMessagePanel();
   void MakeFeatures(bool catalogLocked);
-  // Each menu item to the feature that does its work.
   void WireMenus();
   void TabPageChange(int index);
   void CollapseButtonClick();
 
   TLongCommand longCommand_;
-  bool closed_ = false;
-  bool orderlyClose_ = false;
-  bool panelCollapsed_ = false;
+  bool closed_ = false, orderlyClose_ = false, panelCollapsed_ = false;
   int panelWidth_ = 250;
   // In the order they are made (MakeFeatures), undone in reverse.
   std::unique_ptr<TFormDialogs> dialogs_;

@@ -18,8 +18,7 @@ TCheckGrid::TCheckGrid(QComboBox& showGrid, const TCalibration& cal, TMapView& m
 }
 
 void TCheckGrid::Refresh() {
-  grid_ = cal_.IsOpen() ? cal_.Grid(static_cast<TGridDensity>(std::clamp(showGrid_.currentIndex(), 0, 3)))
-                        : TCalGrid();
+  grid_ = cal_.IsOpen() ? cal_.Grid(static_cast<TGridDensity>(std::clamp(showGrid_.currentIndex(), 0, 3))) : TCalGrid();
 }
 
 void TCheckGrid::PaintOverlay(ICanvas& canvas) {

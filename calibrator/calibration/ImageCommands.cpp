@@ -53,16 +53,15 @@ bool LoadOtherImage(const std::string& path, TChartImage& image, std::string* er
 }  // namespace
 
 TImageCommands::TImageCommands(TCalibration& cal, TChartList& catalog, TMapView& map, TMeasuringSquare& square,
-                               TCalViews& views, TFormDialogs& dialogs, TCommandLock& lock, TMessagePanel& panel,
-                               const TImageWindows& windows)
+                               TCalViews& views, const TImageWindows& windows, const TCommandServices& services)
     : cal_(cal),
       catalog_(catalog),
       map_(map),
       square_(square),
       views_(views),
-      dialogs_(dialogs),
-      lock_(lock),
-      panel_(panel),
+      dialogs_(services.Dialogs),
+      lock_(services.Lock),
+      panel_(services.Panel),
       windows_(windows) {
   cal_.SetOtherImageLoader(LoadOtherImage);
 }

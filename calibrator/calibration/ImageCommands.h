@@ -9,16 +9,14 @@
 #include <string>
 
 #include "calibrator/calibration/OpenImage.h"
+#include "calibrator/longrun/CommandLock.h"
 
 class TCalViews;
 class TCalibration;
 class TChartAvail;
 class TChartList;
-class TCommandLock;
-class TFormDialogs;
 class TMapView;
 class TMeasuringSquare;
-class TMessagePanel;
 class T_CHInfo;
 
 // The windows the commands show.
@@ -30,7 +28,7 @@ struct TImageWindows {
 class TImageCommands : public IOpenImage {
  public:
   TImageCommands(TCalibration& cal, TChartList& catalog, TMapView& map, TMeasuringSquare& square, TCalViews& views,
-                 TFormDialogs& dialogs, TCommandLock& lock, TMessagePanel& panel, const TImageWindows& windows);
+                 const TImageWindows& windows, const TCommandServices& services);
 
   // Opens a file (after "Changes not saved. Continue?" when needed); true
   // when it is open. Nothing while a long command runs.

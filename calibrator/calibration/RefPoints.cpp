@@ -120,8 +120,7 @@ void TRefPoints::Refresh() {
   c_.RefPosLock.setChecked(cal_.LockPositions);
   const bool editable = cal_.IsOpen() && !cal_.ReadOnly();
   for (QWidget* w : {static_cast<QWidget*>(&c_.BCalActivate), static_cast<QWidget*>(&c_.CalLat),
-                     static_cast<QWidget*>(&c_.CalLong), static_cast<QWidget*>(&c_.PV),
-                     static_cast<QWidget*>(&c_.PH)})
+                     static_cast<QWidget*>(&c_.CalLong), static_cast<QWidget*>(&c_.PV), static_cast<QWidget*>(&c_.PH)})
     w->setEnabled(editable);
   updating_ = true;
   FillPointList(c_.CPList, cal_.RefCount(), cal_.SelectedRef);

@@ -67,8 +67,8 @@ TCatalogScanner& TCatalogMenu::Scanner() {
 bool TCatalogMenu::CatalogWritable() {
   if (!catalogLocked_) return true;
   dialogs_.Say("The chart list " + dataDir_ + kCatalogFileName +
-          " could not be read or kept aside when the program started; it is left as it is.",
-      mfIconError);
+                   " could not be read or kept aside when the program started; it is left as it is.",
+               mfIconError);
   return false;
 }
 
@@ -111,7 +111,8 @@ void TCatalogMenu::RunCatalog(TCatalogCommand command, const std::string& direct
     if (windows_.ProblemCharts.LineCount() > 0) windows_.ProblemCharts.show();
     return;
   }
-  if (!r.Saved) dialogs_.Say("The chart list " + dataDir_ + kCatalogFileName + " could not be saved: " + r.Error, mfIconError);
+  if (!r.Saved)
+    dialogs_.Say("The chart list " + dataDir_ + kCatalogFileName + " could not be saved: " + r.Error, mfIconError);
   if (command == TCatalogCommand::AddDirectory) return;  // no report
   if (windows_.ProblemCharts.LineCount() > 0) windows_.ProblemCharts.show();
   dialogs_.Say(JoinLines(CatalogReportLines(scanner.Counters, catalog_.Count())), mfIconInformation);

@@ -130,7 +130,8 @@ void TExportCommands::SingleFileToWCIClick() {
     r = isMap ? ConvertMAPToWCI(*source, *target, settings) : ConvertImageToWCI(*source, *target, true, true, settings);
   }
   if (isMap && r.Result == kConvertNotWritten && !r.Cancelled) {
-    dialogs_.Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem), mfIconError);
+    dialogs_.Say("MAP file could not be converted" + (r.Problem.empty() ? std::string() : "\r\n" + r.Problem),
+                 mfIconError);
     return;
   }
   const std::string note = ColourNote(r.Colours);
@@ -138,8 +139,8 @@ void TExportCommands::SingleFileToWCIClick() {
     if (!r.Cancelled) dialogs_.Say(r.Problem.empty() ? "This file can not be converted." : r.Problem, mfIconError);
   } else if (r.Result == kConvertUncalibrated) {
     dialogs_.Say(*target + " Created without calibration: none was found for " + BareFileName(*source) + "." +
-            (note.empty() ? std::string() : "\r\n" + note),
-        mfIconWarning);
+                     (note.empty() ? std::string() : "\r\n" + note),
+                 mfIconWarning);
   } else if (!note.empty()) {
     dialogs_.Say(*target + " Created.\r\n" + note, mfIconInformation);
   }
@@ -161,7 +162,8 @@ bool TExportCommands::RunBatch(const std::function<TBatchSummary(TConvertSetting
 }
 
 void TExportCommands::ImagesInDirToWCIClick() {
-  if (!dialogs_.AskYes("Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
+  if (!dialogs_.AskYes(
+          "Converts all images in a source directory to a target directory.\r\nMay take long time. Continue?"))
     return;
   const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
   if (!source) return;
@@ -183,15 +185,14 @@ void TExportCommands::ImagesInDirToWCIClick() {
 
 void TExportCommands::MapInDirToWCIClick() {
   if (!dialogs_.AskYes("Converts MAP files in a source directory to WCI in target directory.\r\n"
-              "Overwrites without warning and may take long time. Continue?"))
+                       "Overwrites without warning and may take long time. Continue?"))
     return;
   const std::optional<std::string> source = PickFolderDialog("Select Source Directory:", std::string());
   if (!source) return;
   const std::optional<std::string> target = PickFolderDialog("Select Destination Directory:", std::string());
   if (!target) return;
   TBatchSummary s;
-  if (!RunBatch([&](TConvertSettings& settings) { return ConvertMapDirectory(*source, *target, settings); }, s))
-    return;
+  if (!RunBatch([&](TConvertSettings& settings) { return ConvertMapDirectory(*source, *target, settings); }, s)) return;
   dialogs_.Say(s.MapReport() + (s.Cancelled ? "\r\nCancelled." : ""), mfIconInformation);
 }
 

@@ -93,8 +93,8 @@ void TImportCommands::ImportChiCalibrationsClick() {
     if (!run.Started()) return;
     r = ImportWinGpsCharts(*file, [this](const std::string& text) { panel_.Show(text, 0, 0); });
   }
-  std::string text = "------------- IMPORT RESULT -------------\r\nStentec CHI Calibrations Imported: " +
-                     std::to_string(r.Imported);
+  std::string text =
+      "------------- IMPORT RESULT -------------\r\nStentec CHI Calibrations Imported: " + std::to_string(r.Imported);
   if (r.Kept > 0) text += "\r\nAlready calibrated (kept): " + std::to_string(r.Kept);
   if (r.Skipped > 0) text += "\r\nCharts that could not be read: " + std::to_string(r.Skipped);
   dialogs_.Say(text, mfIconInformation);

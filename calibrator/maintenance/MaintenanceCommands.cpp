@@ -30,16 +30,15 @@ TMaintenanceCommands::TMaintenanceCommands(QWidget& window, const std::string& i
 
 void TMaintenanceCommands::RemoveUnusedCalibrationsClick() {
   dialogs_.Say("Calibration data for image files not found in\r\nselected directory will be removed to save space.",
-      mfIconInformation);
+               mfIconInformation);
   const std::optional<std::string> dir = PickFolderDialog("Directory to check:", std::string());
   if (!dir) return;
   TUnusedCalibrations plan;
   {
     TLongRun run(lock_, false);
     if (!run.Started()) return;
-    plan = FindUnusedCalibrations(*dir, [this](const std::string& text, int position, int max) {
-      panel_.Show(text, position, max);
-    });
+    plan = FindUnusedCalibrations(
+        *dir, [this](const std::string& text, int position, int max) { panel_.Show(text, position, max); });
   }
   if (!plan.Ok()) {
     dialogs_.Say(plan.Error, mfIconError);
@@ -51,7 +50,7 @@ void TMaintenanceCommands::RemoveUnusedCalibrationsClick() {
     return;
   }
   if (!dialogs_.AskYes(std::to_string(plan.Missing.size()) + " of " + std::to_string(sections) + " calibrations in " +
-              plan.CalFile + " belong to images that are not there.\r\nRemove them?"))
+                       plan.CalFile + " belong to images that are not there.\r\nRemove them?"))
     return;
   const TSectionRemoval r = RemoveCalibrationSections(plan.CalFile, plan.Missing);
   if (!r.Ok()) {

@@ -20,9 +20,9 @@ void PaintPanel(QPushButton& panel, TColor colour) {
 TColourPanels::TColourPanels(const TColourPanelControls& c, TMapView& map, TFormDialogs& dialogs)
     : map_(map), dialogs_(dialogs) {
   TCalColours& colours = map_.Colours;
-  const std::pair<QPushButton*, TColor*> panels[] = {{&c.BCLR, &colours.Grid},         {&c.RefCN, &colours.RefNormal},
-                                                     {&c.RefCH, &colours.RefSelected}, {&c.ECLR, &colours.BorderLine},
-                                                     {&c.NeatCN, &colours.NeatNormal}, {&c.NeatCH, &colours.NeatSelected}};
+  const std::pair<QPushButton*, TColor*> panels[] = {
+      {&c.BCLR, &colours.Grid},       {&c.RefCN, &colours.RefNormal},   {&c.RefCH, &colours.RefSelected},
+      {&c.ECLR, &colours.BorderLine}, {&c.NeatCN, &colours.NeatNormal}, {&c.NeatCH, &colours.NeatSelected}};
   for (const auto& [panel, colour] : panels) {
     PaintPanel(*panel, *colour);
     QPushButton* p = panel;
