@@ -47,9 +47,7 @@ void TBorderPoints::SetBorderToImageClick() {
 void TBorderPoints::Select(int index, bool centre) {
   if (index >= cal_.BorderCount()) index = -1;
   cal_.SelectedBorder = index;
-  updating_ = true;
-  FillPointList(c_.BDList, cal_.BorderCount(), cal_.SelectedBorder);
-  updating_ = false;
+  RefreshList();
   RefreshFields();
   map_.SyncMarkers();
   TFPoint px;
@@ -107,10 +105,14 @@ void TBorderPoints::Refresh() {
   for (QWidget* w : {static_cast<QWidget*>(&c_.SetBorderButton), static_cast<QWidget*>(&c_.BorderLat),
                      static_cast<QWidget*>(&c_.BorderLong)})
     w->setEnabled(editable);
+  RefreshList();
+  RefreshFields();
+}
+
+void TBorderPoints::RefreshList() {
   updating_ = true;
   FillPointList(c_.BDList, cal_.BorderCount(), cal_.SelectedBorder);
   updating_ = false;
-  RefreshFields();
 }
 
 void TBorderPoints::RefreshFields() {

@@ -43,6 +43,7 @@ class TBorderPoints : public QObject, public ICalView, public IPointPage, public
   void PaintOverlay(ICanvas& canvas) override;
 
  private:
+  void RefreshList();
   void RefreshFields();
   void FieldEdited();
   void MarkerDropped(TNavShape& marker);

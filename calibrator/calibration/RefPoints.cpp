@@ -62,9 +62,7 @@ void TRefPoints::ShowActivation(const TCalActivation& a) {
 void TRefPoints::Select(int index, bool centre) {
   if (index >= cal_.RefCount()) index = -1;
   cal_.SelectedRef = index;
-  updating_ = true;
-  FillPointList(c_.CPList, cal_.RefCount(), cal_.SelectedRef);
-  updating_ = false;
+  RefreshList();
   RefreshFields();
   map_.SyncMarkers();
   if (centre && index >= 0) map_.CentreOn({cal_.Ref(index).X, cal_.Ref(index).Y});
@@ -122,10 +120,14 @@ void TRefPoints::Refresh() {
   for (QWidget* w : {static_cast<QWidget*>(&c_.BCalActivate), static_cast<QWidget*>(&c_.CalLat),
                      static_cast<QWidget*>(&c_.CalLong), static_cast<QWidget*>(&c_.PV), static_cast<QWidget*>(&c_.PH)})
     w->setEnabled(editable);
+  RefreshList();
+  RefreshFields();
+}
+
+void TRefPoints::RefreshList() {
   updating_ = true;
   FillPointList(c_.CPList, cal_.RefCount(), cal_.SelectedRef);
   updating_ = false;
-  RefreshFields();
 }
 
 void TRefPoints::RefreshFields() {

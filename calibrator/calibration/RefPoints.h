@@ -52,6 +52,7 @@ class TRefPoints : public QObject, public ICalView, public IPointPage {
   bool FieldsComplete() override;
 
  private:
+  void RefreshList();
   void RefreshFields();
   void FieldEdited();
   void ScrollBarMoved();
