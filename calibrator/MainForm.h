@@ -1,37 +1,39 @@
-// The calibration tool's main window, T_Form: the map of the open image
-// with its reference points, border points, border line and check grid,
-// the side panel with the points' fields, the readouts and the magnifier,
-// and the menus of the tool bar. The calibration itself is TCalibration
-// (calibrator/core); this window shows it and hands it the user's edits.
-//
-// Map coordinates: the map widget is the zoomed image (screen pixel = image
-// pixel x zoom) inside the scroll area.
+// The calibration tool's main window, T_Form. It makes the long-lived
+// objects (the working chart with its fit and decoders, the pager, the
+// datum table, the catalog, the settings), builds the window's components
+// and makes its features in a fixed order (MakeFeatures), each given the
+// objects and components it works on; the menus call into the features.
+// Where each feature lives (its logic without a window in the folder's core/):
+//   dialogs/      TFormDialogs: messages, questions, modal windows, colours
+//   longrun/      TMessagePanel: the panel MsgP; TCommandLock: long commands
+//   calibration/  TCalViews: the views of the open chart; TRefPoints: the
+//                 "Cal" page; TMeasuringSquare: "Stick"; TImageCommands:
+//                 "File" and "Edit" (the open image, its calibration saved)
+//   mapview/      TMapView: the map; TReadouts; TColourPanels; TMapMouse: the
+//                 mouse and the map's menus; TMagnifier
+//   border/       TBorderPoints: the "Border" page; TCheckGrid: the grid
+//   export/       TExportCommands: "Tools" > "Convert"
+//   import/       TImportCommands: "Tools" > "Import Cal"
+//   catalog/      TCatalogMenu: "Tools" > "Autoload List"
+//   maintenance/  TMaintenanceCommands: "Tools" > "Maintenance" and "Set
+//                 Directories" (T_SetDir)
+//   start/        the start switches and the settings
 #pragma once
 
-#include <QColor>
-#include <QImage>
 #include <QMainWindow>
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "calibrator/core/CatalogCommands.h"
-#include "calibrator/core/Calibration.h"
-#include "calibrator/core/LongCommand.h"
-#include "calibrator/core/TeskorStart.h"
+#include "calibrator/calibration/core/Calibration.h"
+#include "calibrator/dialogs/FormDialogs.h"
+#include "calibrator/longrun/core/LongCommand.h"
+#include "calibrator/start/core/TeskorStart.h"
 #include "charts/BMPager.h"
-#include "foundation/Colors.h"
-#include "navobjects/NavCtrls.h"
-#include "sharedui/DialogSupport.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -45,26 +47,31 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TBorderPoints;
+class TCalViews;
+class TCatalogMenu;
+class TChartAvail;
 class TChartCanvas;
 class TChartList;
-class TDatum;
-class TPosEdit;
-class T_CHInfo;
-class TChartAvail;
+class TCheckGrid;
+class TColourPanels;
+class TCommandLock;
 class TDatFrm;
+class TDatum;
+class TExportCommands;
+class TImageCommands;
+class TImportCommands;
+class TMagnifier;
+class TMaintenanceCommands;
+class TMapMouse;
+class TMapView;
+class TMeasuringSquare;
+class TMessagePanel;
+class TPosEdit;
+class TReadouts;
+class TRefPoints;
 class TSpyFrm;
-struct TBatchSummary;
-struct TConvertSettings;
-
-// The colours of the map's marks (the colour panels of the side panel).
-struct TCalColours {
-  TColor Grid = kPalette16[piFuchsia];        // BCLR
-  TColor RefNormal = kPalette16[piBlack];     // RefCN
-  TColor RefSelected = kPalette16[piRed];     // RefCH
-  TColor BorderLine = kPalette16[piFuchsia];  // ECLR
-  TColor NeatNormal = kPalette16[piBlack];    // NeatCN
-  TColor NeatSelected = kPalette16[piRed];    // NeatCH
-};
+class T_CHInfo;
 
 class T_Form : public QMainWindow {
   Q_OBJECT
@@ -77,167 +84,76 @@ class T_Form : public QMainWindow {
 
   // ---- what the window works on ----
   TCalibration Cal;
-  TCalZoom Zoom;
   TBitmapPager Pager;
   std::unique_ptr<TDatum> Datums;
   std::unique_ptr<TChartList> Catalog;
-  TNavShapeCollection RefMarkers;
-  TNavShapeCollection BorderMarkers;
-  TCalColours Colours;
   TTeskorOptions Options;
   TTeskorSettings Settings;
   std::string DataDir;
   std::string IniFile;
-
   // The windows shared with the plotter, made with this one.
   T_CHInfo* CHInfo = nullptr;
   TChartAvail* ChartAvail = nullptr;
   TDatFrm* DatFrm = nullptr;
   TSpyFrm* ProblemCharts = nullptr;
 
-  // ---- commands ----
-  // Opens a file (after "Changes not saved. Continue?" when needed); true
-  // when it is open.
-  bool OpenFile(const std::string& file);
-  void OpenImageClick();
-  void OpenFromListClick();
-  // False when the user keeps the image for its unsaved changes.
-  bool CloseImageClick();
-  void SaveCalibrationClick();
-  void SaveAsCalClick();
-  void ChartInformationClick();
-  // "Activate Changes".
-  void BCalActivateClick();
-  void SetBorderToImageClick();
-  // The map's menu at the last right click: add a point (reference or
-  // border, by the page shown), select the closest, delete the selected.
-  void AddPointClick();
-  void SelectClosestClick();
-  void DeleteSelectedClick();
-  void ZoomInClick();
-  void ZoomOutClick();
-  // "Stick": the measuring square.
-  void StickShowClick();
-  void StickCalibrateClick();
-  // Chart export (ExportCommands.cpp): the "Convert" menu and the cache
-  // marks of WCI files.
-  void CurrentToWCIClick();
-  void CurrentWCIToBMPClick();
-  void SingleFileToWCIClick();
-  void ImagesInDirToWCIClick();
-  void MapInDirToWCIClick();
-  void CacheMarkClick(bool disable);
-  // The chart catalog (CatalogMenu.cpp): the "Autoload List" commands, each
-  // ending with the catalog saved and, but for "Add Directory", the report.
-  void ScanForNewChartsClick();
-  void UpdateCatalogClick();
-  void RecreateCatalogClick();
-  void AddDirectoryClick();
-  // "Remove Unused  Calibrations" and "Set Directories"
-  // (MaintenanceCommands.cpp).
-  void RemoveUnusedCalibrationsClick();
-  void SetDirectoriesClick();
+  // ---- the features ----
+  TFormDialogs& Dialogs() { return *dialogs_; }
+  TMapView& Map() { return *map_; }
+  TRefPoints& RefPoints() { return *refPoints_; }
+  TBorderPoints& BorderPoints() { return *borderPoints_; }
+  const TCheckGrid& Grid() const { return *grid_; }
+  TImageCommands& Image() { return *image_; }
+
   // A long command is running: every other command is off meanwhile.
   bool CommandRunning() const { return longCommand_.Running(); }
   // Ends the run without questions (a termination signal): the answers
   // are the questions' defaults, nothing is saved half-way.
   void CloseOrderly();
-  bool Closed() const { return closed_; }
-
-  // Selects a reference (border) point: its marker, its fields, and the
-  // view centred on it.
-  void SelectRefPoint(int index, bool centre = true);
-  void SelectBorderPoint(int index, bool centre = true);
-  bool OnCalPage() const;
-  // The image pixel under a map (widget) point, and back.
-  TFPoint ImagePixelAt(const QPoint& mapPoint) const;
-  QPoint MapPointOf(const TFPoint& imagePixel) const;
-  // Scrolls so that the image pixel is in the middle of the view.
-  void CentreOn(const TFPoint& imagePixel);
-  // The grid as drawn (image pixels), for checks.
-  const TCalGrid& GridShown() const { return grid_; }
-  // The last right click on the map, in image pixels.
-  TFPoint LastRightClick() const { return lastRightClick_; }
-  // Refreshes every view of the calibration (after changes made from
-  // outside the window's own commands).
-  void RefreshAll();
   // Applies the language file of the settings to the shared windows.
   void ApplyLanguage();
-  // The language file's texts for a window made after the start (a dialog
-  // of one command).
-  void ApplyLanguage(QWidget& window);
-
-  // ---- hooks (tests replace them) ----
-  TInputQuery InputQuery;
-  // Runs a modal window (the chart information, the available charts): its
-  // result. Without a hook, the window's own event loop.
-  std::function<int(QDialog&)> RunDialog;
-  int ExecDialog(QDialog& dialog);
-  std::function<std::optional<QColor>(const QColor& current)> PickColour;
+  // The menu item of that object name (nullptr when none).
+  QAction* MenuItem(const char* name) const;
 
   // ---- published components ----
+  // The tool bar and the menus.
   QToolBar* TB = nullptr;
-  QToolButton* FileButton = nullptr;
-  QToolButton* EditButton = nullptr;
-  QToolButton* ToolsButton = nullptr;
-  QToolButton* CollapseButton = nullptr;
+  QToolButton *FileButton = nullptr, *EditButton = nullptr, *ToolsButton = nullptr, *CollapseButton = nullptr;
+  QMenu *FileMenu = nullptr, *EditMenu = nullptr, *ToolsMenu = nullptr, *MapPopup = nullptr, *MarkerPopup = nullptr;
+  // The map: Image1 (the picture of a plain image) is the map view's.
   QScrollArea* Scroll = nullptr;
   QWidget* MapP = nullptr;
   TChartCanvas* MapCanvas = nullptr;
-  QImage Image1;
+  // The side panel: the magnifier, the pages, the readouts, the zoom.
   QFrame* _Panel = nullptr;
   QLabel* ZoomImg = nullptr;
+  QTimer* MagnifierTimer = nullptr;
   QTabWidget* TabPage = nullptr;
-  QWidget* CalPage = nullptr;
-  QWidget* BorderPage = nullptr;
-  QLabel* H = nullptr;    // latitude under the pointer
-  QLabel* W = nullptr;    // longitude under the pointer
-  QLabel* Xl = nullptr;
-  QLabel* Yl = nullptr;
-  QLabel* Zl = nullptr;   // "Zoom %"
-  QLabel* Hgt = nullptr;  // image height
-  QLabel* Wth = nullptr;  // image width
-  QLabel* ULLat = nullptr;
-  QLabel* ULLong = nullptr;
-  QLabel* LRLat = nullptr;
-  QLabel* LRLong = nullptr;
-  QPushButton* ZoomIn = nullptr;
-  QPushButton* ZoomOut = nullptr;
+  QWidget *CalPage = nullptr, *BorderPage = nullptr;
+  QLabel *H = nullptr, *W = nullptr, *Xl = nullptr, *Yl = nullptr, *Zl = nullptr, *Hgt = nullptr, *Wth = nullptr;
+  QLabel *ULLat = nullptr, *ULLong = nullptr, *LRLat = nullptr, *LRLong = nullptr;
+  QPushButton *ZoomIn = nullptr, *ZoomOut = nullptr;
+  // "Cal".
   QListWidget* CPList = nullptr;
-  TPosEdit* CalLat = nullptr;
-  TPosEdit* CalLong = nullptr;
-  QLineEdit* CalX = nullptr;
-  QLineEdit* CalY = nullptr;
+  TPosEdit *CalLat = nullptr, *CalLong = nullptr;
+  QLineEdit *CalX = nullptr, *CalY = nullptr;
   QCheckBox* RefPosLock = nullptr;
   QPushButton* BCalActivate = nullptr;
   QComboBox* ShowGrid = nullptr;
-  QScrollBar* PV = nullptr;
-  QScrollBar* PH = nullptr;
+  QScrollBar *PV = nullptr, *PH = nullptr;
+  QPushButton *BCLR = nullptr, *RefCN = nullptr, *RefCH = nullptr;
+  // "Border".
   QListWidget* BDList = nullptr;
-  TPosEdit* BorderLat = nullptr;
-  TPosEdit* BorderLong = nullptr;
+  TPosEdit *BorderLat = nullptr, *BorderLong = nullptr;
   QLabel* Inside = nullptr;
   QPushButton* SetBorderButton = nullptr;
   QCheckBox* BDLineShow = nullptr;
-  QPushButton* BCLR = nullptr;
-  QPushButton* RefCN = nullptr;
-  QPushButton* RefCH = nullptr;
-  QPushButton* ECLR = nullptr;
-  QPushButton* NeatCN = nullptr;
-  QPushButton* NeatCH = nullptr;
+  QPushButton *ECLR = nullptr, *NeatCN = nullptr, *NeatCH = nullptr;
+  // The message panel.
   QFrame* MsgP = nullptr;
   QLabel* MsgT = nullptr;
   QProgressBar* MsgB = nullptr;
   QPushButton* BT = nullptr;
-  QMenu* FileMenu = nullptr;
-  QMenu* EditMenu = nullptr;
-  QMenu* ToolsMenu = nullptr;
-  QMenu* MapPopup = nullptr;
-  QMenu* MarkerPopup = nullptr;
-  QTimer* MagnifierTimer = nullptr;
-
-  // The menu item of that object name (nullptr when none).
-  QAction* MenuItem(const char* name) const;
 
  signals:
   // The window has closed; the program ends the run.
@@ -245,7 +161,6 @@ class T_Form : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
-  void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
@@ -253,117 +168,31 @@ class T_Form : public QMainWindow {
   void BuildMap();
   void BuildPanel();
   void BuildMessagePanel();
-  void BuildShortcuts();
-  void BuildConvertMenu(QMenu* convert);
-  // A directory conversion: the open image closed first, the tool bar off
-  // while `convert` runs, its problems in "Problem Charts". False when it
-  // did not run or found nothing to report.
-  bool RunBatch(const std::function<TBatchSummary(TConvertSettings&)>& convert, TBatchSummary& summary);
-  // The message panel for a command that serves events while it runs;
-  // false when "Cancel" was pressed.
-  bool ConvertProgress(const std::string& text, int position, int max);
-  // A conversion's settings: "Compression Factor" and the message panel.
-  TConvertSettings ConvertSettings();
-  // A long command, for the life of the object: the tool bar, the menus,
-  // the keys, the map and the side panel are off and closing the window is
-  // refused until it ends, however it ends; the message panel is hidden
-  // then. Started() is false (and nothing changes) while another one runs.
-  class TLongRun {
-   public:
-    TLongRun(T_Form& form, bool cancellable) : form_(form), started_(form.BeginLongCommand(cancellable)) {}
-    ~TLongRun() {
-      if (started_) form_.EndLongCommand();
-    }
-    TLongRun(const TLongRun&) = delete;
-    TLongRun& operator=(const TLongRun&) = delete;
-    bool Started() const { return started_; }
+  void MakeFeatures(bool catalogLocked);
+  void WireMenus();
+  void TabPageChange(int index);
+  void CollapseButtonClick();
 
-   private:
-    T_Form& form_;
-    bool started_;
-  };
-  bool BeginLongCommand(bool cancellable);
-  void EndLongCommand();
-  void BindChart();
-  void LayoutMap();
-  void UpdateTitle();
-  void UpdateReadouts(const TFPoint& imagePixel, bool overMap);
-  void UpdateCorners();
-  void RefreshLists();
-  void RefreshRefFields();
-  void RefreshBorderFields();
-  void SyncMarkers();
-  void RebuildGrid();
-  void ApplyMarkerStyles();
-  void PaintMap(QPainter& painter, const QRect& dirty);
-  void MapMousePress(QMouseEvent* e);
-  void MapMouseMove(QMouseEvent* e);
-  void MapMouseRelease(QMouseEvent* e);
-  void MapDoubleClick(QMouseEvent* e);
-  void ShowMapMenu(const QPoint& global);
-  void RefMarkerDropped(TNavShape& s);
-  void BorderMarkerDropped(TNavShape& s);
-  void RefFieldEdited();
-  void BorderFieldEdited();
-  void ScrollBarMoved();
-  void PageChanged(int index);
-  void ApplyZoom(bool zoomed);
-  void UpdateMagnifier();
-  void PickPanelColour(QPushButton* panel, TColor& colour);
-  void PaintPanel(QPushButton* panel, TColor colour);
-  void ShowProgress(const std::string& text, int position, int max);
-  // "Import Cal" (ImportCommands.cpp).
-  void BuildImportMenu(QMenu* menu);
-  void ImportOldCalibrationsClick();
-  void ImportChiCalibrationsClick();
-  void ImportMapCalibrationClick();
-  void MoveStick(int dx, int dy, int grow);
-  // False (with a message) while a position field is half typed.
-  bool FieldsComplete();
-  void ShowActivation(const TCalActivation& a);
-  void Say(const std::string& text, unsigned icon);
-  bool AskYes(const std::string& text);
-  std::optional<std::string> Ask(const std::string& title, const std::string& prompt, const std::string& offered);
-
-  TCalGrid grid_;
-  bool dragging_ = false;
-  QPoint dragStart_;
-  QPoint dragScroll_;
-  TFPoint lastRightClick_;
-  QPoint lastMouse_;
-  bool mouseOverMap_ = false;
-  bool updatingFields_ = false;
-  bool closed_ = false;
-  bool orderlyClose_ = false;
-  bool panelCollapsed_ = false;
-  int panelWidth_ = 250;
   TLongCommand longCommand_;
-  // What a long command turned off, to turn on again.
-  std::vector<std::function<void()>> resume_;
-  // When the message panel last showed a step of a long run.
-  std::chrono::nanoseconds lastProgress_{};
-  // Scale per latitude span of the Genimap charts of one command (0: ask).
-  double genimapScaleRatio_ = 0;
-  void SetGenimapQuestion(TConvertSettings& settings);
-  // The catalog commands (CatalogMenu.cpp): one scanner for the run, so
-  // that "Add Directory" adds to the counts of the last report.
-  std::unique_ptr<TChartHeadExternalCodec> scanCodec_;
-  std::unique_ptr<TChartFile> scanFile_;
-  std::unique_ptr<TCatalogScanner> scanner_;
-  // The catalog file could not be read, or a damaged one could not be kept
-  // aside: the catalog commands do not write over it.
-  bool catalogLocked_ = false;
-  TCatalogScanner& Scanner();
-  // The start shared by "Scan for New Charts", "Update" and "Recreate":
-  // false when the user keeps unsaved changes.
-  bool BeginCatalogCommand(bool recreate);
-  // False, with a message, when the catalog file must be left alone.
-  bool CatalogWritable();
-  void RunCatalog(TCatalogCommand command, const std::string& directory = {});
-  // Closes the open image without asking.
-  void CloseImage();
-  // The measuring square, in image pixels.
-  bool stickShown_ = false;
-  TFPoint stickCentre_;
-  int stickSize_ = 40;
+  bool closed_ = false, orderlyClose_ = false, panelCollapsed_ = false;
+  int panelWidth_ = 250;
+  // In the order they are made (MakeFeatures), undone in reverse.
+  std::unique_ptr<TFormDialogs> dialogs_;
+  std::unique_ptr<TMessagePanel> panel_;
+  std::unique_ptr<TCommandLock> lock_;
+  std::unique_ptr<TCalViews> views_;
+  std::unique_ptr<TMapView> map_;
+  std::unique_ptr<TReadouts> readouts_;
+  std::unique_ptr<TColourPanels> colourPanels_;
+  std::unique_ptr<TRefPoints> refPoints_;
+  std::unique_ptr<TBorderPoints> borderPoints_;
+  std::unique_ptr<TCheckGrid> grid_;
+  std::unique_ptr<TMapMouse> mapMouse_;
+  std::unique_ptr<TMagnifier> magnifier_;
+  std::unique_ptr<TMeasuringSquare> square_;
+  std::unique_ptr<TImageCommands> image_;
+  std::unique_ptr<TExportCommands> export_;
+  std::unique_ptr<TImportCommands> import_;
+  std::unique_ptr<TCatalogMenu> catalog_;
+  std::unique_ptr<TMaintenanceCommands> maintenance_;
 };

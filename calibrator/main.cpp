@@ -27,8 +27,12 @@
 #include <vector>
 
 #include "calibrator/MainForm.h"
-#include "calibrator/core/CatalogCommands.h"
-#include "calibrator/core/TeskorStart.h"
+#include "calibrator/border/BorderPoints.h"
+#include "calibrator/calibration/ImageCommands.h"
+#include "calibrator/calibration/RefPoints.h"
+#include "calibrator/catalog/core/CatalogCommands.h"
+#include "calibrator/mapview/MapView.h"
+#include "calibrator/start/core/TeskorStart.h"
 #include "foundation/GenUtil.h"
 #include "foundation/Switches.h"
 #include "platform/FileDialogs.h"
@@ -139,17 +143,17 @@ int main(int argc, char** argv) {
     else
       form.show();
     if (!options.StartFile.empty())
-      QTimer::singleShot(0, &form, [&form, &options] { form.OpenFile(options.StartFile); });
+      QTimer::singleShot(0, &form, [&form, &options] { form.Image().OpenFile(options.StartFile); });
     if (!screenshot.empty() || !infoShot.empty()) {
       QTimer::singleShot(600, &form, [&form, screenshot, infoShot, page, grid, border, zoomOut, select,
                                     endRun] {
-        for (int i = 0; i < zoomOut; ++i) form.ZoomOutClick();
+        for (int i = 0; i < zoomOut; ++i) form.Map().ZoomOutClick();
         if (page == "border") form.TabPage->setCurrentWidget(form.BorderPage);
         if (select > 0) {
           if (page == "border")
-            form.SelectBorderPoint(select - 1, false);
+            form.BorderPoints().Select(select - 1, false);
           else
-            form.SelectRefPoint(select - 1, false);
+            form.RefPoints().Select(select - 1, false);
         }
         if (grid >= 1 && grid <= 3) form.ShowGrid->setCurrentIndex(grid);
         if (border) form.BDLineShow->setChecked(true);

@@ -4,7 +4,7 @@
 // move without a fit, the mirror warning, the default central meridian,
 // and saving back where the calibration came from, atomically, keeping the
 // header lines the record does not model.
-#include "calibrator/core/Calibration.h"
+#include "calibrator/calibration/core/Calibration.h"
 
 #include <dirent.h>
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "calibrator/core/CalView.h"
+#include "calibrator/mapview/core/CalView.h"
 #include "charts/ChartInfo.h"
 #include "charts/WCIctrl.h"
 #include "foundation/GenUtil.h"

@@ -1,7 +1,7 @@
 // The calibration tool's catalog commands: the report, the start switch, the
 // settings they read, and "teskor -SU" itself, run without a display over
 // real charts and compared with GDAL's reading of them.
-#include "calibrator/core/CatalogCommands.h"
+#include "calibrator/catalog/core/CatalogCommands.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,6 +1,6 @@
 // Upkeep of chart directories: the calibrations of vanished images removed
 // from CHARTCAL.DIR, and the directory settings of "Set Directories".
-#include "calibrator/core/CatalogMaintenance.h"
+#include "calibrator/maintenance/core/CatalogMaintenance.h"
 
 #include <filesystem>
 #include <string>

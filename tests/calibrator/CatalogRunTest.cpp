@@ -14,7 +14,7 @@
 
 #include "TestSupport.h"
 #include "TinyPng.h"
-#include "calibrator/core/CatalogCommands.h"
+#include "calibrator/catalog/core/CatalogCommands.h"
 #include "charts/ChartFile.h"
 #include "charts/ChartList.h"
 #include "geodesy/Datum.h"

@@ -1,4 +1,4 @@
-#include "calibrator/core/ChartConvert.h"
+#include "calibrator/export/core/ChartConvert.h"
 
 #include <gif_lib.h>
 #include <signal.h>

@@ -1,6 +1,6 @@
 // The calibration tool's start: its switches (W, O), the file named on the
 // command line, and the settings it shares with the plotter.
-#include "calibrator/core/TeskorStart.h"
+#include "calibrator/start/core/TeskorStart.h"
 
 #include <string>
 #include <vector>

@@ -32,6 +32,8 @@
 
 #include "TestSupport.h"
 #include "calibrator/MainForm.h"
+#include "calibrator/border/CheckGrid.h"
+#include "calibrator/mapview/MapView.h"
 #include "charts/ChartInfo.h"
 #include "charts/WCIWriter.h"
 #include "foundation/NumText.h"
@@ -210,7 +212,7 @@ class CalibrationWindow : public ::testing::Test {
     T_Form& f = *form_;
     // The chart information window opens at once for an image without
     // points: the user names the chart, picks Mercator and presses "Ok".
-    f.RunDialog = [this](QDialog& d) {
+    f.Dialogs().RunDialog = [this](QDialog& d) {
       auto* info = qobject_cast<T_CHInfo*>(&d);
       if (!info) return int(QDialog::Rejected);
       ++infoShown_;
@@ -264,7 +266,7 @@ class CalibrationWindow : public ::testing::Test {
   // Right click at the pixel, "Add New Cal. Point", the position typed.
   void PlacePoint(T_Form& f, const TRef& r) {
     const int before = f.Cal.RefCount();
-    Click(f.MapCanvas, f.MapPointOf({double(r.x), double(r.y)}), Qt::RightButton);
+    Click(f.MapCanvas, f.Map().MapPointOf({double(r.x), double(r.y)}), Qt::RightButton);
     ChooseMenuItem(f.MapPopup, "AddPoint");
     ASSERT_EQ(f.Cal.RefCount(), before + 1);
     ASSERT_EQ(f.Cal.SelectedRef, before);
@@ -423,7 +425,7 @@ TEST_F(CalibrationWindow, APngMadeFromAKapIsCalibratedSavedAndReopened) {
   Key(f.ShowGrid, Qt::Key_Down);
   Settle();
   ASSERT_EQ(f.ShowGrid->currentText(), "Normal Grid");
-  const TCalGrid& grid = f.GridShown();
+  const TCalGrid& grid = f.Grid().Shown();
   ASSERT_FALSE(grid.Lines.empty());
   EXPECT_EQ(grid.LatStepMinutes, 1);  // 20 lines over 18'
   EXPECT_EQ(grid.LonStepMinutes, 5);  // 20 lines over 30' (1' would need 30)
@@ -525,7 +527,7 @@ TEST_F(CalibrationWindow, AFailedActivationKeepsTheBorderOnItsPixels) {
   Click(f.RefPosLock);
   ASSERT_TRUE(f.Cal.LockPositions);
   Click(f.CPList->viewport(), f.CPList->visualItemRect(f.CPList->item(3)).center());
-  Click(f.MapCanvas, f.MapPointOf({200, 150}), Qt::RightButton);
+  Click(f.MapCanvas, f.Map().MapPointOf({200, 150}), Qt::RightButton);
   ChooseMenuItem(f.MapPopup, "DeleteSelected");
   ASSERT_EQ(f.Cal.RefCount(), 3);
   Click(f.CPList->viewport(), f.CPList->visualItemRect(f.CPList->item(2)).center());
@@ -541,7 +543,7 @@ TEST_F(CalibrationWindow, AFailedActivationKeepsTheBorderOnItsPixels) {
   EXPECT_EQ(Asked(), std::vector<std::string>{"Error in calibration parameters"});
   EXPECT_FALSE(f.Cal.FitValid());
   EXPECT_EQ(f.Cal.Info().Layout.Border, border);
-  EXPECT_TRUE(f.GridShown().Lines.empty());
+  EXPECT_TRUE(f.Grid().Shown().Lines.empty());
 
   // Put right: point 3 back at its corner and point 4 placed again, each
   // with positions a little off the old ones, so the fit moves.
@@ -577,7 +579,7 @@ TEST_F(CalibrationWindow, DraggingAPointMovesItsPixelAndFollowsTheFitUnlessLocke
   // middle and dragged 30 pixels left and 20 down, a few pixels at a time,
   // it lands where the mouse lets it go: (369, 21).
   auto drag = [&](int index, QPoint by) {
-    const QPoint from = f.MapPointOf({f.Cal.Ref(index).X, f.Cal.Ref(index).Y}) + QPoint(-1, 1);
+    const QPoint from = f.Map().MapPointOf({f.Cal.Ref(index).X, f.Cal.Ref(index).Y}) + QPoint(-1, 1);
     Mouse(f.MapCanvas, QEvent::MouseButtonPress, from, Qt::LeftButton);
     for (int k = 1; k <= 10; ++k) {
       QMouseEvent move(QEvent::MouseMove, QPointF(from + by * k / 10), QPointF(f.MapCanvas->mapToGlobal(from + by * k / 10)),
@@ -622,7 +624,7 @@ TEST_F(CalibrationWindow, AKapChartOpensReadOnly) {
             "Brismare Calibration Utility [" + plan_.name + "]=[" + kap_ + "]:Read-Only");
   EXPECT_EQ(infoShown_, 0);
   EXPECT_FALSE(f.BCalActivate->isEnabled());
-  Click(f.MapCanvas, f.MapPointOf({100, 100}), Qt::RightButton);
+  Click(f.MapCanvas, f.Map().MapPointOf({100, 100}), Qt::RightButton);
   Settle();
   ASSERT_TRUE(f.MapPopup->isVisible());
   EXPECT_FALSE(f.MenuItem("AddPoint")->isEnabled());

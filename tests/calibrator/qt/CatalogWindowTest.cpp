@@ -56,7 +56,7 @@ class CatalogWindow : public TeskorWindowTest {
   T_Form& Start(const TTeskorOptions& options = {}) {
     TeskorWindowTest::Start(options);
     // The modal windows shown, by name (all declined).
-    form_->RunDialog = [this](QDialog& d) {
+    form_->Dialogs().RunDialog = [this](QDialog& d) {
       dialogsShown_.push_back(d.objectName().toStdString());
       return int(QDialog::Rejected);
     };

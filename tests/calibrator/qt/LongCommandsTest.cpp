@@ -168,7 +168,7 @@ TEST_F(LongCommands, NothingChangesTheOpenImageWhileItIsConverted) {
   const std::string wide = Png("wide.png", 1600, 150);
   T_Form& f = Start();
   int windowsShown = 0;  // the available charts, the chart information
-  f.RunDialog = [&windowsShown](QDialog&) { return ++windowsShown, int(QDialog::Rejected); };
+  f.Dialogs().RunDialog = [&windowsShown](QDialog&) { return ++windowsShown, int(QDialog::Rejected); };
   f.activateWindow();
   QApplication::setActiveWindow(&f);
   dialogs_.Answer(narrow);

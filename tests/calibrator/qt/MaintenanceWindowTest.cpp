@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "TeskorFixture.h"
-#include "calibrator/SetDirDialog.h"
+#include "calibrator/maintenance/SetDirDialog.h"
 #include "charts/ChartList.h"
 #include "foundation/IniFile.h"
 #include "platform/FileDialogs.h"
@@ -87,7 +87,7 @@ TEST_F(MaintenanceWindow, SetDirectoriesStoresTheEditedTextsOnly) {
   const std::string a = dir_ / "a";
   const std::string b = dir_ / "b";
   bool shown = false;
-  f.RunDialog = [&](QDialog& d) {
+  f.Dialogs().RunDialog = [&](QDialog& d) {
     auto* s = dynamic_cast<T_SetDir*>(&d);
     if (!s) return int(QDialog::Rejected);
     shown = true;
@@ -136,7 +136,7 @@ TEST_F(MaintenanceWindow, SetDirectoriesCancelStoresNothingYetRereadsTheChartDir
   // Changed behind the tool's back (the plotter, an editor).
   const std::string text = "[Program Setup]\r\nChart Dir=" + (dir_ / "other") + "\r\nLanguageFile=x.lng\r\n";
   WriteTestFile(Ini(), text);
-  f.RunDialog = [](QDialog& d) {
+  f.Dialogs().RunDialog = [](QDialog& d) {
     auto* s = dynamic_cast<T_SetDir*>(&d);
     if (!s) return int(QDialog::Rejected);
     s->DIR_Rt->setText(QStringLiteral("/elsewhere"));
@@ -159,7 +159,7 @@ TEST_F(MaintenanceWindow, SetDirectoriesSpeaksTheLanguageFile) {
   WriteTestFile(Ini(), "[Program Setup]\r\nChart Dir=.\\CHARTS\r\nLanguageFile=" + lng + "\r\n");
   T_Form& f = Start();
   std::vector<std::string> seen;
-  f.RunDialog = [&](QDialog& d) {
+  f.Dialogs().RunDialog = [&](QDialog& d) {
     auto* s = dynamic_cast<T_SetDir*>(&d);
     if (!s) return int(QDialog::Rejected);
     seen = {s->windowTitle().toStdString(), s->findChild<QLabel*>(QStringLiteral("L_Rt"))->text().toStdString(),
@@ -176,7 +176,7 @@ TEST_F(MaintenanceWindow, SetDirectoriesStaysOpenWhenTheSettingsCannotBeWritten)
   WriteTestFile(Ini(), "[Program Setup]\r\nRoute Dir=.\\ROUTES\r\n");
   T_Form& f = Start();
   bool skipped = false;
-  f.RunDialog = [&](QDialog& d) {
+  f.Dialogs().RunDialog = [&](QDialog& d) {
     auto* s = dynamic_cast<T_SetDir*>(&d);
     if (!s) return int(QDialog::Rejected);
     s->DIR_Rt->setText(QStringLiteral("/elsewhere"));

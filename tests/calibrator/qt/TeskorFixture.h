@@ -32,7 +32,7 @@ class TeskorWindowTest : public ::testing::Test {
   }
   T_Form& Start(const TTeskorOptions& options = {}) {
     form_ = std::make_unique<T_Form>(options, dir_.path());
-    form_->RunDialog = [](QDialog&) { return int(QDialog::Rejected); };
+    form_->Dialogs().RunDialog = [](QDialog&) { return int(QDialog::Rejected); };
     form_->show();
     SettleTeskor();
     return *form_;
