@@ -58,6 +58,7 @@
 #include "plotter/core/ChartOverlays.h"
 #include "plotter/core/KeyMap.h"
 #include "plotter/core/UpdateCycle.h"
+#include "plotter/symbols/ChartSymbols.h"
 
 namespace {
 
@@ -386,7 +387,7 @@ void T_Form::CommitChart(TOpenedChart&& chart) {
     p->Info.NorthRotation = ChartInfo.NorthRotation;
   }
   // The route learns the chart's bounds, the positions its extended corners.
-  PlaceShapesForChart();
+  if (symbols_) symbols_->ChartLoaded(ChartInfo, ExtendedCorners);
   PlotterFlags.Include(pfChartLoaded);
   // The track and the AIS targets learn its bounds.
   PlaceTrackForChart();
@@ -501,7 +502,7 @@ void T_Form::ApplyZoom(const TFPoint& viewPoint, bool force) {
   View.SetViewSize(ViewSize());
   const bool changed = View.ApplyZoom(viewPoint, force);
   SyncConverterScale();
-  ReplaceShapes();
+  if (symbols_) symbols_->ZoomChanged();
   ReplaceTrack();
   ReprojectAis(true);
   if (TUpdateCycle* cycle = UpdateCycle()) cycle->AisReprojected();
@@ -660,7 +661,7 @@ void T_Form::ShowMouseCursor(const TFPoint& viewPoint) {
 
 void T_Form::ChartMousePress(QMouseEvent* e) {
   // A press on a position or route symbol is the symbol's.
-  if (View.Drag() == TDragState::Idle && ShapesMousePress(e)) return;
+  if (View.Drag() == TDragState::Idle && symbols_ && symbols_->MousePress(e, View.Scroll())) return;
   const TFPoint v = ViewPointOf(e->position());
   if (e->button() != Qt::LeftButton) {
     View.SetMouse(v);
@@ -674,7 +675,7 @@ void T_Form::ChartMousePress(QMouseEvent* e) {
 }
 
 void T_Form::ChartMouseMove(QMouseEvent* e) {
-  if (ShapesMouseMove(e)) return;
+  if (symbols_ && symbols_->MouseMove(e, View.Scroll())) return;
   const TFPoint v = ViewPointOf(e->position());
   const TChartView::TMove m = View.MouseMove(v);
   if (m.scrolled) {
@@ -704,7 +705,7 @@ void T_Form::ChartMouseMove(QMouseEvent* e) {
 }
 
 void T_Form::ChartMouseRelease(QMouseEvent* e) {
-  if (ShapesMouseRelease(e)) return;
+  if (symbols_ && symbols_->MouseRelease(e, View.Scroll())) return;
   const TFPoint v = ViewPointOf(e->position());
   if (e->button() != Qt::LeftButton) return;
   const bool wasPanning = View.Drag() == TDragState::Panning;
@@ -715,7 +716,7 @@ void T_Form::ChartMouseRelease(QMouseEvent* e) {
 
 void T_Form::ChartDoubleClick(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
-  if (View.Drag() != TDragState::Measuring && ShapesDoubleClick(e)) return;
+  if (View.Drag() != TDragState::Measuring && symbols_ && symbols_->DoubleClick(e, View.Scroll())) return;
   const TFPoint v = ViewPointOf(e->position());
   View.SetMouse(v);
   TDoubleClickContext c;
@@ -876,7 +877,7 @@ void T_Form::PaintOverlays(QPainter& painter) {
   {
     // Route legs, position symbols, route symbols.
     TQtCanvas canvas(painter, ViewSize().X, ViewSize().Y);
-    PaintShapes(canvas);
+    if (symbols_) symbols_->Paint(canvas, View.Scroll());
   }
   if (OutlinesShown) PaintOutlines(painter);
   {

@@ -47,6 +47,7 @@
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
 #include "plotter/core/UpdateCycle.h"
+#include "plotter/symbols/ChartSymbols.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 
@@ -656,6 +657,10 @@ void T_Form::ShowMessageLine(const std::string& text) {
   MsgP->raise();
 }
 
+void T_Form::HideMessage(const std::string& text) {
+  if (MsgP && MsgT && MsgT->text() == QString::fromStdString(text)) MsgP->hide();
+}
+
 bool T_Form::ShowProgress(const std::string& text, int position, int max) {
   if (text.empty() && max == 0) {
     MsgP->hide();
@@ -756,7 +761,7 @@ void T_Form::UpdateStatus() {
   const bool editor = PlotterFlags.Has(pfRouteEditor);
   const bool active = PlotterFlags.Has(pfRouteActive);
   // 2. The positions' info boxes and movability.
-  UpdateShapeModes();
+  if (symbols_) symbols_->UpdateShapeModes();
 
   if (!editor) {
     const QAction* unlock = tickMenus_.wpUnlock;
@@ -939,7 +944,7 @@ void T_Form::RecomputeColours() {
   if (SpeedShape) SpeedShape->Color = Colours.boat;
   if (RingShape) RingShape->Color = Colours.black;
   // The route's and the positions' colours follow the shading.
-  ApplyShapeSettings();
+  if (symbols_) symbols_->ApplyShapeSettings();
   // Boxes that carry a colour of their own take it again from the palette.
   RefreshGpsBox();
   RefreshInstrumentTexts();

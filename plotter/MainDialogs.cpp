@@ -31,7 +31,8 @@
 #include "plotter/QtColour.h"
 #include "plotter/core/ChartShapes.h"
 #include "plotter/core/DialogLogic.h"
-#include "sharedui/SpyFrm.h"
+#include "plotter/dialogs/NmeaMonitors.h"
+#include "plotter/symbols/ChartSymbols.h"
 
 namespace {
 
@@ -46,11 +47,7 @@ void T_Form::WireDialogCommands() {
   WireCommand("PreferedCharts1", &T_Form::PrefScale1Click);
   WireCommand("ChartGroups1", &T_Form::Groups1Click);
   WireCommand("RFListRoute", &T_Form::RteListMnuClick);
-  WireCommand("NMEAInputMonitor1", &T_Form::NMEAInput1Click);
-  WireCommand("NMEAOutputMonitor1", &T_Form::NMEAOutput1Click);
   WireCommand("About1", &T_Form::About1Click);
-  for (const char* name : {"NMEAInputMonitor1", "NMEAOutputMonitor1"})
-    if (QAction* a = MenuItem(name)) a->setCheckable(true);
   // A double-click on the positions box or its list edits the chosen
   // position.
   for (const char* name : {"DB_WAYPOINT", "DBC_RTAddWP"})
@@ -195,7 +192,7 @@ void T_Form::EditPosition(TNavShape* p, bool fromList) {
   TWptEdFrm* ed = forms_.WptEdFrm;
   if (!ed || !p || !Positions || !Positions->Holds(p)) return;
   Positions->Select(p);
-  if (Shapes) Shapes->SetSelectedPosition(p);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(p);
   ed->WPLat->SetMaskText(PosToMaskText(false, p->Position.Y));
   ed->WPLong->SetMaskText(PosToMaskText(true, p->Position.X));
   ed->WPText->setText(Q(p->Caption));
@@ -290,84 +287,15 @@ void T_Form::RteListMnuClick() {
   Route->RecomputeView();
   Route->PlacePoints();
   Route->Modified = true;
-  AfterRouteEdit(Shapes ? Shapes->SelectedRoutePoint() : nullptr);
+  AfterRouteEdit(symbols_ ? symbols_->Shapes().SelectedRoutePoint() : nullptr);
 }
-
-// ---------------------------------------------------------------------------
-// NMEA monitors
-
-namespace {
-
-TSpyFrm* MakeMonitor(QWidget* owner, const QString& caption) {
-  auto* w = new TSpyFrm(owner);
-  w->setAttribute(Qt::WA_DeleteOnClose, false);
-  QString c = caption;
-  c.remove(u'&');
-  w->setWindowTitle(c);
-  w->setModal(false);
-  w->SetRunning(true);
-  return w;
-}
-
-}  // namespace
 
 void T_Form::NMEAInput1Click() {
-  QAction* item = MenuItem("NMEAInputMonitor1");
-  if (InputMonitor) {
-    if (TNMEA* p = Parser()) p->OnSentence = nullptr;
-    delete InputMonitor.data();
-    if (item) item->setChecked(false);
-    return;
-  }
-  InputMonitor = MakeMonitor(this, item ? item->text() : QStringLiteral("NMEA Input Monitor"));
-  if (TNMEA* p = Parser()) {
-    QPointer<TSpyFrm> w = InputMonitor;
-    p->OnSentence = [w](std::string_view text) {
-      if (!w) return;
-      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-      w->AddInputLine(std::string(text));
-    };
-  }
-  InputMonitor->show();
-  if (item) item->setChecked(true);
+  if (monitors_) monitors_->NMEAInput1Click();
 }
 
 void T_Form::NMEAOutput1Click() {
-  QAction* item = MenuItem("NMEAOutputMonitor1");
-  if (OutputMonitor) {
-    delete OutputMonitor.data();
-    if (item) item->setChecked(false);
-    return;
-  }
-  OutputMonitorPartial.clear();
-  OutputMonitor = MakeMonitor(this, item ? item->text() : QStringLiteral("NMEA Output Monitor"));
-  OutputMonitor->show();
-  if (item) item->setChecked(true);
-}
-
-void T_Form::MonitorOutput(std::string_view text) {
-  if (!OutputMonitor) return;
-  if (OutputMonitor->isHidden()) {
-    // Closed with its "X": switched off as by its menu item.
-    NMEAOutput1Click();
-    return;
-  }
-  // One line per sentence; the part of a line not yet sent waits (a
-  // little of it: a line of NMEA is short).
-  std::string& pending = OutputMonitorPartial;
-  for (char c : text) {
-    if (c == '\n') {
-      if (!pending.empty() && pending.back() == '\r') pending.pop_back();
-      if (!pending.empty()) OutputMonitor->AddOutputLine(pending);
-      pending.clear();
-    } else if (pending.size() < 1024) {
-      pending += c;
-    }
-  }
-}
-
-void T_Form::CloseHiddenMonitors() {
-  if (InputMonitor && InputMonitor->isHidden()) NMEAInput1Click();
+  if (monitors_) monitors_->NMEAOutput1Click();
 }
 
 // ---------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include "charts/BMPager.h"
@@ -58,6 +59,11 @@
 #include "plotter/core/FirstStart.h"
 #include "plotter/core/Lifecycle.h"
 #include "plotter/core/Ports.h"
+#include "plotter/dialogs/NmeaMonitors.h"
+#include "plotter/output/NmeaOutput.h"
+#include "plotter/ports/PortLinks.h"
+#include "plotter/settings/ProgramState.h"
+#include "plotter/symbols/ChartSymbols.h"
 
 namespace {
 
@@ -67,6 +73,19 @@ constexpr const char* kRouteStartFile = "T_RTALD.SRW";
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// An object a feature is made with. A feature is made only from objects
+// that exist: when one is missing (its own step failed), so is the step
+// that would make the feature.
+template <class T>
+T& Need(T* p) {
+  if (!p) throw std::runtime_error("an object it needs is missing");
+  return *p;
+}
+template <class T>
+T& Need(const std::unique_ptr<T>& p) {
+  return Need(p.get());
 }
 
 // Frees one owned object and records it.
@@ -82,7 +101,9 @@ void Free(std::unique_ptr<T>& p, const char* what) {
 // ---------------------------------------------------------------------------
 // Construction
 
-T_Form::T_Form(QWidget* parent) : QMainWindow(parent) {
+T_Form::T_Form(QWidget* parent)
+    : QMainWindow(parent),
+      ctx_{*this, SysInfo, PlotterFlags, NavFlags, Messages, Colours, dashSet_, forms_} {
   setObjectName(QStringLiteral("_Form"));
   setWindowTitle(QStringLiteral("Brismare "));
   // The smallest useful window; the stored bounds never shrink it further.
@@ -118,7 +139,9 @@ void T_Form::BuildWindow() {
   // written every 60 ticks, a minute, while it changes: a crash or a power
   // cut loses at most that.
   auto stateTimer = std::make_unique<TQtTickTimer>(this, "StateTimer", 60 * TickIntervalMs());
-  stateTimer->SetOnTick([this] { SaveStateIfChanged(); });
+  stateTimer->SetOnTick([this] {
+    if (programState_) programState_->SaveStateIfChanged();
+  });
   stateTimer_ = std::move(stateTimer);
 
   auto* central = new QWidget(this);
@@ -227,6 +250,13 @@ void T_Form::FormCreate() {
     CreateAisDecoder();
     NoteLifecycle("create TAisDecoder");
   });
+  r.Step(7, "NMEA monitors", [&] { monitors_ = std::make_unique<TNmeaMonitors>(ctx_, Need(Parser())); });
+  r.Step(7, "ports and network", [&] {
+    ports_ = std::make_unique<TPortLinks>(
+        ctx_, TPortLinks::TPorts{*GPSCom, *NMEAPort1, *NMEAPort2},
+        TPortLinks::TBuffers{Need(NMEABuffer), Need(NMEABufferB), Need(NMEABufferC), Need(SimBuffer)},
+        Need(Parser()), TelnetSend, Need(monitors_));
+  });
 
   r.Step(8, "message table", [&] { ReloadMessageTable(); });
 
@@ -249,7 +279,22 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TRoute positions");
     Route = std::make_unique<TRoute>();
     NoteLifecycle("create TRoute route");
-    SetUpShapes();
+    // Route following writes its entries to the log book.
+    Route->LogBook = LogBook.get();
+    // The text and exchange formats ask before they take a file of another
+    // datum (No declines the file and leaves the list as it was).
+    for (TRoute* list : {Route.get(), Positions.get()})
+      list->Options.ConfirmOtherDatum = [] { return AskYesNo(kOtherDatumQuestion); };
+  });
+  r.Step(11, "route and position symbols", [&] {
+    symbols_ = std::make_unique<TChartSymbols>(ctx_, Need(Route), Need(Positions), Need(Converter), *MapCanvas);
+    // The route editor follows clicks and drags on the route points.
+    WireRoutePointEvents();
+    // A double-click on a position's symbol opens the position editor.
+    symbols_->Shapes().OnPositionEdit = [this](TNavShape& s) { EditPosition(&s); };
+  });
+  r.Step(11, "NMEA output", [&] {
+    output_ = std::make_unique<TNmeaOutput>(ctx_, Need(Parser()), Need(ports_), Need(Route), Need(Positions));
   });
 
   r.Step(12, "chart file reader", [&] {
@@ -259,10 +304,8 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TChartFile");
   });
 
-  r.Step(13, "read settings", [&] {
-    LoadSettings(SysInfo);
-    savedStateText_ = ProgramStateText(SysInfo);
-  });
+  r.Step(13, "read settings", [&] { LoadSettings(SysInfo); });
+  r.Step(13, "program state", [&] { programState_ = std::make_unique<TProgramState>(ctx_); });
 
   r.Step(14, "parser and pager settings", [&] {
     if (TNMEA* p = Parser()) {
@@ -388,12 +431,13 @@ void T_Form::FormCreate() {
   r.Step(25, "apply settings", [&] { ApplySettings(true); });
 
   r.Step(26, "network source", [&] {
+    if (!ports_) return;
     try {
-      CreateNetworkSource();
+      ports_->CreateNetworkSource();
     } catch (...) {
       // Without a client the plotter simply has no network source.
       TelnetSend.reset();
-      NetworkMode = false;
+      ports_->NetworkMode = false;
     }
   });
 
@@ -523,7 +567,7 @@ void T_Form::FormShow() {
     r.Step(104, "instrument boxes", [&] { UpdateInstrumentBoxes(); });
     r.Step(105, "track", [&] { ApplyTracking(); });
     r.Step(106, "simulation file", [&] {
-      if (!NetworkMode && SimBuffer && !SysInfo.NmeaSimul.empty())
+      if (!(ports_ && ports_->NetworkMode) && SimBuffer && !SysInfo.NmeaSimul.empty())
         SimBuffer->OpenReplay(ResolveStoredPath(SysInfo.NmeaSimul, SysInfo.ProgramDir));
     });
     r.Step(107, "sentence capture", [&] {
@@ -535,8 +579,8 @@ void T_Form::FormShow() {
   PlotterFlags.Exclude(pfStarting);
   r.Step(109, "status", [&] { UpdateStatus(); });
 
-  if (NetworkMode && TelnetSend) {
-    r.Step(110, "network", [&] { StartNetworkSource(); });
+  if (ports_ && ports_->NetworkMode && TelnetSend) {
+    r.Step(110, "network", [&] { ports_->StartNetworkSource(); });
   }
   if (r.Failed())
     QTimer::singleShot(0, this, [this] {
@@ -691,6 +735,10 @@ void T_Form::closeEvent(QCloseEvent* e) {
   emit FormClosed();
 }
 
+QMetaObject::Connection T_Form::OnFormClosed(QObject* context, std::function<void()> f) {
+  return connect(this, &T_Form::FormClosed, context, std::move(f));
+}
+
 void T_Form::ShowFailureNotice(const std::string& text) {
   std::fprintf(stderr, "brismare: %s\n", text.c_str());
   // No box while the program is being ended from outside: nobody may be
@@ -710,17 +758,7 @@ void T_Form::FormClose() {
   }
   SysInfo.WinState = isMaximized();
   StoreBoundsInSettings();
-  // The program state goes with the geometry, so that a failure can still
-  // be shown while the window is there; destroy then writes it again only
-  // when it changed since.
-  std::string error;
-  const std::string state = ProgramStateText(SysInfo);
-  if (SaveWindowAndState(SysInfo, &error)) {
-    savedStateText_ = state;
-    stateOnDisk_ = true;
-  } else {
-    ShowFailureNotice(error);
-  }
+  if (programState_) programState_->SaveAtClose();
 }
 
 // ---------------------------------------------------------------------------
@@ -747,7 +785,7 @@ void T_Form::FormDestroy() {
   };
 
   guarded([&] {
-    if (TelnetSend) TelnetSend->disconnect(this);
+    if (ports_) ports_->DetachNetwork();
     Free(TelnetSend, "TTelnetSend");
   });
   guarded([&] {
@@ -757,27 +795,20 @@ void T_Form::FormDestroy() {
     NoteLifecycle("close ports");
   });
   guarded([&] {
-    const std::string text = ProgramStateText(SysInfo);
-    std::string error;
-    if (stateOnDisk_ && text == savedStateText_) {
-      NoteLifecycle("write program state");  // the file holds it already
-    } else if (SaveProgramState(SysInfo, &error)) {
-      savedStateText_ = text;
-      stateOnDisk_ = true;
-      NoteLifecycle("write program state");
-    } else {
-      std::fprintf(stderr, "brismare: %s\n", error.c_str());
-    }
+    if (programState_) programState_->SaveAtDestroy();
   });
   guarded([&] {
     SaveStartFiles();
     NoteLifecycle("write start files");
   });
 
-  // The shared data line closes (its socket goes), and the symbols' view
-  // of the lists and the converter goes before them.
-  guarded([&] { DataShare.reset(); });
-  guarded([&] { Shapes.reset(); });
+  // The features go before the objects they were given, the last made
+  // first (the shared data line's socket closes with the output).
+  guarded([&] { output_.reset(); });
+  guarded([&] { symbols_.reset(); });
+  guarded([&] { programState_.reset(); });
+  guarded([&] { ports_.reset(); });
+  guarded([&] { monitors_.reset(); });
   guarded([&] { Free(MagError, "TMagError"); });
   guarded([&] { Free(LogDist, "TLogDist"); });
   guarded([&] { Free(Trace, "TTrace"); });

@@ -26,6 +26,7 @@
 #include "foundation/Types.h"
 #include "charts/ChartInfo.h"
 #include "plotter/Artwork.h"
+#include "plotter/WindowServices.h"
 #include "plotter/core/ChartLoader.h"
 #include "plotter/core/ChartView.h"
 #include "plotter/core/Dashboard.h"
@@ -86,46 +87,20 @@ class TFormTick;
 class TUpdateCycle;
 class TWCIDecoder;
 class TWorldConvert;
+class TNmeaMonitors;
+class TPortLinks;
+class TNmeaOutput;
+class TProgramState;
+class TChartSymbols;
 class TChartCanvas;
 class TChartShapes;
 class ICanvas;
 struct TKeyDecision;
 
-class T_CHInfo;
-class TChartAvail;
-class TWptEdFrm;
-class TBrowser;
-class TSetupFrm;
-class TPSForm;
-class TPRInit;
-class TDatFrm;
-class TGRP_Org;
-class TS_Frm;
-class TRLForm;
-
-// The program's other windows, made by the program body after the main
-// window.
-struct TFormSet {
-  T_CHInfo* CHInfo = nullptr;
-  TChartAvail* ChartAvail = nullptr;
-  TWptEdFrm* WptEdFrm = nullptr;
-  TBrowser* Browser = nullptr;
-  TSetupFrm* SetupFrm = nullptr;
-  TPSForm* PSForm = nullptr;
-  TPRInit* PRInit = nullptr;
-  TDatFrm* DatFrm = nullptr;
-  TGRP_Org* GRP_Org = nullptr;
-  TS_Frm* S_Frm = nullptr;
-  TRLForm* RLForm = nullptr;
-  // Every window above (and any the program adds), in the order the
-  // program made them.
-  std::vector<QWidget*> All;
-};
-
 // The event that applies the language file once the window is on screen.
 inline constexpr int kLanguageMessage = 1027;
 
-class T_Form : public QMainWindow {
+class T_Form : public QMainWindow, public IWindowServices {
   Q_OBJECT
 
  public:
@@ -183,7 +158,7 @@ class T_Form : public QMainWindow {
   TAfComPort* NMEAPort2 = nullptr;
 
   // The one-second timer (object name "ComTimer").
-  ITickTimer& ComTimer() { return *comTimer_; }
+  ITickTimer& ComTimer() override { return *comTimer_; }
 
   // ---- components ----
   QWidget* Scroll = nullptr;     // the chart area
@@ -260,8 +235,8 @@ class T_Form : public QMainWindow {
   QMenu* DelWPPopup = nullptr;
   QMenu* RteGoPopup = nullptr;
   // A menu item or submenu by object name (nullptr when there is none).
-  QAction* MenuItem(const char* name) const;
-  QMenu* SubMenu(const char* name) const;
+  QAction* MenuItem(const char* name) const override;
+  QMenu* SubMenu(const char* name) const override;
   // The menu entries the status update of every tick shows, hides or
   // checks (found once when the menus are made).
   struct TTickMenus {
@@ -279,11 +254,22 @@ class T_Form : public QMainWindow {
   // The message panel: an empty text with max 0 hides it (false);
   // otherwise it shows the text, with the progress bar at position of max
   // when max is at least 1, lets the window repaint, and returns true.
-  bool ShowProgress(const std::string& text, int position, int max);
-  void RequestRepaint() { repaintRequested_ = true; }
-  bool RepaintRequested() const { return repaintRequested_; }
+  bool ShowProgress(const std::string& text, int position, int max) override;
+  void RequestRepaint() override { repaintRequested_ = true; }
+  bool RepaintRequested() const override { return repaintRequested_; }
   // Reads and clears the repaint request.
-  bool TakeRepaintRequest();
+  bool TakeRepaintRequest() override;
+  // The window's services to its features (WindowServices.h).
+  QWidget& Window() override { return *this; }
+  void ShowFailureNotice(const std::string& text) override;
+  void HideMessage(const std::string& text) override;
+  QMetaObject::Connection OnFormClosed(QObject* context, std::function<void()> f) override;
+  // The features of the window (null when a start step they need failed).
+  TNmeaMonitors& Monitors() { return *monitors_; }
+  TPortLinks& Ports() { return *ports_; }
+  TNmeaOutput& Output() { return *output_; }
+  TProgramState& ProgramState() { return *programState_; }
+  TChartSymbols& Symbols() { return *symbols_; }
   // Applies (save false) or writes (save true) the window texts of the
   // main window and the dialogs; an empty file name does nothing.
   void ApplyLanguage(const std::string& fileName, bool save);
@@ -292,37 +278,14 @@ class T_Form : public QMainWindow {
   void LanguageCommand();
   // Pushes the settings into the objects; `starting` leaves the ports alone.
   void ApplySettings(bool starting);
-  void OpenPorts();
-  void ClosePorts();
-  // Sent text has somewhere to go: port A is open, or the network link is
-  // up for sending.
-  bool OutputChannelOpen() const;
-  // Moves the bytes received on ports A, B and C into their line buffers,
-  // then queued output to port A (MainPorts.cpp; the ports' data events
-  // and the tick run it).
-  void PumpPorts();
-  // The network source ("NMEA_SIMUL" = "IP:", "UDP:" or "GPSD:";
-  // MainPorts.cpp): the link is made at start, started when the window is
-  // first shown, and started again when the setup dialog changed the
-  // source.
-  void CreateNetworkSource();
-  void StartNetworkSource();
-  void ApplyNetworkSource();
-  // The tick's network step: the link's timers, then the text received (a
-  // line begun on an earlier connection is forgotten first).
-  std::string ReceiveNetworkText();
-  // Network mode and network output off, the link stopped.
-  void EndNetwork();
+  void OpenPorts() override;
+  void ClosePorts() override;
   // The setup dialog ("&Properties"): on Save the setup group is written
   // and the settings applied; Cancel changes nothing.
   void MParametersClick();
-  // Writes the program state group (log, trip, fuel, engine hours, last
-  // position, ...) when it changed since it was last written; runs every
-  // minute, so a power cut loses at most a minute of it.
-  void SaveStateIfChanged();
 
   // The dashboard: which boxes show (UpdateStatus), where (LayoutDashboard).
-  void UpdateStatus();
+  void UpdateStatus() override;
   void LayoutDashboard();
   TDashSet DashboardSet() const { return dashSet_; }
   void ShowDashboard(bool expanded);
@@ -344,7 +307,7 @@ class T_Form : public QMainWindow {
   void ToggleDoubleClickAction();
   // Night shading, levels 0 (day) to 3 (night).
   void SetShadeLevel(int level);
-  int ShadeLevel() const { return shadeLevel_; }
+  int ShadeLevel() const override { return shadeLevel_; }
   // The colours everything is drawn with at the current shade level.
   TWindowColours Colours;
   // Instrument menu: "Reset Trip", "Reset Time", "Reset Fuel" (after a
@@ -359,13 +322,13 @@ class T_Form : public QMainWindow {
   // and returns its QDialog result; by default the window's own exec().
   // Tests replace it to answer the window.
   std::function<int(QDialog&)> RunDialog;
-  int ExecDialog(QDialog& dialog);
+  int ExecDialog(QDialog& dialog) override;
 
   // Closes the window without any question (termination signal, logout):
   // FormClose runs, and FormDestroy when the window object goes.
   void CloseOrderly();
   // FormClose has run.
-  bool Closed() const { return formClosed_; }
+  bool Closed() const override { return formClosed_; }
 
   // ---- window events ----
   void FormCreate();
@@ -394,8 +357,6 @@ class T_Form : public QMainWindow {
   int PreviousChart = -2;
   double PreferredScale = 0;
   int DashboardDesignWidth = 125;
-  bool NetworkMode = false;
-  bool NetworkOutput = false;
   // The position under the mouse when the last key command came (pixel on
   // the canvas, and geographic when a chart is open).
   QPoint MenuPixel;
@@ -410,7 +371,7 @@ class T_Form : public QMainWindow {
   std::function<void(const TKeyDecision&)> KeyObserver;
 
   // The update cycle that ComTimer runs (null when it could not be set up).
-  TUpdateCycle* UpdateCycle() const;
+  TUpdateCycle* UpdateCycle() const override;
   // The marker: while it is shown the tick keeps the marker box showing its
   // position with bearing and distance from the boat.
   bool MarkerShown = false;
@@ -514,8 +475,8 @@ class T_Form : public QMainWindow {
   void PaintChart(QPainter& painter, const QRect& dirty);
   // A line of text in the message panel, without running the event loop
   // (ShowNotice also writes it to standard error).
-  void ShowMessageLine(const std::string& text);
-  void ShowNotice(const std::string& text);
+  void ShowMessageLine(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
 
   // Chart commands of the menus and keys.
   void XOpenClick();
@@ -536,26 +497,6 @@ class T_Form : public QMainWindow {
   void CenterLabClick();
   // The chart keys of the key map; false when the key is not a chart key.
   bool DoChartKeyAction(const TKeyDecision& d);
-
-  // ---- NMEA output and the shared data line (MainOutput.cpp) ----
-
-  // The navigation data line for other programs ("DDE" on).
-  std::unique_ptr<TDataShareServer> DataShare;
-  TNmeaOutputSettings OutputSettings() const;
-  // The course to steer and the steering indicator's offset into the
-  // navigation state.
-  void UpdateSteering();
-  // The steering cycle: the sentences of "AutoP Msg" queued; false while
-  // NMEA OUT is off.
-  bool SendSteering();
-  // "Export NMEA" / "Send to &NMEA" of the route, "Export NMEA" of the
-  // positions: queued whole, or not at all with a notice.
-  void SendRoute();
-  void SendPositions();
-  // Starts or stops sharing the data line ("DDE").
-  void ApplyOutputSettings();
-  // The data line of this display update to every client.
-  void PublishDataLine();
 
   // ---- the route: guidance, the editor, its files (MainRoute.cpp) ----
 
@@ -681,14 +622,8 @@ class T_Form : public QMainWindow {
   // Targets silent for the hide time are hidden, for the delete time freed.
   void PurgeAis(int hideMinutes, int deleteMinutes);
 
-  // ---- the route and the positions on the chart (MainShapes.cpp) ----
+  // ---- the positions' and route's list commands (MainShapes.cpp) ----
 
-  // Their symbols on the chart: styles, drawing, the mouse on them.
-  std::unique_ptr<TChartShapes> Shapes;
-  // The hint of the symbol under the mouse ("" when none).
-  const std::string& ChartHint() const { return chartHint_; }
-  // Info boxes and movability of the symbols for the window's state.
-  void UpdateShapeModes();
   // Positions "&Unlock", "&Delete Selected" and the "Delete Waypoint" of a
   // position's and of a route point's menu.
   void WPUnlockClick();
@@ -720,20 +655,12 @@ class T_Form : public QMainWindow {
   // The NMEA monitors, switched on and off by their menu items.
   void NMEAInput1Click();
   void NMEAOutput1Click();
-  QPointer<TSpyFrm> InputMonitor;
-  QPointer<TSpyFrm> OutputMonitor;
-  // Sent text to the output monitor (the output pump calls it); a line
-  // sent in two parts shows once it is whole.
-  void MonitorOutput(std::string_view text);
-  std::string OutputMonitorPartial;
-  // The tick: an input monitor closed with its "X" is switched off.
-  void CloseHiddenMonitors();
   void About1Click();
   // The chart search's group mask, kept for the run.
   int32_t SearchGroupMask = 0;
   // An input box offering a text (through InputQuery when set).
   std::optional<std::string> AskDialogText(const std::string& title, const std::string& prompt,
-                                           const std::string& offered);
+                                           const std::string& offered) override;
 
   // Asks the user to name a chart's datum among the table's (a chart whose
   // datum is unknown, "Use KAP zero shift" 0). Tests replace it.
@@ -816,12 +743,7 @@ class T_Form : public QMainWindow {
   // The message table := the lines of TX_MESSAGES (at start and after a
   // language file changed them).
   void ReloadMessageTable();
-  void ShowFailureNotice(const std::string& text);
   void SetUpPorts();
-  void PumpOutput();
-  void ShowPortNotice();
-  void NetworkStateChanged();
-  void NetworkNotice(const QString& text);
   void SetUpTick();
   void InstallChartCanvas();
   void WireChartCommands();
@@ -848,10 +770,6 @@ class T_Form : public QMainWindow {
   void ShowFields(const TPointFields& f);
   void AfterRouteEdit(TNavShape* shown);
   void SaveRouteTo(const std::string& file);
-  bool QueueUpload(const std::vector<std::string>& sentences, const std::string& what);
-  void WireOutputCommands();
-  void SetUpShapes();
-  void ApplyShapeSettings();
   void WireShapeCommands();
   void WirePrintCommands();
   void WireAisCommands();
@@ -867,26 +785,12 @@ class T_Form : public QMainWindow {
   bool printTargetChosen_ = false;
   // Where the receiver's datum shift was computed for the chart on show.
   std::optional<TFPoint> gpsShiftPoint_;
-  void PlaceShapesForChart();
-  void ReplaceShapes();
-  void PaintShapes(ICanvas& canvas);
-  bool ShapesMousePress(QMouseEvent* e);
-  bool ShapesMouseMove(QMouseEvent* e);
-  bool ShapesMouseRelease(QMouseEvent* e);
-  bool ShapesDoubleClick(QMouseEvent* e);
-  bool ShapeContextMenu(const QPoint& pos);
 
   TFormSet forms_;
   TTickMenus tickMenus_;
   std::unique_ptr<ITickTimer> comTimer_;
   std::unique_ptr<TFormTick> tick_;
   std::unique_ptr<ITickTimer> stateTimer_;
-  // The program state as last written (or read), see SaveStateIfChanged.
-  std::string savedStateText_;
-  // True once savedStateText_ is what the settings file holds (a write of
-  // the program state succeeded).
-  bool stateOnDisk_ = false;
-  bool stateSaveFailureShown_ = false;
   TDashSet dashSet_ = kNormalDashSet;
   TKeyRepeatGate keyGate_;
   bool repaintRequested_ = false;
@@ -899,13 +803,6 @@ class T_Form : public QMainWindow {
   int shadeLevel_ = 0;
   bool shadeLevelSet_ = false;
   int instrFuelRowHeight_ = 0;
-  // The lost-device notice in the message panel ("" when none shows).
-  std::string portNotice_;
-  // The "NMEA_SIMUL" value the sources were set up for, and the network
-  // link's notice in the message panel ("" when none shows).
-  std::string networkSetting_;
-  std::string networkNotice_;
-  bool networkOutputDropSaid_ = false;
   // The chart canvas's last frame, shown moved while the chart is dragged
   // with "Drag Update" off.
   QImage panFrame_;
@@ -917,12 +814,16 @@ class T_Form : public QMainWindow {
   TPoint zoomFrameScroll_;
   QTimer* zoomSettle_ = nullptr;
   bool paintChartOnly_ = false;
-  std::string chartHint_;
   std::unique_ptr<ISoundSink> soundSink_;
-  double steeringOffset_ = 0;
   double routeStartTime_ = 0;
   TMonoTime routeStartMono_{};
-  bool dataShareFailureShown_ = false;
+  friend class TFormTick;
+  TWindowContext ctx_;
+  std::unique_ptr<TNmeaMonitors> monitors_;
+  std::unique_ptr<TPortLinks> ports_;
+  std::unique_ptr<TNmeaOutput> output_;
+  std::unique_ptr<TProgramState> programState_;
+  std::unique_ptr<TChartSymbols> symbols_;
 };
 
 // A Qt key and its modifiers as the key map sees them.

@@ -29,6 +29,7 @@
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
 #include "plotter/core/ChartShapes.h"
+#include "plotter/symbols/ChartSymbols.h"
 #include "plotter/core/GpsTransfer.h"
 #include "plotter/core/SysInfo.h"
 
@@ -215,7 +216,7 @@ void T_Form::Positions2Click() {
   if (!download) return;
   const TTransferPlan& plan = *download;
   const TRoute::TReadMode mode = clear ? TRoute::TReadMode::Replace : TRoute::TReadMode::Add;
-  if (Shapes) Shapes->SetSelectedPosition(nullptr);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(nullptr);
   ShowProgress("...", 0, 0);
   if (plan.gpx)
     Positions->ImportGpx(plan.exchangeFile, mode);

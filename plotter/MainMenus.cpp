@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plotter/MainForm.h"
+#include "plotter/symbols/ChartSymbols.h"
 
 namespace {
 
@@ -191,7 +192,6 @@ void T_Form::BuildMenus() {
   DBC_MENU_1->setMenu(FileMenu);
   DBC_MENU_2->setMenu(EditMenu);
   WireShapeCommands();
-  WireOutputCommands();
   WireRouteCommands();
   WirePrintCommands();
   WireAisCommands();
@@ -201,7 +201,7 @@ void T_Form::BuildMenus() {
   WireDialogCommands();
   connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     // On a position or route symbol: the symbol's own menu.
-    if (ShapeContextMenu(pos)) return;
+    if (symbols_ && symbols_->ContextMenu(pos, View.Scroll())) return;
     QMenu* menu = PlotterFlags.Has(pfRouteEditor) ? RtePopup : NormalPopup;
     menu->popup(MapCanvas->mapToGlobal(pos));
   });

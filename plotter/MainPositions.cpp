@@ -1,7 +1,7 @@
 // The main window's positions commands: open (merging), save, save as, add
 // (the position editor with its unique-name check), import and export in
 // the two text exchange formats. Unlock, delete and clear are in
-// MainShapes.cpp, the NMEA upload in MainOutput.cpp.
+// MainShapes.cpp, the NMEA upload in plotter/output/.
 #include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -26,6 +26,7 @@
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
 #include "plotter/core/ChartShapes.h"
+#include "plotter/symbols/ChartSymbols.h"
 #include "plotter/core/CloseQuery.h"
 #include "plotter/core/GpsTransfer.h"
 
@@ -89,7 +90,7 @@ void T_Form::PositionsTail() {
   Positions->PlacePoints();
   FillPositionList();
   Positions->StyleAll();
-  UpdateShapeModes();
+  if (symbols_) symbols_->UpdateShapeModes();
   RequestRepaint();
   if (MapCanvas) MapCanvas->update();
 }
@@ -99,7 +100,7 @@ void T_Form::OpenWPMnuClick() {
   // The question comes first, but the positions go only once files were
   // chosen: a cancelled dialog leaves them as they were.
   const bool clear = !Positions->Empty() && AskYesNo(Messages[kMsgClearAllPositions]);
-  if (Shapes) Shapes->SetSelectedPosition(nullptr);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(nullptr);
   TFileDialogOptions o;
   o.title = Messages[kMsgOpenPositions];
   o.filter = Messages[kMsgPositionFiles] + "|*.SRW;*.SWP|Any File|*.*";
@@ -109,7 +110,7 @@ void T_Form::OpenWPMnuClick() {
   if (!files || files->empty()) {
     FillPositionList();
     Positions->StyleAll();
-    UpdateShapeModes();
+    if (symbols_) symbols_->UpdateShapeModes();
     return;
   }
   // The old positions go with the first file that gives points.
@@ -232,7 +233,7 @@ void T_Form::AddPosition(const TFPoint& pos) {
   Positions->Modified = true;
   PositionsTail();
   Positions->Select(s);
-  if (Shapes) Shapes->SetSelectedPosition(s);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(s);
   Positions->StyleAll();
   FindPosition(rec.Position);
 }
@@ -240,7 +241,7 @@ void T_Form::AddPosition(const TFPoint& pos) {
 void T_Form::WPImportMnuClick() {
   if (!Positions || !AskPositionsSaved()) return;
   const bool clear = !Positions->Empty() && AskYesNo(Messages[kMsgClearAllPositions]);
-  if (Shapes) Shapes->SetSelectedPosition(nullptr);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(nullptr);
   const std::optional<std::string> file = AskExchangeFile(Messages[kMsgImportPositions], false);
   if (!file) return;
   // The old positions go only when the file gives new ones.

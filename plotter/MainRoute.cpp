@@ -33,6 +33,8 @@
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 #include "plotter/core/ChartShapes.h"
+#include "plotter/output/NmeaOutput.h"
+#include "plotter/symbols/ChartSymbols.h"
 #include "plotter/core/CloseQuery.h"
 #include "plotter/core/RouteGuidance.h"
 #include "plotter/core/RouteUi.h"
@@ -78,7 +80,7 @@ void T_Form::RteActBtnClick() {
       routeStartTime_ = Clock().NowUTC();
       routeStartMono_ = Clock().MonoNow();
       // "WPL + RTE": the whole route goes to the instruments at once.
-      if ((SysInfo.AutoPMsg & kAutopRoute) != 0) SendRoute();
+      if ((SysInfo.AutoPMsg & kAutopRoute) != 0 && output_) output_->SendRoute();
       break;
     case TActivation::Stopped:
       break;
@@ -111,8 +113,8 @@ void T_Form::ShowMagneticHeadings1Click() {
 void T_Form::ShowRouteValues() {
   TNMEA* p = Parser();
   if (!p || !Route) return;
-  UpdateSteering();
-  const TSteering steering = ComputeSteering(p->Info, steeringOffset_);
+  if (output_) output_->UpdateSteering();
+  const TSteering steering = ComputeSteering(p->Info, output_ ? output_->SteeringOffset() : 0);
   // Elapsed time on the monotonic clock: a clock set from the GPS while
   // the route runs does not change it.
   const double elapsed =
@@ -203,19 +205,19 @@ void T_Form::ShowRoutePoint(TNavShape* point) {
     ClearRoutePoint();
     return;
   }
-  if (Shapes) Shapes->SetSelectedRoutePoint(point);
+  if (symbols_) symbols_->Shapes().SetSelectedRoutePoint(point);
   ShowFields(FieldsOf(*Route, *point));
 }
 
 void T_Form::ClearRoutePoint() {
-  if (Shapes) Shapes->SetSelectedRoutePoint(nullptr);
+  if (symbols_) symbols_->Shapes().SetSelectedRoutePoint(nullptr);
   ShowFields(EmptyFields());
 }
 
 void T_Form::RouteEditor1Click() {
   if (!Route || Route->Following || PlotterFlags.Has(pfRouteEditor)) return;
   PlotterFlags.Include(pfRouteEditor);
-  if (Shapes) Shapes->SetSelectedPosition(nullptr);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(nullptr);
   ClearRoutePoint();
   const QAction* extend = MenuItem("RPExtend");
   Route->AppendOnly = extend && extend->isChecked();
@@ -286,8 +288,8 @@ void T_Form::DBC_RTListChange(int index) {
 }
 
 void T_Form::RteEdUpdateClick() {
-  if (!Route || !Shapes) return;
-  TNavShape* point = Shapes->SelectedRoutePoint();
+  if (!Route || !symbols_) return;
+  TNavShape* point = symbols_->Shapes().SelectedRoutePoint();
   if (!point) return;
   TPointFields f;
   if (QComboBox* list = RouteWidget<QComboBox>("DBC_RTList")) f.number = list->currentIndex();
@@ -372,7 +374,7 @@ void T_Form::AfterRouteLoad() {
     ClearRoutePoint();
   }
   Route->StyleAll();
-  UpdateShapeModes();
+  if (symbols_) symbols_->UpdateShapeModes();
   ShowRouteStats();
   RequestRepaint();
 }
@@ -423,7 +425,7 @@ void T_Form::RteGotoBtnClick() {
   TNavShape* s = Positions->FindByName(list->currentText().toStdString());
   if (!s) return;
   Positions->Select(s);
-  if (Shapes) Shapes->SetSelectedPosition(s);
+  if (symbols_) symbols_->Shapes().SetSelectedPosition(s);
   Positions->StyleAll();
   FindPosition(s->Position);
   RequestRepaint();
@@ -495,13 +497,13 @@ void T_Form::WireRoutePointEvents() {
   // shows the several-points view); a drag also changes the statistics and
   // the "Save Route" colour. A click on a position chooses it in the
   // positions box.
-  Shapes->OnRoutePointClicked = [this](TNavShape& s) { ShowRoutePoint(&s); };
-  Shapes->OnRoutePointMoved = [this](TNavShape& s) {
+  symbols_->Shapes().OnRoutePointClicked = [this](TNavShape& s) { ShowRoutePoint(&s); };
+  symbols_->Shapes().OnRoutePointMoved = [this](TNavShape& s) {
     ShowRoutePoint(&s);
     ShowRouteStats();
     RequestRepaint();
   };
-  Shapes->OnPositionClicked = [this](TNavShape& s) {
+  symbols_->Shapes().OnPositionClicked = [this](TNavShape& s) {
     if (QComboBox* list = RouteWidget<QComboBox>("DBC_RTAddWP")) list->setCurrentIndex(list->findText(Q(s.Caption)));
   };
 }

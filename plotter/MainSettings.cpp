@@ -1,5 +1,5 @@
 // The main window and its settings: pushing them into the objects that use
-// them, the setup dialog, and the periodic save of the program state.
+// them, and the setup dialog.
 #include <QAction>
 #include <QMenu>
 
@@ -19,6 +19,9 @@
 #include "platform/Questions.h"
 #include "plotter/MainForm.h"
 #include "plotter/Setup1.h"
+#include "plotter/output/NmeaOutput.h"
+#include "plotter/ports/PortLinks.h"
+#include "plotter/symbols/ChartSymbols.h"
 #include "plotter/core/UpdateCycle.h"
 
 void T_Form::ApplySettings(bool starting) {
@@ -38,7 +41,7 @@ void T_Form::ApplySettings(bool starting) {
   }
   // 3, 5. The route's and the positions' symbols: sizes, colours, info
   // boxes and whether they may be dragged.
-  ApplyShapeSettings();
+  if (symbols_) symbols_->ApplyShapeSettings();
   // 4, 6, 7, 10. The parser and the navigation state.
   if (TNMEA* p = Parser()) {
     p->PassFilter = SysInfo.GPSPassThrough;
@@ -81,10 +84,10 @@ void T_Form::ApplySettings(bool starting) {
   if (!starting) {
     ClosePorts();
     OpenPorts();
-    ApplyNetworkSource();
+    if (ports_) ports_->ApplyNetworkSource();
   }
   // The shared data line ("DDE").
-  ApplyOutputSettings();
+  if (output_) output_->ApplyOutputSettings();
   // 12. The log book.
   if (LogBook) {
     LogBook->AutoMask = static_cast<uint32_t>(SysInfo.AutoLogBook);
@@ -118,20 +121,3 @@ void T_Form::MParametersClick() {
   UpdateView();
 }
 
-void T_Form::SaveStateIfChanged() {
-  const std::string text = ProgramStateText(SysInfo);
-  if (text == savedStateText_) return;
-  std::string error;
-  if (SaveProgramState(SysInfo, &error)) {
-    savedStateText_ = text;
-    stateOnDisk_ = true;
-    stateSaveFailureShown_ = false;
-    return;
-  }
-  // Tried again next time; the user hears of it once, not every minute.
-  std::fprintf(stderr, "brismare: %s\n", error.c_str());
-  if (!stateSaveFailureShown_) {
-    stateSaveFailureShown_ = true;
-    ShowFailureNotice(error);
-  }
-}

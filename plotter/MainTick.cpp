@@ -33,6 +33,9 @@
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 #include "plotter/core/UpdateCycle.h"
+#include "plotter/dialogs/NmeaMonitors.h"
+#include "plotter/output/NmeaOutput.h"
+#include "plotter/ports/PortLinks.h"
 
 int TickIntervalMs() {
   const char* env = std::getenv("BRISMARE_TICK_MS");
@@ -90,12 +93,14 @@ struct TFormTick::Parts final : ITickPorts,
   struct Network final : ITickNetwork {
     T_Form& f;
     explicit Network(T_Form& form) : f(form) {}
-    bool Active() const override { return f.NetworkMode && f.TelnetSend; }
-    std::string Receive() override { return f.ReceiveNetworkText(); }
+    bool Active() const override { return f.ports_ && f.ports_->NetworkMode && f.TelnetSend; }
+    std::string Receive() override { return f.ports_ ? f.ports_->ReceiveNetworkText() : std::string(); }
     // The connection is made without waiting and failures are retried by
     // the link; only a setting that can never work fails here.
     bool Reconnect() override { return f.TelnetSend && f.TelnetSend->Connect(); }
-    void End() override { f.EndNetwork(); }
+    void End() override {
+      if (f.ports_) f.ports_->EndNetwork();
+    }
   } network{f};
 
   struct Route final : ITickRoute {
@@ -120,8 +125,10 @@ struct TFormTick::Parts final : ITickPorts,
   struct Output final : ITickOutput {
     T_Form& f;
     explicit Output(T_Form& form) : f(form) {}
-    bool SendSteering() override { return f.SendSteering(); }
-    void PublishDataLine() override { f.PublishDataLine(); }
+    bool SendSteering() override { return f.output_ && f.output_->SendSteering(); }
+    void PublishDataLine() override {
+      if (f.output_) f.output_->PublishDataLine();
+    }
   } output{f};
 
   struct Ais final : ITickAis {
@@ -145,7 +152,9 @@ struct TFormTick::Parts final : ITickPorts,
   } track{f};
 
   // ---- ports ----
-  void PumpPorts() override { f.PumpPorts(); }
+  void PumpPorts() override {
+    if (f.ports_) f.ports_->PumpPorts();
+  }
 
   // ---- dashboard ----
   void UpdateStatus() override { f.UpdateStatus(); }
@@ -153,7 +162,9 @@ struct TFormTick::Parts final : ITickPorts,
   void RefreshLogTexts() override { f.RefreshLogTexts(); }
   void RefreshGpsBox() override { f.RefreshGpsBox(); }
   void RefreshMarker() override { f.RefreshMarkerBox(); }
-  void CloseHiddenMonitor() override { f.CloseHiddenMonitors(); }
+  void CloseHiddenMonitor() override {
+    if (f.monitors_) f.monitors_->CloseHiddenMonitors();
+  }
   std::optional<int> DRCourse() const override { return FieldNumber(f.DB_DRCrs); }
   std::optional<int> DRSpeed() const override { return FieldNumber(f.DB_DRSpd); }
   void SetDRCourse(int degrees) override { SetFieldText(f.DB_DRCrs, QString::number(degrees)); }

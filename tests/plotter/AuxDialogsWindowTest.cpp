@@ -733,26 +733,26 @@ TEST_F(AuxDialogs, InputMonitorShowsSentencesAsTheyArriveAndGoesWhenClosed) {
   QAction* item = f.MenuItem("NMEAInputMonitor1");
   ASSERT_TRUE(item && item->isEnabled());
   item->trigger();
-  ASSERT_TRUE(f.InputMonitor);
-  EXPECT_TRUE(f.InputMonitor->isVisible());
-  EXPECT_EQ(f.InputMonitor->windowTitle(), "NMEA Input Monitor");
+  ASSERT_TRUE(f.Monitors().InputMonitor);
+  EXPECT_TRUE(f.Monitors().InputMonitor->isVisible());
+  EXPECT_EQ(f.Monitors().InputMonitor->windowTitle(), "NMEA Input Monitor");
   EXPECT_TRUE(item->isChecked());
   f.NMEABuffer->FeedText("$GPHDT,123.4,T*hh\r\n$IIDBT,10.0,f,3.0,M,1.6,F*hh\r\n");
-  const std::vector<std::string> lines = f.InputMonitor->Lines();
+  const std::vector<std::string> lines = f.Monitors().InputMonitor->Lines();
   ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
   EXPECT_NE(lines[0].find("$GPHDT,123.4,T"), std::string::npos);
   EXPECT_NE(lines[1].find("$IIDBT"), std::string::npos);
 
   // Paused: lines are dropped, not kept for later.
-  f.InputMonitor->SetRunning(false);
+  f.Monitors().InputMonitor->SetRunning(false);
   f.NMEABuffer->FeedText("$GPHDT,1.0,T*hh\r\n");
-  f.InputMonitor->SetRunning(true);
-  EXPECT_EQ(f.InputMonitor->LineCount(), 2);
+  f.Monitors().InputMonitor->SetRunning(true);
+  EXPECT_EQ(f.Monitors().InputMonitor->LineCount(), 2);
 
   // Closed with its "X": the next tick switches it off.
-  f.InputMonitor->close();
+  f.Monitors().InputMonitor->close();
   f.ComTimer().Fire();
-  EXPECT_FALSE(f.InputMonitor);
+  EXPECT_FALSE(f.Monitors().InputMonitor);
   EXPECT_FALSE(item->isChecked());
   EXPECT_FALSE(f.Parser()->OnSentence);
   f.NMEABuffer->FeedText("$GPHDT,2.0,T*hh\r\n");
@@ -771,13 +771,13 @@ TEST_F(AuxMonitors, OutputMonitorShowsWhatIsSentAndGoesWhenClosed) {
   QAction* item = f.MenuItem("NMEAOutputMonitor1");
   ASSERT_TRUE(item);
   item->trigger();
-  ASSERT_TRUE(f.OutputMonitor);
-  EXPECT_EQ(f.OutputMonitor->windowTitle(), "NMEA Output Monitor");
+  ASSERT_TRUE(f.Monitors().OutputMonitor);
+  EXPECT_EQ(f.Monitors().OutputMonitor->windowTitle(), "NMEA Output Monitor");
   f.MenuItem("FMRouteExportNMEA")->trigger();
   std::string got;
   ASSERT_TRUE(WaitFor(
       [&] {
-        f.PumpPorts();
+        f.Ports().PumpPorts();
         got += a.Read();
         return f.Parser()->Info.OutBuffer.empty() && got.size() > 0 && got.back() == '\n';
       },
@@ -787,16 +787,16 @@ TEST_F(AuxMonitors, OutputMonitorShowsWhatIsSentAndGoesWhenClosed) {
   for (size_t start = 0, nl; (nl = got.find("\r\n", start)) != std::string::npos; start = nl + 2)
     sent.push_back(got.substr(start, nl - start));
   ASSERT_EQ(sent.size(), 160u);
-  const std::vector<std::string> shown = f.OutputMonitor->Lines();
+  const std::vector<std::string> shown = f.Monitors().OutputMonitor->Lines();
   ASSERT_GE(shown.size(), 100u);
   ASSERT_LE(shown.size(), sent.size());
   EXPECT_EQ(shown, std::vector<std::string>(sent.end() - static_cast<long>(shown.size()), sent.end()));
 
   // Closed with its "X": the next pump switches it off.
-  f.OutputMonitor->close();
-  f.SendRoute();
-  f.PumpPorts();
-  EXPECT_FALSE(f.OutputMonitor);
+  f.Monitors().OutputMonitor->close();
+  f.Output().SendRoute();
+  f.Ports().PumpPorts();
+  EXPECT_FALSE(f.Monitors().OutputMonitor);
   EXPECT_FALSE(item->isChecked());
 }
 

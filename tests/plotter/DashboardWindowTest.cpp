@@ -339,7 +339,7 @@ TEST_F(DashboardWindow, ProgramStateIsSavedWhileItChanges) {
 
   // Unchanged: the file is not touched.
   const std::string untouched = ReadTestFile(iniFile_);
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   EXPECT_EQ(ReadTestFile(iniFile_), untouched);
 
   f.SysInfo.TrippDistance = 12.5;
@@ -348,7 +348,7 @@ TEST_F(DashboardWindow, ProgramStateIsSavedWhileItChanges) {
   TIniFile other(iniFile_);
   other.WriteString("Program Setup", "Chart Dir", "/charts/new");
   other.UpdateFile();
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   TIniFile ini(iniFile_);
   EXPECT_EQ(ini.ReadFloat("Program State", "Tripp Distance", 0), 12.5);
   EXPECT_EQ(ini.ReadFloat("Program State", "Time Counter", 0), 3.75);
@@ -359,13 +359,13 @@ TEST_F(DashboardWindow, ProgramStateIsSavedWhileItChanges) {
   f.SysInfo.IniFile = dir_ / "gone/plotter.ini";
   questions_.Clear();
   f.SysInfo.FuelUsed = 1;
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   f.SysInfo.FuelUsed = 2;
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   ASSERT_EQ(questions_.asked().size(), 1u);
   EXPECT_NE(questions_.asked()[0].text.find("Unable to write"), std::string::npos);
   f.SysInfo.IniFile = iniFile_;
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   EXPECT_EQ(TIniFile(iniFile_).ReadFloat("Program State", "Fuel Used", 0), 2);
 }
 

@@ -132,7 +132,7 @@ TEST_F(DialogScreenshots, WriteThePictures) {
   f.NMEABuffer->FeedText("$GPRMC,101530,A,5418.000,N,01006.000,E,5.2,45.0,101226,2.5,E*hh\r\n"
                          "$GPGGA,101530,5418.000,N,01006.000,E,1,08,0.9,2.0,M,40.0,M,,*hh\r\n"
                          "$IIDBT,32.8,f,10.0,M,5.4,F*hh\r\n");
-  shoot(*f.InputMonitor, "nmea-input-monitor");
+  shoot(*f.Monitors().InputMonitor, "nmea-input-monitor");
   f.NMEAInput1Click();
   // The setup dialog, page by page.
   TSetupFrm* setup = f.Forms().SetupFrm;

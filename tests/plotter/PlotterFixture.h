@@ -21,6 +21,11 @@
 #include "foundation/Switches.h"
 #include "plotter/PlotterApp.h"
 #include "plotter/core/Lifecycle.h"
+#include "plotter/dialogs/NmeaMonitors.h"
+#include "plotter/output/NmeaOutput.h"
+#include "plotter/ports/PortLinks.h"
+#include "plotter/settings/ProgramState.h"
+#include "plotter/symbols/ChartSymbols.h"
 
 // A mouse event on a widget as the window system delivers it: a press or
 // release of `button` with `buttons` held, or a move with them, with the

@@ -158,13 +158,13 @@ TEST_F(ShapesWindow, HintsNameTheSymbolUnderTheMouse) {
   const TNavShape* mid = f.Route->At(1);
   const QPointF at(mid->PosX() - f.View.Scroll().X + 2, mid->PosY() - f.View.Scroll().Y - 1);
   Mouse(f, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
-  EXPECT_EQ(f.ChartHint(), "MID\nTurn here");
+  EXPECT_EQ(f.Symbols().ChartHint(), "MID\nTurn here");
   const TNavShape* pos = f.Positions->At(0);
   Mouse(f, QEvent::MouseMove, QPointF(pos->PosX() - f.View.Scroll().X, pos->PosY() - f.View.Scroll().Y), Qt::NoButton,
         Qt::NoButton);
-  EXPECT_EQ(f.ChartHint(), "A <b>&amp;");  // the name as it is, not as markup
+  EXPECT_EQ(f.Symbols().ChartHint(), "A <b>&amp;");  // the name as it is, not as markup
   Mouse(f, QEvent::MouseMove, at + QPointF(40, 40), Qt::NoButton, Qt::NoButton);
-  EXPECT_EQ(f.ChartHint(), "");
+  EXPECT_EQ(f.Symbols().ChartHint(), "");
 }
 
 TEST_F(ShapesWindow, AnUnlockedPositionIsDraggedAndTheListMarkedChanged) {
