@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "plotter/core/Dashboard.h"
+#include "plotter/core/Messages.h"
 #include "plotter/core/PlotterFlags.h"
 
 class QAction;
@@ -24,7 +25,6 @@ class QDialog;
 class QMenu;
 class QWidget;
 class ITickTimer;
-class TMessageTable;
 class TUpdateCycle;
 struct RSysInfo;
 class T_CHInfo;

@@ -127,6 +127,8 @@ std::string TPortLinks::ReceiveNetworkText() {
   return text;
 }
 
+bool TPortLinks::ReconnectNetwork() { return telnet_ && telnet_->Connect(); }
+
 void TPortLinks::EndNetwork() {
   NetworkMode = false;
   NetworkOutput = false;

@@ -62,6 +62,10 @@ class TPortLinks final : public TWindowFeature {
   std::string ReceiveNetworkText();
   // Network mode and network output off, the link stopped.
   void EndNetwork();
+  // Network mode is on with a link; a new connection (false when none can
+  // be made).
+  bool NetworkActive() const { return NetworkMode && telnet_; }
+  bool ReconnectNetwork();
   // The network client without its connections to the window (before it
   // is freed).
   void DetachNetwork();

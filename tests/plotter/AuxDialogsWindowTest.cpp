@@ -152,8 +152,8 @@ TEST_F(AuxDialogs, ChartSearchFindsChartsByGroupNameAndPositionAndOpensTheChosen
   ASSERT_EQ(f.ChartList->Count(), 4);
   // The mouse between the charts: the position fields take its position,
   // but "Search on Position" stays as the last search left it.
-  f.MenuPos = {10.75 * kDegToRad, 54.35 * kDegToRad};
-  f.MenuPosValid = true;
+  f.Chart().MenuPos = {10.75 * kDegToRad, 54.35 * kDegToRad};
+  f.Chart().MenuPosValid = true;
 
   struct TCase {
     const char* what;
@@ -224,8 +224,8 @@ TEST_F(AuxDialogs, ChartSearchFindsChartsByGroupNameAndPositionAndOpensTheChosen
     return int(QDialog::Rejected);
   };
   f.SearchByName1Click();
-  EXPECT_EQ(f.CurrentChartFile, dir_ / "D.PNG");
-  EXPECT_EQ(f.ChartInfo.Layout.Name, "Bay Entrance");
+  EXPECT_EQ(f.Chart().CurrentChartFile, dir_ / "D.PNG");
+  EXPECT_EQ(f.Chart().ChartInfo.Layout.Name, "Bay Entrance");
   // The list of the search is not what "List All" shows next.
   EXPECT_EQ(f.Forms().ChartAvail->ChartList->topLevelItemCount(), 0);
 }
@@ -256,7 +256,7 @@ TEST_F(AuxDialogs, PreferredChartsFromF8WritesTheBrowseOrAutoGroupsAndThePreferr
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(f.SysInfo.BrowseGroups, coast);
   EXPECT_EQ(f.SysInfo.AutoGroups, 0);
-  EXPECT_EQ(f.PreferredScale, 25000);
+  EXPECT_EQ(f.Chart().PreferredScale, 25000);
 
   // "M" cancels: nothing changes. Ctrl+C opens it too.
   f.RunDialog = Answer<TPSForm>([&](TPSForm& p) {
@@ -275,7 +275,7 @@ TEST_F(AuxDialogs, PreferredChartsFromF8WritesTheBrowseOrAutoGroupsAndThePreferr
   Key(&f, Qt::Key_C, Qt::ControlModifier, false, 100000);
   EXPECT_EQ(shown, 2);
   EXPECT_EQ(f.SysInfo.BrowseGroups, coast);
-  EXPECT_EQ(f.PreferredScale, 25000);
+  EXPECT_EQ(f.Chart().PreferredScale, 25000);
 
   // "Max Scale" and Ok: no preferred scale; in AUTOMATIC the ticks are
   // the "Auto Groups".
@@ -289,7 +289,7 @@ TEST_F(AuxDialogs, PreferredChartsFromF8WritesTheBrowseOrAutoGroupsAndThePreferr
   f.PrefScale1Click();
   EXPECT_EQ(f.SysInfo.AutoGroups, f.ChartList->GroupBit("Harbours"));
   EXPECT_EQ(f.SysInfo.BrowseGroups, coast);
-  EXPECT_EQ(f.PreferredScale, 0);
+  EXPECT_EQ(f.Chart().PreferredScale, 0);
 }
 
 TEST_F(AuxDialogs, PreferredChartsWithoutGroupsIsNarrowAndLeavesTheGroupsAlone) {
@@ -555,7 +555,7 @@ TEST_F(AuxDialogs, PositionEditorRefusesEmptyAndUsedNamesAndSavesTrimmedValues) 
     KeyClick(e.WPText, Qt::Key_Return);
     return e.result();
   });
-  f.EditPosition(buoy);
+  f.PositionCommands().EditPosition(buoy);
   ASSERT_EQ(shown, 3u);
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Pier is in use.", "A position needs a name."}));
   EXPECT_EQ(buoy->Caption, "buoy");
@@ -572,12 +572,12 @@ TEST_F(AuxDialogs, PositionEditorRefusesEmptyAndUsedNamesAndSavesTrimmedValues) 
     KeyClick(e.WPText, Qt::Key_Escape);
     return e.result();
   });
-  f.EditPosition(buoy);
+  f.PositionCommands().EditPosition(buoy);
   EXPECT_EQ(buoy->Caption, "buoy");
   EXPECT_FALSE(f.Positions->Modified);
 
   // A double-click on the positions list edits the position chosen there.
-  f.FillPositionList();
+  f.PositionCommands().FillPositionList();
   auto* list = f.DB->findChild<QComboBox*>("DBC_RTAddWP");
   ASSERT_TRUE(list);
   list->setCurrentIndex(list->findText("Pier"));

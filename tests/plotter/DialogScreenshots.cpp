@@ -81,8 +81,8 @@ TEST_F(DialogScreenshots, WriteThePictures) {
   c.Position = {10.30 * kDegToRad, 54.20 * kDegToRad};
   for (const TRoutePointRec& r : {a, b, c}) f.Route->AddRecord(r);
   f.Positions->AddRecord(a);
-  f.MenuPos = {10.2 * kDegToRad, 54.33 * kDegToRad};
-  f.MenuPosValid = true;
+  f.Chart().MenuPos = {10.2 * kDegToRad, 54.33 * kDegToRad};
+  f.Chart().MenuPosValid = true;
 
   auto shoot = [&](QWidget& w, const std::string& name) {
     w.show();
@@ -119,7 +119,7 @@ TEST_F(DialogScreenshots, WriteThePictures) {
   f.SearchByName1Click();
   f.PrefScale1Click();
   f.Groups1Click();
-  f.EditPosition(f.Positions->At(0));
+  f.PositionCommands().EditPosition(f.Positions->At(0));
   f.RteListMnuClick();
   f.About1Click();
 

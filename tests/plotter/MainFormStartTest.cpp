@@ -138,7 +138,7 @@ TEST_F(PlotterStart, CreatesFormsAndObjectsInOrderAndFreesThemInOrder) {
   EXPECT_EQ(f.minimumSize(), QSize(480, 480));
   EXPECT_EQ(f.DB_DRLat->MaskText(), PosToMaskText(false, 0.5));
   EXPECT_EQ(f.DB_DRLong->MaskText(), PosToMaskText(true, -0.25));
-  EXPECT_EQ(f.CurrentChart, -2);
+  EXPECT_EQ(f.Chart().CurrentChart, -2);
 
   events_.clear();
   Stop();

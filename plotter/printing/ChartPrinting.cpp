@@ -1,5 +1,5 @@
-// Printing: the chart page with its overlays, and the list prints (route,
-// positions, track, chart catalog) through the text window in preview mode.
+#include "plotter/printing/ChartPrinting.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QFontMetrics>
@@ -23,9 +23,11 @@
 #include "navobjects/Trace.h"
 #include "platform/Questions.h"
 #include "platform/qt/QtCanvas.h"
-#include "plotter/MainForm.h"
+#include "plotter/chartview/ChartDisplay.h"
+#include "plotter/core/SysInfo.h"
 #include "plotter/PrintDialogs.h"
 #include "plotter/core/Dashboard.h"
+#include "plotter/core/PrintLayout.h"
 #include "plotter/core/TickTimer.h"
 #include "sharedui/SpyFrm.h"
 
@@ -40,85 +42,89 @@ QColor Plain(TColor c) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
+}  // namespace
+
 // Everything the print changes in the window, put back on every way out.
-class TPrintState {
+class TChartPrinting::TPrintState {
  public:
-  explicit TPrintState(T_Form& f) : f_(f), tickWasOn_(f.ComTimer().Enabled()) {
+  TPrintState(IWindowServices& window, const TObjects& o)
+      : w_(window), o_(o), tickWasOn_(window.ComTimer().Enabled()) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    f_.ComTimer().SetEnabled(false);
+    w_.ComTimer().SetEnabled(false);
     // Positions convert to chart pixels.
-    if (f_.Converter) f_.Converter->SetScale(1.0, 1.0);
+    o_.converter.SetScale(1.0, 1.0);
     // The chart prints in its day colours, whatever the shading on screen.
-    if (f_.Pager) {
-      savedColours_ = f_.Pager->Colours;
-      if (f_.KAPDecoder && f_.Pager->Decoder == f_.KAPDecoder.get() && f_.KAPDecoder->IsOpen()) {
-        const int b = f_.KAPDecoder->Brightness;
-        f_.KAPDecoder->Brightness = 0;
-        f_.KAPDecoder->FillColourTable(f_.Pager->Colours);
-        f_.KAPDecoder->Brightness = b;
-      } else if (f_.WCIDecoder && f_.Pager->Decoder == f_.WCIDecoder.get() && f_.WCIDecoder->IsOpen()) {
-        const int b = f_.WCIDecoder->Brightness;
-        f_.WCIDecoder->Brightness = 0;
-        f_.WCIDecoder->FillColourTable(f_.Pager->Colours);
-        f_.WCIDecoder->Brightness = b;
-      }
+    TBitmapPager& pager = o_.pager;
+    savedColours_ = pager.Colours;
+    if (o_.kap && pager.Decoder == o_.kap.get() && o_.kap->IsOpen()) {
+      const int b = o_.kap->Brightness;
+      o_.kap->Brightness = 0;
+      o_.kap->FillColourTable(pager.Colours);
+      o_.kap->Brightness = b;
+    } else if (o_.wci && pager.Decoder == o_.wci.get() && o_.wci->IsOpen()) {
+      const int b = o_.wci->Brightness;
+      o_.wci->Brightness = 0;
+      o_.wci->FillColourTable(pager.Colours);
+      o_.wci->Brightness = b;
     }
   }
   ~TPrintState() {
-    if (f_.Pager) f_.Pager->Colours = savedColours_;
-    if (f_.Converter) f_.Converter->SetScale(f_.View.Zoom(), f_.View.Zoom());
-    f_.ComTimer().SetEnabled(tickWasOn_);
+    o_.pager.Colours = savedColours_;
+    o_.converter.SetScale(o_.chart.View.Zoom(), o_.chart.View.Zoom());
+    w_.ComTimer().SetEnabled(tickWasOn_);
     QApplication::restoreOverrideCursor();
-    f_.Repaint();
+    o_.chart.Repaint();
   }
   TPrintState(const TPrintState&) = delete;
   TPrintState& operator=(const TPrintState&) = delete;
 
  private:
-  T_Form& f_;
+  IWindowServices& w_;
+  const TObjects& o_;
   bool tickWasOn_;
   TColourTable savedColours_{};
 };
 
-}  // namespace
-
-void T_Form::WirePrintCommands() {
-  WireCommand("FMPrintChart", &T_Form::PrintImageClick);
-  WireCommand("FMPrintList", &T_Form::PrintChartListClick);
-  WireCommand("FMRoutePrint", &T_Form::RoutePrintClick);
-  WireCommand("RFPrint", &T_Form::RoutePrintClick);
-  WireCommand("WPPrint", &T_Form::WPPrint1Click);
-  WireCommand("TrkPrint", &T_Form::TrackPrint1Click);
+TChartPrinting::TChartPrinting(const TWindowContext& c, const TObjects& objects) : TWindowFeature(c), o_(objects) {
+  WireCommand("FMPrintChart", [this] { PrintImageClick(); });
+  WireCommand("FMPrintList", [this] { PrintChartListClick(); });
+  WireCommand("FMRoutePrint", [this] { RoutePrintClick(); });
+  WireCommand("RFPrint", [this] { RoutePrintClick(); });
+  WireCommand("WPPrint", [this] { WPPrint1Click(); });
+  WireCommand("TrkPrint", [this] { TrackPrint1Click(); });
 }
 
-TPRInit* T_Form::PrintOptions() {
+TChartPrinting::~TChartPrinting() = default;
+
+TPRInit* TChartPrinting::PrintOptions() {
   if (forms_.PRInit && !forms_.PRInit->OnPrinterSetup)
     forms_.PRInit->OnPrinterSetup = [this] { printTargetChosen_ = ChooseAPrinter() || printTargetChosen_; };
   return forms_.PRInit;
 }
 
-QPrinter& T_Form::Printer() {
+QPrinter& TChartPrinting::Printer() {
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   return *printer_;
 }
 
-bool T_Form::ChooseAPrinter() {
+bool TChartPrinting::ChooseAPrinter() {
   QPrinter& printer = Printer();
   if (ChoosePrinter) return ChoosePrinter(printer);
-  QPrintDialog dialog(&printer, this);
+  QPrintDialog dialog(&printer, &window_.Window());
   return dialog.exec() == QDialog::Accepted;
 }
 
-void T_Form::PrintImageClick() {
-  if (!PlotterFlags.Has(pfChartLoaded) || !Converter || !Converter->Valid) {
+void TChartPrinting::PrintImageClick() {
+  if (!flags_.Has(pfChartLoaded) || !o_.converter.Valid) {
     AppMessageBox("There is no chart to print.", mfOk | mfIconInformation);
     return;
   }
   TPRInit* options = PrintOptions();
   printTargetChosen_ = false;
-  if (!options || ExecDialog(*options) != QDialog::Accepted) return;
-  const TPrintRect src = PrintSource(options->FullChart(), View.Scroll(), ViewSize(), View.Zoom(), ChartInfo.Width,
-                                     ChartInfo.Height);
+  if (!options || window_.ExecDialog(*options) != QDialog::Accepted) return;
+  const TChartDisplay& chart = o_.chart;
+  const TPrintRect src = PrintSource(options->FullChart(), chart.View.Scroll(), chart.ViewSize(), chart.View.Zoom(),
+                                     chart.ChartInfo.Width, chart.ChartInfo.Height);
   if (src.Empty()) {
     AppMessageBox("Nothing of the chart is in the view to print.", mfOk | mfIconInformation);
     return;
@@ -142,7 +148,7 @@ void T_Form::PrintImageClick() {
   map.DestHeight = dest.Height;
   QPainter painter;
   {
-    TPrintState state(*this);
+    TPrintState state(window_, o_);
     if (!painter.begin(&printer)) {
       AppMessageBox("The printer could not be started.", mfOk | mfIconError);
       return;
@@ -152,27 +158,27 @@ void T_Form::PrintImageClick() {
   }
 }
 
-void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintItems& items) {
+void TChartPrinting::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintItems& items) {
   const int u = PrintUnit(QFontMetrics(QFont(), painter.device()).height());
   const QRect destRect(0, 0, map.DestWidth, map.DestHeight);
-  const TWindowColours plain = ComputeWindowColours(0, SysInfo);
+  const TWindowColours plain = ComputeWindowColours(0, sys_);
   auto toPage = [&](const TFPoint& pos, QPoint& out) {
     TPoint px, pg;
-    if (!Converter->GeoToPixelInt(pos, px) || !map.ToPage(px, pg)) return false;
+    if (!o_.converter.GeoToPixelInt(pos, px) || !map.ToPage(px, pg)) return false;
     out = QPoint(pg.X, pg.Y);
     return true;
   };
 
   // The chart image.
   if (items.chart) {
-    if (Pager && Pager->Active) {
+    if (o_.pager.Active) {
       TQtCanvas canvas(painter, destRect.width() + 1, destRect.height() + 1);
-      Pager->DrawTo(canvas, {map.SrcX, map.SrcY, map.SrcX + map.SrcWidth, map.SrcY + map.SrcHeight},
+      o_.pager.DrawTo(canvas, {map.SrcX, map.SrcY, map.SrcX + map.SrcWidth, map.SrcY + map.SrcHeight},
                     {0, 0, map.DestWidth, map.DestHeight});
-    } else if (!ChartImageDay.isNull()) {
+    } else if (!o_.chart.ChartImageDay.isNull()) {
       // The day colours, whatever the shading on screen.
       painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-      painter.drawImage(destRect, ChartImageDay, QRect(map.SrcX, map.SrcY, map.SrcWidth, map.SrcHeight));
+      painter.drawImage(destRect, o_.chart.ChartImageDay, QRect(map.SrcX, map.SrcY, map.SrcWidth, map.SrcHeight));
     }
   }
 
@@ -184,12 +190,12 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
   small.setPointSize(8);
   painter.setFont(small);
 
-  if (items.positions != TPrintNames::None && Positions) {
+  if (items.positions != TPrintNames::None) {
     const QColor c = Plain(plain.waypointNormal);
     painter.setPen(QPen(c, u / 2));
-    const int h = kPositionSymbolSizes[std::clamp(SysInfo.WaypointSize, 0, 3)] * u / 4;
-    for (int i = 0; i < Positions->Count(); ++i) {
-      const TNavShape* s = Positions->At(i);
+    const int h = kPositionSymbolSizes[std::clamp(sys_.WaypointSize, 0, 3)] * u / 4;
+    for (int i = 0; i < o_.positions.Count(); ++i) {
+      const TNavShape* s = o_.positions.At(i);
       QPoint p;
       if (!s || !s->Visible || !toPage(s->Position, p)) continue;
       painter.drawRect(QRect(QPoint(p.x() - h, p.y() - h), QPoint(p.x() + h, p.y() + h)));
@@ -199,15 +205,15 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
     }
   }
 
-  if (items.route != TPrintNames::None && Route) {
+  if (items.route != TPrintNames::None) {
     const QColor c = Plain(plain.routeNormal);
     painter.setPen(QPen(c, u / 2));
-    const int r = (kRouteSymbolSizes[std::clamp(SysInfo.RouteSize, 0, 3)] - 2) * u / 4;
+    const int r = (kRouteSymbolSizes[std::clamp(sys_.RouteSize, 0, 3)] - 2) * u / 4;
     // The pen's position: the last point placed (none before the first).
     QPoint last;
     bool hasLast = false;
-    for (int i = 0; i < Route->Count(); ++i) {
-      const TNavShape* s = Route->At(i);
+    for (int i = 0; i < o_.route.Count(); ++i) {
+      const TNavShape* s = o_.route.At(i);
       QPoint p;
       if (!s || !toPage(s->Position, p)) {
         hasLast = false;
@@ -226,14 +232,14 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
   }
 
   // The whole track that is shown, cut at the chart's part of the page.
-  if (items.track && Trace && Trace->Visible() && Trace->IsOpen() && Trace->Count() > 0) {
+  if (items.track && o_.trace.Visible() && o_.trace.IsOpen() && o_.trace.Count() > 0) {
     painter.setPen(QPen(Plain(plain.track), u / 2));
     QPolygon line;
     auto flush = [&] {
       if (line.size() > 1) painter.drawPolyline(line);
       line.clear();
     };
-    for (const TIntPos& ip : Trace->Points()) {
+    for (const TIntPos& ip : o_.trace.Points()) {
       QPoint p;
       if (toPage(IntPosToFPoint(ip), p))
         line << p;
@@ -243,15 +249,15 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
     flush();
   }
 
-  if (items.outlines && ChartList) {
+  if (items.outlines) {
     painter.setPen(QPen(Plain(plain.outline), u / 4));
-    const int32_t scale = ChartInfo.Layout.Scale;
-    const int32_t smallest = SysInfo.OutlineFactor > 0 ? scale / SysInfo.OutlineFactor : scale;
-    for (int i = 0; i < ChartList->Count(); ++i) {
-      const RChartLayout* e = ChartList->Entry(i);
+    const int32_t scale = o_.chart.ChartInfo.Layout.Scale;
+    const int32_t smallest = sys_.OutlineFactor > 0 ? scale / sys_.OutlineFactor : scale;
+    for (int i = 0; i < o_.catalog.Count(); ++i) {
+      const RChartLayout* e = o_.catalog.Entry(i);
       if (!e || e->Scale < smallest || e->Scale > scale || e->Border.size() < 2) continue;
-      if (SysInfo.BrowseGroups != 0 && (e->GroupMask & SysInfo.BrowseGroups) == 0) continue;
-      if (!FRectsIntersect(e->Bounds, ChartInfo.Layout.Bounds)) continue;
+      if (sys_.BrowseGroups != 0 && (e->GroupMask & sys_.BrowseGroups) == 0) continue;
+      if (!FRectsIntersect(e->Bounds, o_.chart.ChartInfo.Layout.Bounds)) continue;
       QPolygon outline;
       bool ok = true;
       for (const TFPoint& b : e->Border) {
@@ -279,7 +285,7 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
   const QLocale locale;
   const QString title = QStringLiteral("Brismare II  ") + locale.toString(now.date(), QLocale::ShortFormat) +
                         QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral(" [") +
-                        Text(ChartInfo.Layout.Name) + QLatin1Char(']');
+                        Text(o_.chart.ChartInfo.Layout.Name) + QLatin1Char(']');
   painter.drawText(QPoint(7, 6 + QFontMetrics(painter.font(), painter.device()).ascent()), title);
   painter.restore();
   painter.setPen(QPen(Qt::black, 0));
@@ -287,10 +293,10 @@ void T_Form::PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintI
   painter.drawRect(destRect);
 }
 
-void T_Form::PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u) {
+void TChartPrinting::PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u) {
   TFPoint a, b;
-  if (!Converter->PixelToGeo({double(map.SrcX), double(map.SrcY)}, a) ||
-      !Converter->PixelToGeo({double(map.SrcX + map.SrcWidth), double(map.SrcY + map.SrcHeight)}, b))
+  if (!o_.converter.PixelToGeo({double(map.SrcX), double(map.SrcY)}, a) ||
+      !o_.converter.PixelToGeo({double(map.SrcX + map.SrcWidth), double(map.SrcY + map.SrcHeight)}, b))
     return;
   const TScaleBarLength bar = ScaleBarLength(std::fabs(GeoDistance(a, b) * kMilesPerRadian / 4));
   if (!bar.Shown) return;
@@ -305,14 +311,14 @@ void T_Form::PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u) {
   // due east.
   TPoint chartPx, endPx, e;
   TFPoint start;
-  bool ok = map.FromPage(s, chartPx) && Converter->PixelToGeo({double(chartPx.X), double(chartPx.Y)}, start);
+  bool ok = map.FromPage(s, chartPx) && o_.converter.PixelToGeo({double(chartPx.X), double(chartPx.Y)}, start);
   if (ok) {
     const double c = std::cos(start.Y);
     ok = std::fabs(c) > 1e-6;
     if (ok) {
       TFPoint end = start;
       end.X += bar.Miles / c / kMilesPerRadian;
-      ok = Converter->GeoToPixelInt(end, endPx) && map.ToPage(endPx, e);
+      ok = o_.converter.GeoToPixelInt(end, endPx) && map.ToPage(endPx, e);
     }
   }
   const int length = ok ? e.X - s.X : 0;
@@ -327,48 +333,44 @@ void T_Form::PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u) {
   painter.restore();
 }
 
-void T_Form::ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines) {
-  TSpyFrm window(this);
+void TChartPrinting::ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines) {
+  TSpyFrm window(&window_.Window());
   window.SetPreview(title);
   window.AddLine(heading);
   for (const std::string& line : lines) window.AddLine(line);
   // The list from its first line and column (appending leaves the view at
   // the end of the last line).
   window.SpyTxt->moveCursor(QTextCursor::Start);
-  ExecDialog(window);
+  window_.ExecDialog(window);
 }
 
-void T_Form::RoutePrintClick() {
-  if (!Route) return;
+void TChartPrinting::RoutePrintClick() {
   std::vector<std::string> lines;
-  Route->RouteList(lines);
-  ShowListPrint(Messages[16] + " " + Messages[74], Messages[71], lines);
+  o_.route.RouteList(lines);
+  ShowListPrint(messages_[16] + " " + messages_[74], messages_[71], lines);
 }
 
-void T_Form::WPPrint1Click() {
-  if (!Positions) return;
+void TChartPrinting::WPPrint1Click() {
   std::vector<std::string> lines;
-  Positions->PositionList(lines);
-  ShowListPrint(Messages[18] + " " + Messages[74], Messages[72], lines);
+  o_.positions.PositionList(lines);
+  ShowListPrint(messages_[18] + " " + messages_[74], messages_[72], lines);
 }
 
-void T_Form::TrackPrint1Click() {
-  if (!Trace) return;
+void TChartPrinting::TrackPrint1Click() {
   std::vector<std::string> lines;
-  Trace->ToText(lines, true);
-  ShowListPrint(Messages[17] + " " + Messages[74], Messages[73], lines);
+  o_.trace.ToText(lines, true);
+  ShowListPrint(messages_[17] + " " + messages_[74], messages_[73], lines);
 }
 
-void T_Form::PrintChartListClick() {
-  if (!ChartList) return;
+void TChartPrinting::PrintChartListClick() {
   std::vector<std::string> lines;
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string search = ChartSearchPath(SysInfo.ChartDir);
-    for (int i = 0; i < ChartList->Count(); ++i)
-      if (const RChartLayout* e = ChartList->Entry(i))
+    const std::string search = ChartSearchPath(sys_.ChartDir);
+    for (int i = 0; i < o_.catalog.Count(); ++i)
+      if (const RChartLayout* e = o_.catalog.Entry(i))
         lines.push_back(ChartListLine(i, *e, FindCatalogChartFile(e->FileName, search)));
     QApplication::restoreOverrideCursor();
   }
-  ShowListPrint(Messages[70] + " " + Messages[74], ChartListHeading(Messages[56], Messages[58]), lines);
+  ShowListPrint(messages_[70] + " " + messages_[74], ChartListHeading(messages_[56], messages_[58]), lines);
 }

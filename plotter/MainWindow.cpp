@@ -1,55 +1,41 @@
-// The main window's layout: the chart area with the message panel above it,
-// and the dashboard column with its boxes; what the boxes show, which of
-// them show, the status buttons, the instrument menu and night shading.
+// The main window's components: the serial ports, the timers, the chart
+// area with the message panel over it, and the dashboard column with its
+// boxes; the message panel's operations. The features of the window give
+// the components their work when they are made (FormCreate).
 //
-// The column has no layout manager: LayoutDashboard places the boxes by
-// the rules of plotter/core/Dashboard.h, each box at the height it was
-// built with.
-#include <QAction>
+// The column has no layout manager: the dashboard's feature places the
+// boxes by the rules of plotter/core/Dashboard.h, each box at the height it
+// was built with.
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QIntValidator>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
-#include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimeZone>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
+#include <cstdio>
 
-#include "charts/BMPager.h"
-#include "charts/ChartFile.h"
-#include "charts/KAPctrl.h"
-#include "charts/WCIctrl.h"
-#include "foundation/Colors.h"
 #include "foundation/GenUtil.h"
-#include "foundation/NumText.h"
 #include "foundation/qt/Language.h"
-#include "foundation/qt/SysColor.h"
-#include "instruments/NMEA.h"
-#include "navobjects/LogBook.h"
-#include "navobjects/NavCtrls.h"
-#include "navobjects/Routes.h"
-#include "navobjects/Trace.h"
-#include "platform/Questions.h"
+#include "instruments/qt/AfComPort.h"
+#include "plotter/ChartCanvas.h"
 #include "plotter/MainForm.h"
-#include "plotter/core/UpdateCycle.h"
-#include "plotter/symbols/ChartSymbols.h"
 #include "plotter/PosEdit.h"
-#include "plotter/QtColour.h"
+#include "plotter/QtTickTimer.h"
+#include "plotter/settings/ProgramState.h"
+#include "plotter/tick/UpdateTick.h"
 
 namespace {
 
@@ -147,41 +133,76 @@ void AddRow(QGridLayout* g, int row, QLabel* caption, QWidget* value) {
   g->addWidget(value, row, 1);
 }
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-// Sets a label's text only when it changed, so an unchanged dashboard
-// causes no repaint.
-void SetText(QLabel* l, const QString& text) {
-  if (l && l->text() != text) l->setText(text);
-}
-
-// The background of a box: `colour`, or the window's own when invalid.
-// Its texts take whichever of the palette's black and white reads on it.
-void SetBoxColour(QWidget* box, const QColor& colour, const TWindowColours& colours) {
-  if (!colour.isValid()) {
-    box->setPalette(QPalette());
-    return;
-  }
-  QPalette p = QApplication::palette();
-  p.setColor(QPalette::Window, colour);
-  p.setColor(QPalette::Button, colour);
-  const QColor text = ToQColor(ReadableTextColour(FromQColor(p.color(QPalette::WindowText)), FromQColor(colour),
-                                                  colours.palette[piBlack], colours.palette[piWhite]));
-  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-    p.setColor(role, text);
-  box->setPalette(p);
-}
-
-// TDateTime (days since 1899-12-30, UTC) in the system's date-time form, or
-// in `format`.
-QString DateTimeText(TDateTime t, const QString& format = QString()) {
-  if (!(t > 0) || !std::isfinite(t) || t > 2958465.0) return QString();
-  const qint64 ms = static_cast<qint64>(std::llround((t - kUnixEpochDays) * 86400000.0));
-  const QDateTime dt = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
-  return format.isEmpty() ? QLocale::system().toString(dt, QLocale::ShortFormat) : dt.toString(format);
-}
-
 }  // namespace
+
+void T_Form::BuildWindow() {
+  // The components that exist before FormCreate: ports, timer, panels,
+  // the message table and the menus.
+  GPSCom = new TAfComPort(this);
+  GPSCom->setObjectName(QStringLiteral("GPSCom"));
+  NMEAPort1 = new TAfComPort(this);
+  NMEAPort1->setObjectName(QStringLiteral("NMEAPort1"));
+  NMEAPort2 = new TAfComPort(this);
+  NMEAPort2->setObjectName(QStringLiteral("NMEAPort2"));
+  SetUpPorts();
+
+  auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", TickIntervalMs());
+  timer->SetOnTick([this] { ComTimerTimer(); });
+  comTimer_ = std::move(timer);
+  // The program state (log, trip, engine hours, fuel, last position) is
+  // written every 60 ticks, a minute, while it changes: a crash or a power
+  // cut loses at most that.
+  auto stateTimer = std::make_unique<TQtTickTimer>(this, "StateTimer", 60 * TickIntervalMs());
+  stateTimer->SetOnTick([this] {
+    if (programState_) programState_->SaveStateIfChanged();
+  });
+  stateTimer_ = std::move(stateTimer);
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("Body"));
+  setCentralWidget(central);
+
+  TX_MESSAGES = new QPlainTextEdit(central);
+  TX_MESSAGES->setObjectName(QStringLiteral("TX_MESSAGES"));
+  TX_MESSAGES->setPlainText(QString::fromStdString(DefaultMessageText()));
+  TX_MESSAGES->setReadOnly(true);
+  TX_MESSAGES->hide();
+
+  BuildMessagePanel();
+  BuildDashboard();
+  InstallChartCanvas();
+  BuildMenus();
+}
+
+void T_Form::SetUpPorts() {
+  // Port A carries all output; B and C only receive.
+  GPSCom->SetOutBufSize(8192);
+  NMEAPort1->SetOutBufSize(32);
+  NMEAPort2->SetOutBufSize(32);
+  for (TAfComPort* port : {GPSCom, NMEAPort1, NMEAPort2}) {
+    connect(port, &TAfComPort::DataRecived, this, &T_Form::GPSComDataRecived);
+    connect(port, &TAfComPort::PortLost, this, &T_Form::GPSComLinkChanged);
+    connect(port, &TAfComPort::PortRestored, this, &T_Form::GPSComLinkChanged);
+    connect(port, &TAfComPort::PortOpen, this, &T_Form::GPSComLinkChanged);
+    connect(port, &TAfComPort::PortClose, this, &T_Form::GPSComLinkChanged);
+  }
+}
+
+TChartCanvas* T_Form::ChartCanvas() const { return qobject_cast<TChartCanvas*>(MapCanvas); }
+
+void T_Form::InstallChartCanvas() {
+  // The chart area's canvas, the chart view's viewport once it is made.
+  QWidget* old = MapCanvas;
+  auto* canvas = new TChartCanvas(Scroll);
+  canvas->setObjectName(QStringLiteral("MapCanvas"));
+  canvas->setBackgroundRole(QPalette::Dark);
+  if (old) {
+    canvas->setPalette(old->palette());
+    if (QLayout* layout = Scroll->layout()) delete layout->replaceWidget(old, canvas);
+    delete old;
+  }
+  MapCanvas = canvas;
+}
 
 void T_Form::BuildMessagePanel() {
   MsgP = new QFrame(centralWidget());
@@ -263,7 +284,6 @@ void T_Form::BuildDashboard() {
     DBC_MENU_2->setPopupMode(QToolButton::InstantPopup);
     // The drop-down arrow would sit on the captions in so narrow a column.
     toolbar->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
-    connect(DBC_MENU_3, &QToolButton::clicked, this, [this] { ShowDashboard(false); });
     menuRow->addWidget(toolbar);
   }
   FixBoxSize(DB_MAINMENU, boxWidth);
@@ -618,25 +638,6 @@ void T_Form::BuildDashboard() {
   bodyLayout->addWidget(DB);
 }
 
-void T_Form::PlaceDashboard() {
-  auto* body = qobject_cast<QHBoxLayout*>(centralWidget()->layout());
-  if (!body) return;
-  const bool left = SysInfo.Dashboard == 0;
-  if (body->indexOf(DB) != (left ? 0 : 1)) {
-    body->removeWidget(DB);
-    body->insertWidget(left ? 0 : 1, DB);
-  }
-}
-
-void T_Form::RemoveFuelRow() {
-  if (LabFuel->isHidden()) return;
-  DB_INSTR->setFixedHeight(DB_INSTR->height() - (LabFuel->y() - LabHours->y()));
-  LabFuel->hide();
-  TxtFuel->hide();
-  if (QAction* a = MenuItem("ResetFuel1")) a->setVisible(false);
-  if (QAction* a = MenuItem("EngineOn1")) a->setVisible(false);
-}
-
 void T_Form::PlaceMessagePanel() {
   if (!MsgP || !MsgP->parentWidget()) return;
   const QWidget* area = MsgP->parentWidget();
@@ -646,6 +647,11 @@ void T_Form::PlaceMessagePanel() {
   // Across the middle of the chart, a little above it.
   MsgP->setGeometry((area->width() - w) / 2, std::max(0, area->height() / 2 - h), w, h);
   MsgP->raise();
+}
+
+void T_Form::ShowNotice(const std::string& text) {
+  std::fprintf(stderr, "brismare: %s\n", text.c_str());
+  ShowMessageLine(text);
 }
 
 void T_Form::ShowMessageLine(const std::string& text) {
@@ -682,311 +688,3 @@ bool T_Form::ShowProgress(const std::string& text, int position, int max) {
   return !MsgP->isHidden();
 }
 
-// ---------------------------------------------------------------------------
-// What the boxes show
-
-void T_Form::UpdateInstrumentBoxes() {
-  if (RefreshInstrumentTexts()) UpdateStatus();
-  RefreshLogTexts();
-}
-
-void T_Form::RefreshLogTexts() {
-  SetText(TxtTot, Text(FloatToStrFixedDot(2, SysInfo.TotalDistance)));
-  SetText(TxtTrp, Text(FloatToStrFixedDot(2, SysInfo.TrippDistance)));
-  SetText(TxtTime, Text(EngineHoursText(SysInfo.TimeCounter)));
-  SetText(TxtFuel, Text(FloatToStrFixedDot(1, SysInfo.FuelUsed)));
-}
-
-bool T_Form::RefreshInstrumentTexts() {
-  SetBoxColour(DB_DEPTH, NavFlags.Has(nfDepthAlarm) ? AlarmColour(true) : QColor(), Colours);
-  const TNMEA* p = Parser();
-  if (!p) return false;
-  const TNMEAINFO& n = p->Info;
-  SetText(DPTLab, Text(DepthText(n.Depth, SysInfo.TransducerDepth, SysInfo.DepthShow)));
-  SetText(WindSLab, Text(WindSpeedText(n.TrueWindSpeed, SysInfo.WindShow)));
-  SetText(WindTLab, Text(WholeDegreesText(n.TrueWindAngle, "°")));
-  SetText(WindRLab, Text(WholeDegreesText(n.ApparentWindAngle, "°R")));
-  SetText(WindGLab, Text(WholeDegreesText(n.TrueWindDirection, "°G")));
-  SetText(VPWSpeed, Text(OneDecimalText(n.WindVMG)));
-  SetText(CompassLab, Text(DegreesText(n.MagHeading, 1)));
-  if (PlotterFlags.Has(pfRouteEditor)) return false;
-  // A box whose value came or went must appear or go.
-  const auto differs = [&](TDashBox box, bool on, bool known) { return on && known != dashSet_.Has(box); };
-  return differs(TDashBox::DB_DEPTH, SysInfo.DepthShow > 0, IsKnown(n.Depth)) ||
-         differs(TDashBox::DB_WIND, SysInfo.WindShow > 0, IsKnown(n.TrueWindSpeed)) ||
-         differs(TDashBox::DB_COMPASS, SysInfo.CompassShow, IsKnown(n.MagHeading));
-}
-
-void T_Form::RefreshGpsBox() {
-  if (const TNMEA* p = Parser()) {
-    const TNMEAINFO& n = p->Info;
-    SetText(DBBLat, Text(LatToStr(n.Pos.Y)));
-    SetText(DBBLong, Text(LonToStr(n.Pos.X)));
-    SetText(DBBhead, Text(DegreesText(n.Heading, 1)));
-    SetText(DBBspeed, Text(OneDecimalText(n.SOG)));
-    SetText(DBBMErr, IsKnown(n.Variation) ? Text(DegToStrEW(1, 1, n.Variation * kRadToDeg)) : QStringLiteral("---"));
-    // The system's form when it fits the column, else a shorter one.
-    QString when = DateTimeText(n.GpsDateTime);
-    for (const char* shorter : {"yy-MM-dd HH:mm", "HH:mm:ss"}) {
-      if (DBBdt->fontMetrics().horizontalAdvance(when) <= DBBdt->contentsRect().width()) break;
-      when = DateTimeText(n.GpsDateTime, QString::fromLatin1(shorter));
-    }
-    SetText(DBBdt, when);
-    std::string talker = n.TalkerIn.empty() ? "DR" : n.TalkerIn;
-    if (n.FixQuality >= 2) talker += "-" + Messages[msgDiff];
-    SetText(DBGPSB, Text(talker));
-  }
-  const QColor c = NavFlags.Has(nfGpsLost) ? AlarmColour(true) : QColor();
-  SetBoxColour(DB_GPS, c, Colours);
-  SetBoxColour(DB_DR, c, Colours);
-}
-
-QColor T_Form::AlarmColour(bool on) const {
-  return on ? ToQColor(Colours.red) : QApplication::palette().color(QPalette::Button);
-}
-
-bool T_Form::DoubleClickMeasures() const { return MeasureLab && MeasureLab->isChecked(); }
-
-void T_Form::ToggleDoubleClickAction() {
-  (DoubleClickMeasures() ? CenterLab : MeasureLab)->setChecked(true);
-}
-
-// ---------------------------------------------------------------------------
-// Which boxes show, and where
-
-void T_Form::UpdateStatus() {
-  if (!DBI_AUTO) return;
-  if (Route) PlotterFlags.Set(pfRouteActive, Route->Following);
-  const bool automatic = PlotterFlags.Has(pfAutomatic);
-  const bool editor = PlotterFlags.Has(pfRouteEditor);
-  const bool active = PlotterFlags.Has(pfRouteActive);
-  // 2. The positions' info boxes and movability.
-  if (symbols_) symbols_->UpdateShapeModes();
-
-  if (!editor) {
-    const QAction* unlock = tickMenus_.wpUnlock;
-    if (QAction* a = tickMenus_.deleteWP) a->setVisible(unlock && unlock->isChecked() && !automatic);
-    if (QAction* a = tickMenus_.activateRoute) a->setChecked(active);
-
-    // The status buttons: the caption in red while the mode is off (a red
-    // that still reads on the button at deep night levels).
-    const QColor face = QApplication::palette().color(QPalette::Button);
-    const QColor red = ToQColor(
-        ReadableTextColour(Colours.red, FromQColor(face), Colours.palette[piBlack], Colours.palette[piWhite]));
-    auto state = [&](QPushButton* b, int caption, bool on) {
-      b->setText(Text(Messages[caption] + " " + Messages[on ? msgOn : msgOff]));
-      QPalette pal = b->palette();
-      pal.setColor(QPalette::ButtonText, on ? QApplication::palette().color(QPalette::ButtonText) : red);
-      b->setPalette(pal);
-    };
-    state(DBI_AUTO, msgAutomatic, automatic);
-    if (QMenu* nac = tickMenus_.nac) nac->menuAction()->setVisible(!automatic);
-    DBI_PILOT->setVisible(active);
-    // With tracking off and an old track on display, the button keeps the
-    // caption it has.
-    const QAction* openOld = tickMenus_.openOld;
-    if (PlotterFlags.Has(pfTracking) || !openOld || !openOld->isChecked())
-      state(DBI_TRACE, msgTrack, PlotterFlags.Has(pfTracking));
-    state(DBI_PILOT, msgNmeaOut, PlotterFlags.Has(pfPilot));
-  }
-  DBC_MENU_2->setVisible(!editor);
-  DBC_MENU_1->setMenu(editor ? RouteFileMenu : FileMenu);
-
-  TDashState s;
-  s.automatic = automatic;
-  s.routeEditor = editor;
-  s.routeActive = active;
-  s.depthShow = SysInfo.DepthShow;
-  s.windShow = SysInfo.WindShow;
-  s.compassShow = SysInfo.CompassShow;
-  s.showLogData = SysInfo.ShowLogData;
-  s.aisPanel = SysInfo.AISPanel;
-  if (const TNMEA* p = Parser()) {
-    s.depthKnown = IsKnown(p->Info.Depth);
-    s.windKnown = IsKnown(p->Info.TrueWindSpeed);
-    s.compassKnown = IsKnown(p->Info.MagHeading);
-  }
-  dashSet_ = ChooseDashboardSet(s);
-  LayoutDashboard();
-}
-
-void T_Form::LayoutDashboard() {
-  if (!DB) return;
-  const bool left = SysInfo.Dashboard == 0;
-  DBC_MENU_3->setText(left ? QStringLiteral("<<") : QStringLiteral(">>"));
-  if (!dashboardExpanded_) {
-    for (QFrame* box : DashBox) box->hide();
-    DBShadow->hide();
-    return;
-  }
-  TDashLayoutInput in;
-  in.set = dashSet_;
-  for (int i = 0; i < kDashBoxCount; ++i) in.heights[i] = DashBox[i]->height();
-  in.columnHeight = DB->height();
-  in.gpsLost = NavFlags.Has(nfGpsLost);
-  in.routeEditor = PlotterFlags.Has(pfRouteEditor);
-  const TDashLayout l = LayoutDashboardBoxes(in);
-  dashSet_ = l.set;
-  for (int i = 0; i < kDashBoxCount; ++i) {
-    QFrame* box = DashBox[i];
-    if (!l.shown[i]) {
-      box->hide();
-      continue;
-    }
-    box->setGeometry(kDashMargin, l.top[i], DashboardDesignWidth - 2 * kDashMargin, box->height());
-    box->show();
-  }
-  // The shadow line on the chart side of the column.
-  QPalette p = DBShadow->palette();
-  p.setColor(QPalette::Window, QApplication::palette().color(left ? QPalette::Shadow : QPalette::Light));
-  DBShadow->setPalette(p);
-  DBShadow->setGeometry(left ? DB->width() - 1 : 0, 0, 1, DB->height() + 10);
-  DBShadow->show();
-  DBShadow->raise();
-}
-
-void T_Form::ShowDashboard(bool expanded) {
-  dashboardExpanded_ = expanded;
-  if (expanded) {
-    DB->setFixedWidth(std::max(DB->width(), DashboardDesignWidth));
-    DB->setFrameShape(QFrame::NoFrame);
-  } else {
-    DB->setFixedWidth(3);
-    DB->setFrameShape(QFrame::Panel);
-    DB->setFrameShadow(QFrame::Raised);
-  }
-  // The chart area changes its width at once, and the chart's scroll
-  // offset stays as it was (a window resize keeps the middle instead).
-  keepScrollOnResize_ = true;
-  if (QLayout* body = centralWidget() ? centralWidget()->layout() : nullptr) body->activate();
-  keepScrollOnResize_ = false;
-  // Expanded, the status decides which boxes show.
-  if (expanded)
-    UpdateStatus();
-  else
-    LayoutDashboard();
-  RequestRepaint();
-}
-
-// ---------------------------------------------------------------------------
-// Status buttons and the instrument menu
-
-void T_Form::DBI_AUTOClick() {
-  if (PlotterFlags.Has(pfRouteEditor)) return;
-  PlotterFlags.Toggle(pfAutomatic);
-  SysInfo.AutoScroll = PlotterFlags.Has(pfAutomatic);
-  // Switched on: the chart for the boat at once, not at the next display
-  // update (switched off, the chart on show stays).
-  if (PlotterFlags.Has(pfAutomatic))
-    if (TUpdateCycle* cycle = UpdateCycle()) cycle->AutoChartSwitch(true);
-  UpdateStatus();
-  if (Positions) Positions->StyleAll();
-  RequestRepaint();
-}
-
-void T_Form::DBI_TRACEClick() {
-  PlotterFlags.Toggle(pfTracking);
-  SysInfo.ShowTrack = PlotterFlags.Has(pfTracking);
-  if (QAction* a = MenuItem("OpenOld1")) a->setChecked(false);
-  ApplyTracking();
-  UpdateStatus();
-  RequestRepaint();
-}
-
-void T_Form::DBI_PILOTClick() {
-  PlotterFlags.Toggle(pfPilot);
-  UpdateStatus();
-}
-
-void T_Form::ResetCounterClick(TCounter which) {
-  struct Counter {
-    int question;
-    const char* entry;
-    double* value;
-  };
-  const Counter c = which == TCounter::Trip   ? Counter{msgResetTrip, "Reset Trip from ", &SysInfo.TrippDistance}
-                    : which == TCounter::Time ? Counter{msgResetTime, "Reset Time from ", &SysInfo.TimeCounter}
-                                              : Counter{msgResetFuel, "Reset Fuel from ", &SysInfo.FuelUsed};
-  if (!AskYesNo(Messages[c.question])) return;
-  // The old value goes to the log book first: a reset is never silent.
-  if (LogBook) LogBook->Log(c.entry + FloatToStrDot(*c.value), 7);
-  *c.value = 0;
-  RefreshLogTexts();
-}
-
-void T_Form::LogBookEntryClick() {
-  std::optional<std::string> line;
-  if (InputQuery) {
-    line = InputQuery("Brismare ", "Log");
-  } else {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(this, QStringLiteral("Brismare "), QStringLiteral("Log"), QLineEdit::Normal, {}, &ok);
-    if (ok) line = text.toStdString();
-  }
-  if (line && !line->empty() && LogBook) LogBook->Log(*line, 7);
-}
-
-// ---------------------------------------------------------------------------
-// Night shading
-
-void T_Form::RecomputeColours() {
-  Colours = ComputeWindowColours(ShadeValueForLevel(shadeLevel_, SysInfo), SysInfo);
-  // The chart background: black while shaded, the workspace colour by day.
-  if (Colours.blackBackground) {
-    QPalette p = QApplication::palette();
-    p.setColor(QPalette::Dark, Qt::black);
-    MapCanvas->setPalette(p);
-  } else {
-    MapCanvas->setPalette(QPalette());
-  }
-  if (BoatShape) BoatShape->Color = Colours.boat;
-  if (SpeedShape) SpeedShape->Color = Colours.boat;
-  if (RingShape) RingShape->Color = Colours.black;
-  // The route's and the positions' colours follow the shading.
-  if (symbols_) symbols_->ApplyShapeSettings();
-  // Boxes that carry a colour of their own take it again from the palette.
-  RefreshGpsBox();
-  RefreshInstrumentTexts();
-}
-
-void T_Form::SetShadeLevel(int level) {
-  if (level < 0 || level > 3) return;
-  // The window icon: the dark one at night, the day one at level 0.
-  if (!shadeLevelSet_ || (level == 0) != (shadeLevel_ == 0)) setWindowIcon(level == 0 ? BoatIcon() : DarkIcon());
-  shadeLevelSet_ = true;
-  shadeLevel_ = level;
-  const int value = ShadeValueForLevel(level, SysInfo);
-  // The chart is drawn again with the new brightness: the pager takes the
-  // shaded colours of the decoder it draws from.
-  if (KAPDecoder) KAPDecoder->Brightness = value;
-  if (WCIDecoder) WCIDecoder->Brightness = value;
-  if (ChartFile) ChartFile->Brightness = value;
-  if (Pager) {
-    if (KAPDecoder && Pager->Decoder == KAPDecoder.get() && KAPDecoder->IsOpen())
-      KAPDecoder->FillColourTable(Pager->Colours);
-    else if (WCIDecoder && Pager->Decoder == WCIDecoder.get() && WCIDecoder->IsOpen())
-      WCIDecoder->FillColourTable(Pager->Colours);
-  }
-  // A plain image chart: its picture shaded anew.
-  RefreshChartShade();
-  // The window colours: shaded with the desktop colours only when asked to,
-  // otherwise the program's palette stays as it was.
-  if (SysColor) {
-    if (value != 0 && SysInfo.ShadeDesktop) {
-      SysColor->SetShade(value);
-      SysColor->ApplyShade();
-    } else if (SysColor->Level() != 0) {
-      SysColor->Restore();
-    }
-  }
-  RecomputeColours();
-  UpdateStatus();
-  if (SBC[level]) SBC[level]->setChecked(true);
-  RequestRepaint();
-}
-
-void T_Form::ShowChartCursor() {
-  const int mode = std::clamp(static_cast<int>(CursorMode), 0, kChartCursorCount - 1);
-  MapCanvas->setCursor(FatCursors ? FatChartCursors[mode] : ChartCursors[mode]);
-}
