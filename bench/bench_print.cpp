@@ -28,7 +28,7 @@
 #include "plotter/printing/ChartPrinting.h"
 #include "plotter/MainForm.h"
 #include "plotter/PlotterApp.h"
-#include "plotter/PrintDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
 #include "plotter/core/TickTimer.h"
 
 namespace {

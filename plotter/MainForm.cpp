@@ -43,7 +43,7 @@
 #include "navobjects/Trace.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtSound.h"

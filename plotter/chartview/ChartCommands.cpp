@@ -18,7 +18,7 @@
 #include "instruments/NMEA.h"
 #include "navobjects/Routes.h"
 #include "platform/FileDialogs.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/QtColour.h"
 #include "plotter/chartview/ChartCursors.h"

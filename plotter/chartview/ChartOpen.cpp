@@ -29,7 +29,7 @@
 #include "geodesy/Datum.h"
 #include "instruments/NMEA.h"
 #include "platform/Questions.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/chartview/ChartCursors.h"
 #include "plotter/chartview/ChartDisplay.h"

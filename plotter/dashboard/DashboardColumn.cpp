@@ -120,6 +120,7 @@ TDashboardColumn::TDashboardColumn(const TWindowContext& c, TDashSet& dashSet, T
       fuelCaption_(Widget<QLabel>("LabFuel")),
       fileMenu_(window_.SubMenu("FileMenu")),
       routeFileMenu_(window_.SubMenu("RouteFileMenu")),
+      chartsMenu_(window_.SubMenu("NAC")),
       unlock_(Item("WPUnlock")),
       deleteWP_(Item("DeleteWP")),
       activateRoute_(Item("ActivateRoute1")),
@@ -242,7 +243,7 @@ void TDashboardColumn::UpdateStatus() {
       b.setPalette(pal);
     };
     state(autoButton_, msgAutomatic, automatic);
-    if (QMenu* nac = window_.SubMenu("NAC")) nac->menuAction()->setVisible(!automatic);
+    if (chartsMenu_) chartsMenu_->menuAction()->setVisible(!automatic);
     pilotButton_.setVisible(active);
     // With tracking off and an old track on display, the button keeps the
     // caption it has.

@@ -85,6 +85,7 @@ class TDashboardColumn final : public TWindowFeature {
   QLabel &total_, &trip_, &hours_, &fuel_, &hoursCaption_, &fuelCaption_;
   QMenu* fileMenu_;
   QMenu* routeFileMenu_;
+  QMenu* chartsMenu_;
   QAction& unlock_;
   QAction& deleteWP_;
   QAction& activateRoute_;

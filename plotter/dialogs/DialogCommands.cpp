@@ -15,7 +15,7 @@
 #include "foundation/GenUtil.h"
 #include "navobjects/Routes.h"
 #include "platform/Questions.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtColour.h"
 #include "plotter/chartview/ChartDisplay.h"

@@ -1,6 +1,6 @@
 // The smaller dialogs' commands: the chart search, the preferred charts,
 // the chart groups, the route list grid and the about box. The windows are
-// plotter/AuxDialogs.h; the logic that needs no window is
+// AuxDialogs.h beside it; the logic that needs no window is
 // plotter/core/DialogLogic.h. The position editor is the positions'
 // (plotter/positions/), the NMEA monitors are NmeaMonitors.h.
 #pragma once

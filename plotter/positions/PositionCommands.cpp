@@ -21,7 +21,7 @@
 #include "navobjects/Routes.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/PosEdit.h"
 #include "plotter/chartview/ChartDisplay.h"

@@ -25,7 +25,7 @@
 #include "platform/qt/QtCanvas.h"
 #include "plotter/chartview/ChartDisplay.h"
 #include "plotter/core/SysInfo.h"
-#include "plotter/PrintDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
 #include "plotter/core/Dashboard.h"
 #include "plotter/core/PrintLayout.h"
 #include "plotter/core/TickTimer.h"

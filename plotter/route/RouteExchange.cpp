@@ -12,7 +12,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Questions.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/core/GpsTransfer.h"
 #include "plotter/core/SysInfo.h"
 #include "plotter/positions/PositionCommands.h"

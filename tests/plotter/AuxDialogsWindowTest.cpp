@@ -34,7 +34,7 @@
 #include "instruments/NMEA.h"
 #include "instruments/qt/PtyPair.h"
 #include "navobjects/Routes.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "sharedui/ChartInfoDialog.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"

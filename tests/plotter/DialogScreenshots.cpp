@@ -20,11 +20,11 @@
 #include "charts/ChartList.h"
 #include "instruments/NMEA.h"
 #include "navobjects/Routes.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
-#include "plotter/PrintDialogs.h"
-#include "plotter/Setup1.h"
+#include "plotter/printing/PrintDialogs.h"
+#include "plotter/settings/Setup1.h"
 #include "sharedui/SpyFrm.h"
 
 namespace {

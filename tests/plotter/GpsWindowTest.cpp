@@ -30,7 +30,7 @@
 #include "navobjects/Trace.h"
 #include "platform/FileDialogs.h"
 #include "platform/Process.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/MainForm.h"
 
 namespace {

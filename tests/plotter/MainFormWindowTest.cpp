@@ -16,7 +16,7 @@
 #include "charts/ChartList.h"
 #include "foundation/IniFile.h"
 #include "foundation/qt/Language.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "geodesy/CTrans.h"
 #include "navobjects/Routes.h"
 #include "plotter/MainForm.h"
-#include "plotter/PrintDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
 #include "plotter/core/PrintLayout.h"
 #include "plotter/core/TickTimer.h"
 #include "sharedui/SpyFrm.h"

@@ -20,7 +20,7 @@
 #include "instruments/qt/PtyPair.h"
 #include "instruments/qt/TelnetSend.h"
 #include "plotter/MainForm.h"
-#include "plotter/Setup1.h"
+#include "plotter/settings/Setup1.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "plotter/Setup1.h"
+#include "plotter/settings/Setup1.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "plotter/PrintDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

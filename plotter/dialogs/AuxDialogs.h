@@ -1,6 +1,8 @@
 // The smaller windows of the plotter, made once at start (the about box is
 // made when asked for). Each holds its controls and what they show; what
-// the main window puts in and does with the result is in MainDialogs.cpp.
+// the window puts in and does with the result is in DialogCommands.h (and
+// the positions' and the route exchange files' features for the position
+// editor and the route selection).
 #pragma once
 
 #include <QDialog>
