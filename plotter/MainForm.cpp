@@ -43,7 +43,6 @@
 #include "navobjects/Trace.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
-#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/PosEdit.h"
 #include "plotter/QtSound.h"
@@ -57,6 +56,7 @@
 #include "plotter/core/UpdateCycle.h"
 #include "plotter/dashboard/DashboardColumn.h"
 #include "plotter/dashboard/NightShade.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/dialogs/DialogCommands.h"
 #include "plotter/dialogs/NmeaMonitors.h"
 #include "plotter/gps/GpsTransfer.h"
@@ -447,11 +447,9 @@ void T_Form::FormCreate() {
     if (!LogDist || !LogDist->CountsFuel()) Need(dashboard_).RemoveFuelRow();
   });
 
-  r.Step(24, "chart state", [&] {
-    if (chart_) chart_->CurrentChart = chart_->PreviousChart = -2;
-    if (chart_) chart_->PreferredScale = 0;
-    SysInfo.ClockOneShot = SysInfo.UseGPSClock;
-  });
+  // The chart view starts with no chart (current and previous -2) and no
+  // preferred scale.
+  r.Step(24, "chart state", [&] { SysInfo.ClockOneShot = SysInfo.UseGPSClock; });
 
   r.Step(25, "apply settings", [&] { ApplySettings(true); });
 

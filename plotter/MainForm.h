@@ -195,14 +195,14 @@ class T_Form : public QMainWindow, public IWindowServices {
   void ClosePorts() override;
   bool Closed() const override { return formClosed_; }
   QMetaObject::Connection OnFormClosed(QObject* context, std::function<void()> f) override;
-  // The chart view's, the dashboard's and the shade's (see their features).
+  // Handed to the chart view, the dashboard and the night shade.
   bool LoadChart(const std::string& file, bool interactive = true);
   int OpenCatalogChart(int index, bool interactive = true);
   void FindPosition(const TFPoint& pos);
   void Repaint();
   void LayoutDashboard();
   void SetShadeLevel(int level);
-  // Pushes the settings into the objects; `starting` leaves the ports alone.
+  // The settings into the objects and features; `starting`: not the ports.
   void ApplySettings(bool starting);
   // Applies (save false) or writes (save true) the window texts; the setup
   // dialog's "LanguageFile" ("SAVE:<file>" writes one, asking first).
