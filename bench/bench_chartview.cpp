@@ -36,6 +36,7 @@
 #include "instruments/NMEA.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "plotter/chartview/ChartDisplay.h"
 #include "plotter/ChartCanvas.h"
 #include "plotter/MainForm.h"
 
@@ -158,7 +159,7 @@ struct TBench {
     n.Pos = {173.1 * kDegToRad, -41.05 * kDegToRad};
     n.SOG = 6;
     n.Heading = 45 * kDegToRad;
-    form->UpdateView();
+    form->Chart().UpdateView();
     ok = true;
   }
   ~TBench() {
@@ -193,8 +194,8 @@ void BM_ChartViewPan(benchmark::State& state) {
     state.SkipWithError("the chart does not load");
     return;
   }
-  f.ZoomTo({kViewW / 2.0, kViewH / 2.0}, static_cast<double>(state.range(0)) / 100);
-  f.CentreOnPosition(f.Parser()->Info.Pos);
+  f.Chart().ZoomTo({kViewW / 2.0, kViewH / 2.0}, static_cast<double>(state.range(0)) / 100);
+  f.Chart().CentreOnPosition(f.Parser()->Info.Pos);
   std::vector<double> frames;
   TPagerWork work;
   for (auto _ : state) {
@@ -203,15 +204,15 @@ void BM_ChartViewPan(benchmark::State& state) {
     for (bool down : {false, true}) {
       int dir = 1;
       for (int i = 0; i < 100; ++i) {
-        const TPoint s = f.View.Scroll();
+        const TPoint s = f.Chart().View.Scroll();
         TPoint next = down ? TPoint{s.X, s.Y + 16 * dir} : TPoint{s.X + 16 * dir, s.Y};
-        const TPoint panel = f.View.PanelSize();
+        const TPoint panel = f.Chart().View.PanelSize();
         if (next.X < 0 || next.Y < 0 || next.X > panel.X - kViewW || next.Y > panel.Y - kViewH) {
           dir = -dir;
           next = down ? TPoint{s.X, s.Y + 16 * dir} : TPoint{s.X + 16 * dir, s.Y};
         }
         const Clock::time_point t0 = Clock::now();
-        f.ScrollTo(next);
+        f.Chart().ScrollTo(next);
         f.MapCanvas->repaint();
         const double ms = Ms(t0);
         frames.push_back(ms);
@@ -244,8 +245,8 @@ void BM_ChartViewZoom(benchmark::State& state) {
   std::vector<double> frames, full;
   TPagerWork work;
   for (auto _ : state) {
-    f.ZoomTo(at, 1.0);
-    f.CentreOnPosition(f.Parser()->Info.Pos);
+    f.Chart().ZoomTo(at, 1.0);
+    f.Chart().CentreOnPosition(f.Parser()->Info.Pos);
     double total = b.Frame();
     // In to the largest zoom, out to 0.1, in again to 1.
     std::vector<int> steps;
@@ -255,15 +256,15 @@ void BM_ChartViewZoom(benchmark::State& state) {
     const TBitmapPager::TStats before = f.Pager->Stats();
     for (int delta : steps) {
       Clock::time_point t0 = Clock::now();
-      f.ZoomStep(at, delta);
+      f.Chart().ZoomStep(at, delta);
       f.MapCanvas->repaint();
       const double step = Ms(t0);
       t0 = Clock::now();
-      f.SettleZoom();
+      f.Chart().SettleZoom();
       f.MapCanvas->repaint();
       const double settled = Ms(t0);
       if (std::getenv("BENCH_VERBOSE"))
-        std::fprintf(stderr, "zoom %.3f: step %.2f ms, settled %.2f ms\n", f.View.Zoom(), step, settled);
+        std::fprintf(stderr, "zoom %.3f: step %.2f ms, settled %.2f ms\n", f.Chart().View.Zoom(), step, settled);
       frames.push_back(step);
       full.push_back(settled);
       total += step + settled;
@@ -297,7 +298,7 @@ void BM_ChartSwitch(benchmark::State& state) {
         state.SkipWithError("a chart does not load");
         return;
       }
-      f.CentreOnPosition(f.Parser()->Info.Pos);
+      f.Chart().CentreOnPosition(f.Parser()->Info.Pos);
       f.MapCanvas->repaint();
       const double ms = Ms(t0);
       switches.push_back(ms);

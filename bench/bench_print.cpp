@@ -24,9 +24,11 @@
 #include "foundation/Switches.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "plotter/chartview/ChartDisplay.h"
+#include "plotter/printing/ChartPrinting.h"
 #include "plotter/MainForm.h"
 #include "plotter/PlotterApp.h"
-#include "plotter/PrintDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
 #include "plotter/core/TickTimer.h"
 
 namespace {
@@ -76,7 +78,7 @@ void BM_PrintFullChart(benchmark::State& state) {
       return int(QDialog::Accepted);
     };
     const std::string pdf = dir + "chart.pdf";
-    QPrinter& printer = form.Printer();
+    QPrinter& printer = form.Printing().Printer();
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf));
     printer.setPageSize(QPageSize(QPageSize::A4));

@@ -1,15 +1,13 @@
 #include "plotter/MainForm.h"
 
-#include <QPrinter>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QLineEdit>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -18,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include "charts/BMPager.h"
@@ -37,27 +36,42 @@
 #include "instruments/AIS.h"
 #include "instruments/NMEA.h"
 #include "instruments/qt/AfComPort.h"
-#include "instruments/qt/DataShare.h"
 #include "instruments/qt/TelnetSend.h"
 #include "navobjects/LogBook.h"
 #include "navobjects/NavCtrls.h"
 #include "navobjects/Routes.h"
 #include "navobjects/Trace.h"
-#include "plotter/QtSound.h"
-#include "plotter/core/ChartShapes.h"
 #include "platform/Paths.h"
 #include "platform/Questions.h"
-#include "plotter/AuxDialogs.h"
-#include "plotter/MainTick.h"
-#include "plotter/core/UpdateCycle.h"
+#include "plotter/ChartCanvas.h"
 #include "plotter/PosEdit.h"
-#include "plotter/PrintDialogs.h"
+#include "plotter/QtSound.h"
 #include "plotter/QtTickTimer.h"
-#include "plotter/Setup1.h"
+#include "plotter/ais/AisView.h"
+#include "plotter/chartview/ChartDisplay.h"
 #include "plotter/core/CloseQuery.h"
 #include "plotter/core/FirstStart.h"
 #include "plotter/core/Lifecycle.h"
 #include "plotter/core/Ports.h"
+#include "plotter/core/UpdateCycle.h"
+#include "plotter/dashboard/DashboardColumn.h"
+#include "plotter/dashboard/NightShade.h"
+#include "plotter/dialogs/AuxDialogs.h"
+#include "plotter/dialogs/DialogCommands.h"
+#include "plotter/dialogs/NmeaMonitors.h"
+#include "plotter/gps/GpsTransfer.h"
+#include "plotter/output/NmeaOutput.h"
+#include "plotter/ports/PortLinks.h"
+#include "plotter/positions/PositionCommands.h"
+#include "plotter/printing/ChartPrinting.h"
+#include "plotter/route/RouteEditor.h"
+#include "plotter/route/RouteExchange.h"
+#include "plotter/route/RouteGuidanceView.h"
+#include "plotter/settings/ProgramState.h"
+#include "plotter/symbols/ChartSymbols.h"
+#include "plotter/tick/UpdateTick.h"
+#include "plotter/track/TrackFiles.h"
+#include "plotter/track/TrackView.h"
 
 namespace {
 
@@ -69,6 +83,35 @@ bool FileExists(const std::string& path) {
   return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
+// An object a feature is made with. A feature is made only from objects
+// that exist: when one is missing (its own step failed), so is the step
+// that would make the feature.
+template <class T>
+T& Need(T* p) {
+  if (!p) throw std::runtime_error("an object it needs is missing");
+  return *p;
+}
+template <class T>
+T& Need(const std::unique_ptr<T>& p) {
+  return Need(p.get());
+}
+
+// Hides the message panel when it is clicked: a notice of the tick waits for
+// the user without stopping anything.
+class TClickToHide final : public QObject {
+ public:
+  explicit TClickToHide(QWidget* panel) : QObject(panel), panel_(panel) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonPress) panel_->hide();
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  QWidget* panel_;
+};
+
 // Frees one owned object and records it.
 template <class T>
 void Free(std::unique_ptr<T>& p, const char* what) {
@@ -79,10 +122,8 @@ void Free(std::unique_ptr<T>& p, const char* what) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Construction
-
-T_Form::T_Form(QWidget* parent) : QMainWindow(parent) {
+T_Form::T_Form(QWidget* parent)
+    : QMainWindow(parent), ctx_{*this, SysInfo, PlotterFlags, NavFlags, Messages, Colours, dashSet_, forms_} {
   setObjectName(QStringLiteral("_Form"));
   setWindowTitle(QStringLiteral("Brismare "));
   // The smallest useful window; the stored bounds never shrink it further.
@@ -96,50 +137,16 @@ T_Form::T_Form(QWidget* parent) : QMainWindow(parent) {
 
 T_Form::~T_Form() { FormDestroy(); }
 
-void T_Form::SetForms(const TFormSet& forms) { forms_ = forms; }
-
 TNMEA* T_Form::Parser() const { return NMEABuffer ? &NMEABuffer->Parser() : nullptr; }
-
-void T_Form::BuildWindow() {
-  // The components that exist before FormCreate: ports, timer, panels,
-  // the message table and the menus.
-  GPSCom = new TAfComPort(this);
-  GPSCom->setObjectName(QStringLiteral("GPSCom"));
-  NMEAPort1 = new TAfComPort(this);
-  NMEAPort1->setObjectName(QStringLiteral("NMEAPort1"));
-  NMEAPort2 = new TAfComPort(this);
-  NMEAPort2->setObjectName(QStringLiteral("NMEAPort2"));
-  SetUpPorts();
-
-  auto timer = std::make_unique<TQtTickTimer>(this, "ComTimer", TickIntervalMs());
-  timer->SetOnTick([this] { ComTimerTimer(); });
-  comTimer_ = std::move(timer);
-  // The program state (log, trip, engine hours, fuel, last position) is
-  // written every 60 ticks, a minute, while it changes: a crash or a power
-  // cut loses at most that.
-  auto stateTimer = std::make_unique<TQtTickTimer>(this, "StateTimer", 60 * TickIntervalMs());
-  stateTimer->SetOnTick([this] { SaveStateIfChanged(); });
-  stateTimer_ = std::move(stateTimer);
-
-  auto* central = new QWidget(this);
-  central->setObjectName(QStringLiteral("Body"));
-  setCentralWidget(central);
-
-  TX_MESSAGES = new QPlainTextEdit(central);
-  TX_MESSAGES->setObjectName(QStringLiteral("TX_MESSAGES"));
-  TX_MESSAGES->setPlainText(QString::fromStdString(DefaultMessageText()));
-  TX_MESSAGES->setReadOnly(true);
-  TX_MESSAGES->hide();
-
-  BuildMessagePanel();
-  BuildDashboard();
-  InstallChartCanvas();
-  BuildMenus();
-  WireChartCommands();
-}
 
 // ---------------------------------------------------------------------------
 // Start
+//
+// The long-lived objects are made in the order of the steps below, each
+// step guarded on its own; each feature of the window is made in a step of
+// its own right after the objects it works with, from them. A feature whose
+// objects are missing is not made, and the handlers that would reach it do
+// nothing.
 
 void T_Form::FormCreate() {
   TStartRunner& r = StartErrors;
@@ -150,13 +157,10 @@ void T_Form::FormCreate() {
   r.Step(1, "first start", [&] { firstStart = IsFirstStart(SysInfo.IniFile, SysInfo.IndexFile); });
 
   r.Step(2, "chart cursors", [&] {
-    for (int i = 0; i < kChartCursorCount; ++i) {
-      ChartCursors[i] = ChartCursor(static_cast<TChartCursor>(i), false);
-      FatChartCursors[i] = ChartCursor(static_cast<TChartCursor>(i), true);
-    }
-    FatCursors = false;
-    CursorMode = ccAim;
-    ShowChartCursor();
+    Cursors.Load();
+    Cursors.FatCursors = false;
+    Cursors.CursorMode = ccAim;
+    Cursors.Show(*MapCanvas);
   });
 
   r.Step(3, "speaker", [&] {
@@ -174,7 +178,6 @@ void T_Form::FormCreate() {
   r.Step(5, "chart catalog", [&] {
     ChartList = std::make_unique<TChartList>();
     NoteLifecycle("create TChartList");
-    View.ResetZoom();
   });
 
   r.Step(6, "datum table", [&] {
@@ -211,8 +214,7 @@ void T_Form::FormCreate() {
     LogBook->OnWriteError = [this](const std::string& text) { ShowNotice(text); };
   });
   r.Step(7, "further line buffers", [&] {
-    if (!NMEABuffer) throw std::runtime_error("no parser to feed");
-    TNMEA* parser = &NMEABuffer->Parser();
+    TNMEA* parser = &Need(Parser());
     SimBuffer = std::make_unique<TNMEALineBuffer>(parser);
     SimBuffer->Source = kSourceNetwork;
     NoteLifecycle("create TNMEALineBuffer sim");
@@ -224,8 +226,15 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TNMEALineBuffer C");
   });
   r.Step(7, "AIS decoder", [&] {
-    CreateAisDecoder();
+    Ais = std::make_unique<TAisDecoder>(Need(Parser()));
     NoteLifecycle("create TAisDecoder");
+  });
+  r.Step(7, "NMEA monitors", [&] { monitors_ = std::make_unique<TNmeaMonitors>(ctx_, Need(Parser())); });
+  r.Step(7, "ports and network", [&] {
+    ports_ = std::make_unique<TPortLinks>(
+        ctx_, TPortLinks::TPorts{*GPSCom, *NMEAPort1, *NMEAPort2},
+        TPortLinks::TBuffers{Need(NMEABuffer), Need(NMEABufferB), Need(NMEABufferC), Need(SimBuffer)},
+        Need(Parser()), TelnetSend, Need(monitors_));
   });
 
   r.Step(8, "message table", [&] { ReloadMessageTable(); });
@@ -249,7 +258,18 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TRoute positions");
     Route = std::make_unique<TRoute>();
     NoteLifecycle("create TRoute route");
-    SetUpShapes();
+    // Route following writes its entries to the log book.
+    Route->LogBook = LogBook.get();
+    // The text and exchange formats ask before they take a file of another
+    // datum (No declines the file and leaves the list as it was).
+    for (TRoute* list : {Route.get(), Positions.get()})
+      list->Options.ConfirmOtherDatum = [] { return AskYesNo(kOtherDatumQuestion); };
+  });
+  r.Step(11, "route and position symbols", [&] {
+    symbols_ = std::make_unique<TChartSymbols>(ctx_, Need(Route), Need(Positions), Need(Converter), *MapCanvas);
+  });
+  r.Step(11, "NMEA output", [&] {
+    output_ = std::make_unique<TNmeaOutput>(ctx_, Need(Parser()), Need(ports_), Need(Route), Need(Positions));
   });
 
   r.Step(12, "chart file reader", [&] {
@@ -259,10 +279,8 @@ void T_Form::FormCreate() {
     NoteLifecycle("create TChartFile");
   });
 
-  r.Step(13, "read settings", [&] {
-    LoadSettings(SysInfo);
-    savedStateText_ = ProgramStateText(SysInfo);
-  });
+  r.Step(13, "read settings", [&] { LoadSettings(SysInfo); });
+  r.Step(13, "program state", [&] { programState_ = std::make_unique<TProgramState>(ctx_); });
 
   r.Step(14, "parser and pager settings", [&] {
     if (TNMEA* p = Parser()) {
@@ -314,11 +332,7 @@ void T_Form::FormCreate() {
     setWindowTitle(QStringLiteral("Brismare "));
   });
 
-  r.Step(18, "start files", [&] {
-    LoadStartFiles();
-    FillPositionList();
-    ShowRouteStats();
-  });
+  r.Step(18, "start files", [&] { LoadStartFiles(); });
 
   r.Step(19, "magnetic model", [&] {
     MagError = std::make_unique<TMagError>(true);
@@ -341,10 +355,64 @@ void T_Form::FormCreate() {
     SpeedShape->Setup(fuchsia, qpmCopy, 8, 2, qpsSolid, qpsSolid);
     NoteLifecycle("create TQuickShape speed");
   });
+  r.Step(20, "chart view", [&] {
+    const TChartDisplay::TObjects objects{Need(ChartList), Need(Datum),     KAPDecoder,      WCIDecoder,
+                                          Need(Converter), Need(Pager),     Need(ExternalCodec), Need(ChartFile),
+                                          Need(Parser()),  Need(Ais),       Need(BoatShape), Need(RingShape),
+                                          Need(SpeedShape), Need(Positions)};
+    chart_ = std::make_unique<TChartDisplay>(ctx_, objects, Need(ChartCanvas()), Cursors);
+    chart_->AddOverlay(TOverlayLevel::Symbols, Need(symbols_));
+  });
+  r.Step(20, "dashboard", [&] {
+    dashboard_ = std::make_unique<TDashboardColumn>(ctx_, dashSet_, Need(Parser()), Need(Route), Need(LogBook),
+                                                    Need(symbols_), Need(chart_), DashboardDesignWidth);
+  });
+  r.Step(20, "night shading", [&] {
+    const TNightShade::TObjects objects{KAPDecoder,      WCIDecoder,      Need(ChartFile), Need(Pager),
+                                        Need(SysColor),  Need(BoatShape), Need(RingShape), Need(SpeedShape)};
+    shading_ = std::make_unique<TNightShade>(ctx_, Colours, objects, Need(chart_), Need(symbols_), Need(dashboard_),
+                                             *MapCanvas);
+  });
+  r.Step(20, "AIS view", [&] {
+    aisView_ = std::make_unique<TAisView>(ctx_, Need(Ais), Need(Parser()), Need(Converter), Need(chart_));
+    chart_->AddOverlay(TOverlayLevel::Targets, *aisView_);
+  });
+  r.Step(20, "route guidance", [&] {
+    guidance_ = std::make_unique<TRouteGuidanceView>(ctx_, Need(Route), Need(Positions), Need(Parser()),
+                                                     Need(output_));
+  });
+  r.Step(20, "route editor", [&] {
+    routeEditor_ = std::make_unique<TRouteEditor>(ctx_, Need(Route), Need(Positions), Need(symbols_), Need(chart_),
+                                                  Need(Converter), Cursors);
+    routeExchange_ = std::make_unique<TRouteExchange>(ctx_, *Route, *routeEditor_);
+  });
+  r.Step(20, "positions", [&] {
+    positions_ = std::make_unique<TPositionCommands>(ctx_, Need(Positions), Need(symbols_), Need(chart_),
+                                                     Need(Parser()));
+  });
+  r.Step(20, "dialogs", [&] {
+    dialogs_ = std::make_unique<TDialogCommands>(ctx_, Need(ChartList), Need(chart_), Need(Route),
+                                                 Need(routeEditor_), Need(symbols_));
+  });
 
   r.Step(21, "track recorder", [&] {
     Trace = std::make_unique<TTrace>(Converter.get());
     NoteLifecycle("create TTrace");
+  });
+  r.Step(21, "track view", [&] {
+    track_ = std::make_unique<TTrackView>(ctx_, Need(Trace), Need(Parser()), Need(chart_));
+    chart_->AddOverlay(TOverlayLevel::Track, *track_);
+    trackFiles_ = std::make_unique<TTrackFiles>(ctx_, *Trace, *track_);
+  });
+  r.Step(21, "GPS transfer", [&] {
+    gps_ = std::make_unique<TGpsTransfer>(
+        ctx_, TGpsTransfer::TLists{Need(Positions), Need(Route), Need(Trace), Need(positions_), Need(routeEditor_),
+                                   Need(routeExchange_), Need(trackFiles_)});
+  });
+  r.Step(21, "printing", [&] {
+    printing_ = std::make_unique<TChartPrinting>(
+        ctx_, TChartPrinting::TObjects{Need(chart_), Need(Pager), KAPDecoder, WCIDecoder, Need(Converter),
+                                       Need(ChartList), Need(Positions), Need(Route), Need(Trace)});
   });
 
   r.Step(22, "modes", [&] {
@@ -376,28 +444,43 @@ void T_Form::FormCreate() {
   });
   r.Step(23, "fuel row", [&] {
     // Fuel is counted from two table entries on.
-    if (!LogDist || !LogDist->CountsFuel()) RemoveFuelRow();
+    if (!LogDist || !LogDist->CountsFuel()) Need(dashboard_).RemoveFuelRow();
   });
 
-  r.Step(24, "chart state", [&] {
-    CurrentChart = PreviousChart = -2;
-    PreferredScale = 0;
-    SysInfo.ClockOneShot = SysInfo.UseGPSClock;
-  });
+  // The chart view starts with no chart (current and previous -2) and no
+  // preferred scale.
+  r.Step(24, "chart state", [&] { SysInfo.ClockOneShot = SysInfo.UseGPSClock; });
 
   r.Step(25, "apply settings", [&] { ApplySettings(true); });
 
   r.Step(26, "network source", [&] {
     try {
-      CreateNetworkSource();
+      Need(ports_).CreateNetworkSource();
     } catch (...) {
       // Without a client the plotter simply has no network source.
       TelnetSend.reset();
-      NetworkMode = false;
+      if (ports_) ports_->NetworkMode = false;
     }
   });
 
-  r.Step(27, "update cycle", [&] { SetUpTick(); });
+  r.Step(27, "update cycle", [&] {
+    TUpdateTick::TParts parts;
+    parts.ports = ports_.get();
+    parts.dashboard = dashboard_.get();
+    parts.chart = chart_.get();
+    parts.guidance = guidance_.get();
+    parts.output = output_.get();
+    parts.ais = aisView_.get();
+    parts.track = track_.get();
+    parts.monitors = monitors_.get();
+    parts.route = Route.get();
+    parts.magnetic = MagError.get();
+    parts.log = LogDist.get();
+    parts.speaker = Speaker.get();
+    parts.logBook = LogBook.get();
+    tick_ = std::make_unique<TUpdateTick>(ctx_, Need(Parser()), SimBuffer.get(), parts);
+    if (MsgP) MsgP->installEventFilter(new TClickToHide(MsgP));
+  });
   r.Step(27, "timer", [&] {
     comTimer_->SetEnabled(true);
     NoteLifecycle("enable ComTimer");
@@ -409,11 +492,11 @@ void T_Form::FormCreate() {
     DB_DRLong->SetMaskText(PosToMaskText(true, SysInfo.LastLong));
   });
 
-  r.Step(29, "dashboard", [&] { ShowDashboard(!SysInfo.NoStartupDash); });
+  r.Step(29, "dashboard", [&] { Need(dashboard_).ShowDashboard(!SysInfo.NoStartupDash); });
 
   // The transfer program: a file named by "G7T", or gpsbabel found on the
   // search path.
-  r.Step(30, "GPS menu", [&] { UpdateGpsMenu(); });
+  r.Step(30, "GPS menu", [&] { Need(gps_).UpdateGpsMenu(); });
 
   // The user hears of start-up problems once the message loop runs, after
   // the window is on screen.
@@ -520,10 +603,14 @@ void T_Form::FormShow() {
     r.Step(103, "log book", [&] {
       if (LogBook) LogBook->Log("Brismare Started", 0);
     });
-    r.Step(104, "instrument boxes", [&] { UpdateInstrumentBoxes(); });
-    r.Step(105, "track", [&] { ApplyTracking(); });
+    r.Step(104, "instrument boxes", [&] {
+      if (dashboard_) dashboard_->UpdateInstrumentBoxes();
+    });
+    r.Step(105, "track", [&] {
+      if (track_) track_->ApplyTracking();
+    });
     r.Step(106, "simulation file", [&] {
-      if (!NetworkMode && SimBuffer && !SysInfo.NmeaSimul.empty())
+      if (!(ports_ && ports_->NetworkMode) && SimBuffer && !SysInfo.NmeaSimul.empty())
         SimBuffer->OpenReplay(ResolveStoredPath(SysInfo.NmeaSimul, SysInfo.ProgramDir));
     });
     r.Step(107, "sentence capture", [&] {
@@ -535,8 +622,8 @@ void T_Form::FormShow() {
   PlotterFlags.Exclude(pfStarting);
   r.Step(109, "status", [&] { UpdateStatus(); });
 
-  if (NetworkMode && TelnetSend) {
-    r.Step(110, "network", [&] { StartNetworkSource(); });
+  if (ports_ && ports_->NetworkMode && TelnetSend) {
+    r.Step(110, "network", [&] { ports_->StartNetworkSource(); });
   }
   if (r.Failed())
     QTimer::singleShot(0, this, [this] {
@@ -557,76 +644,7 @@ bool T_Form::event(QEvent* e) {
 }
 
 // ---------------------------------------------------------------------------
-// Language
-
-std::vector<QWidget*> T_Form::LanguageForms() const {
-  std::vector<QWidget*> forms{const_cast<T_Form*>(this)};
-  const std::initializer_list<QWidget*> others = {forms_.SetupFrm, forms_.Browser, forms_.ChartAvail,
-                                                  forms_.WptEdFrm, forms_.PSForm,  forms_.PRInit,
-                                                  forms_.CHInfo,   forms_.DatFrm,  forms_.GRP_Org,
-                                                  forms_.S_Frm};
-  for (QWidget* w : others)
-    if (w) forms.push_back(w);
-  // Then every other window of the program (the route selection list), so
-  // that no window keeps texts the language file cannot reach.
-  for (QWidget* w : forms_.All)
-    if (w && std::find(forms.begin(), forms.end(), w) == forms.end()) forms.push_back(w);
-  return forms;
-}
-
-void T_Form::ReloadMessageTable() {
-  std::vector<std::string> lines;
-  for (const QString& l : TX_MESSAGES->toPlainText().split(u'\n')) lines.push_back(l.toStdString());
-  Messages.SetLines(std::move(lines));
-}
-
-void T_Form::ApplyLanguage(const std::string& fileName, bool save) {
-  if (fileName.empty()) return;
-  ::ApplyLanguage(LanguageForms(), fileName, save);
-  if (!save) {
-    // The message table follows the translated lines.
-    ReloadMessageTable();
-    UpdateStatus();
-  }
-}
-
-void T_Form::LanguageCommand() {
-  const TLanguageResult result = ApplyLanguageSetting(LanguageForms(), SysInfo.LanguageFile);
-  if (result == TLanguageResult::Loaded) {
-    ReloadMessageTable();
-    UpdateStatus();
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Settings and ports
-
-void T_Form::OpenPorts() {
-  TAfComPort* ports[3] = {GPSCom, NMEAPort1, NMEAPort2};
-  for (int i = 0; i < 3; ++i) {
-    if (!ports[i]) continue;
-    try {
-      ports[i]->DeviceName = SysInfo.ComDevice[i];
-      ::OpenPort(*ports[i], TPortSetting{SysInfo.ComPort[i], SysInfo.BaudRateId[i]},
-                 Messages[msgCouldNotOpenPort], [](const std::string& text) { AppMessageBox(text, mfOk); });
-    } catch (...) {
-      // One port's trouble never keeps the others closed.
-    }
-  }
-}
-
-void T_Form::ClosePorts() {
-  for (TAfComPort* port : {GPSCom, NMEAPort1, NMEAPort2}) {
-    if (!port) continue;
-    try {
-      ::ClosePort(*port);
-    } catch (...) {
-    }
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Timer and port data
+// The repaint request
 
 bool T_Form::TakeRepaintRequest() {
   const bool r = repaintRequested_;
@@ -691,6 +709,10 @@ void T_Form::closeEvent(QCloseEvent* e) {
   emit FormClosed();
 }
 
+QMetaObject::Connection T_Form::OnFormClosed(QObject* context, std::function<void()> f) {
+  return connect(this, &T_Form::FormClosed, context, std::move(f));
+}
+
 void T_Form::ShowFailureNotice(const std::string& text) {
   std::fprintf(stderr, "brismare: %s\n", text.c_str());
   // No box while the program is being ended from outside: nobody may be
@@ -705,22 +727,12 @@ void T_Form::FormClose() {
   } catch (...) {
   }
   try {
-    if (shadeLevel_ != 0 && SysColor) SysColor->Restore();
+    if (ShadeLevel() != 0 && SysColor) SysColor->Restore();
   } catch (...) {
   }
   SysInfo.WinState = isMaximized();
   StoreBoundsInSettings();
-  // The program state goes with the geometry, so that a failure can still
-  // be shown while the window is there; destroy then writes it again only
-  // when it changed since.
-  std::string error;
-  const std::string state = ProgramStateText(SysInfo);
-  if (SaveWindowAndState(SysInfo, &error)) {
-    savedStateText_ = state;
-    stateOnDisk_ = true;
-  } else {
-    ShowFailureNotice(error);
-  }
+  if (programState_) programState_->SaveAtClose();
 }
 
 // ---------------------------------------------------------------------------
@@ -747,7 +759,7 @@ void T_Form::FormDestroy() {
   };
 
   guarded([&] {
-    if (TelnetSend) TelnetSend->disconnect(this);
+    if (ports_) ports_->DetachNetwork();
     Free(TelnetSend, "TTelnetSend");
   });
   guarded([&] {
@@ -757,27 +769,33 @@ void T_Form::FormDestroy() {
     NoteLifecycle("close ports");
   });
   guarded([&] {
-    const std::string text = ProgramStateText(SysInfo);
-    std::string error;
-    if (stateOnDisk_ && text == savedStateText_) {
-      NoteLifecycle("write program state");  // the file holds it already
-    } else if (SaveProgramState(SysInfo, &error)) {
-      savedStateText_ = text;
-      stateOnDisk_ = true;
-      NoteLifecycle("write program state");
-    } else {
-      std::fprintf(stderr, "brismare: %s\n", error.c_str());
-    }
+    if (programState_) programState_->SaveAtDestroy();
   });
   guarded([&] {
     SaveStartFiles();
     NoteLifecycle("write start files");
   });
 
-  // The shared data line closes (its socket goes), and the symbols' view
-  // of the lists and the converter goes before them.
-  guarded([&] { DataShare.reset(); });
-  guarded([&] { Shapes.reset(); });
+  // The features go before the objects they were given, the last made
+  // first (the shared data line's socket closes with the output).
+  guarded([&] { printing_.reset(); });
+  guarded([&] { gps_.reset(); });
+  guarded([&] { trackFiles_.reset(); });
+  guarded([&] { track_.reset(); });
+  guarded([&] { dialogs_.reset(); });
+  guarded([&] { positions_.reset(); });
+  guarded([&] { routeExchange_.reset(); });
+  guarded([&] { routeEditor_.reset(); });
+  guarded([&] { guidance_.reset(); });
+  guarded([&] { aisView_.reset(); });
+  guarded([&] { shading_.reset(); });
+  guarded([&] { dashboard_.reset(); });
+  guarded([&] { chart_.reset(); });
+  guarded([&] { programState_.reset(); });
+  guarded([&] { output_.reset(); });
+  guarded([&] { symbols_.reset(); });
+  guarded([&] { ports_.reset(); });
+  guarded([&] { monitors_.reset(); });
   guarded([&] { Free(MagError, "TMagError"); });
   guarded([&] { Free(LogDist, "TLogDist"); });
   guarded([&] { Free(Trace, "TTrace"); });

@@ -1,33 +1,46 @@
 // The plotter's main window, T_Form: it creates and owns every long-lived
-// object of the program, runs the start-up, shows the chart and the
-// dashboard, takes the keyboard first, and on closing saves what must
-// survive the run.
-//
-// The work is spread over several source files: MainForm.cpp (start, show,
-// close, destroy), MainMenus.cpp (menus), MainKeys.cpp (keyboard map),
-// MainDashboard.cpp (the dashboard column, night shading and the message
-// panel), MainSettings.cpp (settings applied to the objects, the setup
-// dialog, the periodic save of the program state), MainTick.cpp (the
-// one-second update cycle, man overboard, "Set DR Pos"), MainChart.cpp (the
-// chart view: opening charts, zoom and scroll, the mouse on the chart,
-// painting, the chart commands).
+// object of the program in a fixed order, holds the window's components,
+// runs the start, show, close and destroy, takes the keyboard first, and
+// keeps the event handlers, each a call into the feature that does the
+// work. This header is the window's index. Each feature is a class in a
+// folder of its own, made in FormCreate from the objects it works with;
+// its plain logic is in plotter/core/ (named in brackets):
+//   chartview/  TChartDisplay: the chart on show, opening, zoom and scroll,
+//               the mouse, painting, chart commands, the marker; the
+//               cursors (ChartView, ChartLoader, ChartOverlays)
+//   symbols/    TChartSymbols: the route's and positions' symbols (ChartShapes)
+//   dashboard/  TDashboardColumn: the boxes, their layout, the instrument
+//               menu; TNightShade: night shading (Dashboard)
+//   tick/       TUpdateTick: the one-second cycle's parts (UpdateCycle)
+//   ports/      TPortLinks: the serial ports and the network source (Ports)
+//   output/     TNmeaOutput: NMEA output, the shared data line (RouteGuidance)
+//   route/      TRouteGuidanceView: activation and guidance; TRouteEditor:
+//               the editor, route files; TRouteExchange (RouteUi, RouteGuidance)
+//   positions/  TPositionCommands: the positions' commands and box
+//   track/      TTrackView: the track on the chart; TTrackFiles
+//   gps/        TGpsTransfer: transfers to and from a GPS (GpsTransfer)
+//   ais/        TAisView: the AIS targets' display (AisDisplay)
+//   printing/   TChartPrinting and the print windows (PrintLayout)
+//   dialogs/    TDialogCommands, TNmeaMonitors, the smaller dialogs' windows
+//               (DialogLogic)
+//   settings/   TProgramState, the setup dialog (SysInfo, SetupKeys)
+// MainForm.cpp: start, show, close, destroy; MainWindow.cpp and MainMenus.cpp:
+// the components; MainKeys.cpp: the keyboard map; MainSettings.cpp: settings
+// and language into the objects and features; MainHandlers.cpp: the
+// handlers. The features share the window's services and state
+// (WindowServices.h).
 #pragma once
 
-#include <QImage>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "foundation/Types.h"
-#include "charts/ChartInfo.h"
-#include "plotter/Artwork.h"
-#include "plotter/core/ChartLoader.h"
-#include "plotter/core/ChartView.h"
+#include "plotter/WindowServices.h"
+#include "plotter/chartview/ChartCursors.h"
 #include "plotter/core/Dashboard.h"
 #include "plotter/core/KeyMap.h"
 #include "plotter/core/Messages.h"
@@ -35,755 +48,208 @@
 #include "plotter/core/StartSteps.h"
 #include "plotter/core/SysInfo.h"
 #include "plotter/core/TickTimer.h"
-#include "platform/Clock.h"
 
-class QAction;
-class QDialog;
-class QPrinter;
-class QFrame;
-class QMouseEvent;
-class QPainter;
-class QTimer;
-class QWheelEvent;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
+class QFrame; class QLabel; class QLineEdit; class QMenu; class QPlainTextEdit; class QProgressBar; class QPushButton;
 class QToolButton;
-class QWidget;
-class TPosEdit;
-
-class TAfComPort;
-class TBitmapPager;
-class TChartFile;
-class TChartHeadExternalCodec;
-class TChartList;
-class TDatum;
-class TKAPDecoder;
-class TLOGGBOOK;
-class TLogDist;
-class TMagError;
-class TNMEA;
-class TNMEALineBuffer;
-class TQuickShape;
-class TRoute;
-class TSYSCOLOR;
-class TSpeaker;
-class ISoundSink;
-class TDataShareServer;
-struct TNmeaOutputSettings;
-class TNavShape;
-struct TPointFields;
-class TTelnetSend;
-class TTrace;
-class TAisDecoder;
-class TSpyFrm;
-struct TPrintItems;
-struct TPrintTrans;
-class TFormTick;
-class TUpdateCycle;
-class TWCIDecoder;
-class TWorldConvert;
-class TChartCanvas;
-class TChartShapes;
-class ICanvas;
-struct TKeyDecision;
-
-class T_CHInfo;
-class TChartAvail;
-class TWptEdFrm;
-class TBrowser;
-class TSetupFrm;
-class TPSForm;
-class TPRInit;
-class TDatFrm;
-class TGRP_Org;
-class TS_Frm;
-class TRLForm;
-
-// The program's other windows, made by the program body after the main
-// window.
-struct TFormSet {
-  T_CHInfo* CHInfo = nullptr;
-  TChartAvail* ChartAvail = nullptr;
-  TWptEdFrm* WptEdFrm = nullptr;
-  TBrowser* Browser = nullptr;
-  TSetupFrm* SetupFrm = nullptr;
-  TPSForm* PSForm = nullptr;
-  TPRInit* PRInit = nullptr;
-  TDatFrm* DatFrm = nullptr;
-  TGRP_Org* GRP_Org = nullptr;
-  TS_Frm* S_Frm = nullptr;
-  TRLForm* RLForm = nullptr;
-  // Every window above (and any the program adds), in the order the
-  // program made them.
-  std::vector<QWidget*> All;
-};
+class TAfComPort; class TAisDecoder; class TBitmapPager; class TChartCanvas; class TChartFile;
+class TChartHeadExternalCodec; class TChartList; class TDatum; class TKAPDecoder; class TLOGGBOOK; class TLogDist;
+class TMagError; class TNMEA; class TNMEALineBuffer; class TPosEdit; class TQuickShape; class TRoute; class TSYSCOLOR;
+class TSpeaker; class ISoundSink; class TTelnetSend; class TTrace; class TWCIDecoder; class TWorldConvert;
+// The features of the window.
+class TAisView; class TChartDisplay; class TChartPrinting; class TChartSymbols; class TDashboardColumn;
+class TDialogCommands; class TGpsTransfer; class TNightShade; class TNmeaMonitors; class TNmeaOutput;
+class TPortLinks; class TPositionCommands; class TProgramState; class TRouteEditor; class TRouteExchange;
+class TRouteGuidanceView; class TTrackFiles; class TTrackView; class TUpdateTick;
 
 // The event that applies the language file once the window is on screen.
 inline constexpr int kLanguageMessage = 1027;
 
-class T_Form : public QMainWindow {
+class T_Form : public QMainWindow, public IWindowServices {
   Q_OBJECT
 
  public:
-  // Builds the window and runs FormCreate.
+  // Builds the window and runs FormCreate; the destructor runs FormDestroy.
   explicit T_Form(QWidget* parent = nullptr);
-  // Runs FormDestroy.
   ~T_Form() override;
-
-  void SetForms(const TFormSet& forms);
+  void SetForms(const TFormSet& forms) { forms_ = forms; }
   const TFormSet& Forms() const { return forms_; }
 
-  // ---- state ----
+  // ---- the window's state ----
   TPlotterFlags PlotterFlags;
   TNavFlags NavFlags;
   RSysInfo SysInfo;
   TMessageTable Messages;
   // What went wrong during start-up (each step is guarded on its own).
   TStartRunner StartErrors;
+  // The colours everything is drawn with at the current shade level.
+  TWindowColours Colours;
+  // The chart canvas's cursors.
+  TChartCursors Cursors;
+  // The dashboard boxes that are to show.
+  TDashSet DashboardSet() const { return dashSet_; }
+  int DashboardDesignWidth = 125;
+  // Start files that could not be read this run: they are neither deleted
+  // nor overwritten at the end (0 positions, 1 route).
+  bool StartFileKept[2] = {false, false};
 
   // ---- owned objects, created in FormCreate and freed in FormDestroy;
   // any of them is null when its creation failed ----
   std::unique_ptr<TSpeaker> Speaker;
   std::unique_ptr<TChartList> ChartList;
   std::unique_ptr<TDatum> Datum;
-  std::unique_ptr<TKAPDecoder> KAPDecoder;
-  std::unique_ptr<TWCIDecoder> WCIDecoder;
+  std::unique_ptr<TKAPDecoder> KAPDecoder;  std::unique_ptr<TWCIDecoder> WCIDecoder;
   std::unique_ptr<TWorldConvert> Converter;
   // Line buffers: main (port A, owns the parser), simulation or network,
-  // port B, port C.
-  std::unique_ptr<TNMEALineBuffer> NMEABuffer;
-  std::unique_ptr<TNMEALineBuffer> SimBuffer;
-  std::unique_ptr<TNMEALineBuffer> NMEABufferB;
-  std::unique_ptr<TNMEALineBuffer> NMEABufferC;
+  // port B, port C; the parser through the main one (null without it).
+  std::unique_ptr<TNMEALineBuffer> NMEABuffer, SimBuffer, NMEABufferB, NMEABufferC;
+  TNMEA* Parser() const;
+  // The decoder of the parser's "!" sentences and the target table.
+  std::unique_ptr<TAisDecoder> Ais;
   std::unique_ptr<TLOGGBOOK> LogBook;
   std::unique_ptr<TBitmapPager> Pager;
   std::unique_ptr<TSYSCOLOR> SysColor;
-  std::unique_ptr<TRoute> Positions;
-  std::unique_ptr<TRoute> Route;
-  std::unique_ptr<TChartHeadExternalCodec> ExternalCodec;
-  std::unique_ptr<TChartFile> ChartFile;
+  std::unique_ptr<TRoute> Positions, Route;
+  std::unique_ptr<TChartHeadExternalCodec> ExternalCodec;  std::unique_ptr<TChartFile> ChartFile;
   std::unique_ptr<TMagError> MagError;
-  std::unique_ptr<TQuickShape> BoatShape;
-  std::unique_ptr<TQuickShape> RingShape;
-  std::unique_ptr<TQuickShape> SpeedShape;
+  std::unique_ptr<TQuickShape> BoatShape, RingShape, SpeedShape;
   std::unique_ptr<TTrace> Trace;
   std::unique_ptr<TLogDist> LogDist;
   std::unique_ptr<TTelnetSend> TelnetSend;
 
-  // The parser, through the main line buffer; null without one.
-  TNMEA* Parser() const;
-
-  // The serial ports (components of the window).
-  TAfComPort* GPSCom = nullptr;
-  TAfComPort* NMEAPort1 = nullptr;
-  TAfComPort* NMEAPort2 = nullptr;
-
-  // The one-second timer (object name "ComTimer").
-  ITickTimer& ComTimer() { return *comTimer_; }
+  // ---- the features (each exists unless a start step it needs failed) ----
+  TNmeaMonitors& Monitors() const { return *monitors_; }
+  TPortLinks& Ports() const { return *ports_; }
+  TChartSymbols& Symbols() const { return *symbols_; }
+  TNmeaOutput& Output() const { return *output_; }
+  TProgramState& ProgramState() const { return *programState_; }
+  TChartDisplay& Chart() const { return *chart_; }
+  TDashboardColumn& Dashboard() const { return *dashboard_; }
+  TNightShade& Shading() const { return *shading_; }
+  TAisView& AisView() const { return *aisView_; }
+  TRouteGuidanceView& Guidance() const { return *guidance_; }
+  TRouteEditor& RouteEditor() const { return *routeEditor_; }
+  TRouteExchange& RouteExchange() const { return *routeExchange_; }
+  TPositionCommands& PositionCommands() const { return *positions_; }
+  TDialogCommands& Dialogs() const { return *dialogs_; }
+  TTrackView& Track() const { return *track_; }
+  TTrackFiles& TrackFiles() const { return *trackFiles_; }
+  TGpsTransfer& Gps() const { return *gps_; }
+  TChartPrinting& Printing() const { return *printing_; }
 
   // ---- components ----
-  QWidget* Scroll = nullptr;     // the chart area
-  QWidget* MapCanvas = nullptr;  // the chart canvas
-  QFrame* MsgP = nullptr;        // the message panel
-  // Centres the message panel over the chart (when shown, on resize).
-  void PlaceMessagePanel();
-  QLabel* MsgT = nullptr;
-  QProgressBar* MsgB = nullptr;
+  TAfComPort *GPSCom = nullptr, *NMEAPort1 = nullptr, *NMEAPort2 = nullptr;  // ports A, B, C
+  QWidget *Scroll = nullptr, *MapCanvas = nullptr;  // the chart area and its canvas
+  TChartCanvas* ChartCanvas() const;
+  // The message panel, its text and progress bar; the message table.
+  QFrame* MsgP = nullptr;  QLabel* MsgT = nullptr;  QProgressBar* MsgB = nullptr;
   QPlainTextEdit* TX_MESSAGES = nullptr;
-  QFrame* DB = nullptr;  // the dashboard column "_DB"
-  QFrame* DBShadow = nullptr;  // the shadow line at the chart side of the column
-  // Every box of the column, by TDashBox; the named ones below are the same.
+  // The dashboard column "_DB", its shadow line and every box by TDashBox
+  // (the named boxes below are the same).
+  QFrame *DB = nullptr, *DBShadow = nullptr;
   QFrame* DashBox[kDashBoxCount] = {};
   QFrame* DB_MAINMENU = nullptr;
-  QToolButton* DBC_MENU_1 = nullptr;  // "&File"
-  QToolButton* DBC_MENU_2 = nullptr;  // "&Tools"
-  QToolButton* DBC_MENU_3 = nullptr;  // "<<": collapse
+  QToolButton *DBC_MENU_1 = nullptr, *DBC_MENU_2 = nullptr, *DBC_MENU_3 = nullptr;  // "&File", "&Tools", "<<"
   QFrame* DB_GPS = nullptr;
-  QLabel* DBBLat = nullptr;
-  QLabel* DBBLong = nullptr;
-  QLabel* DBBhead = nullptr;
-  QLabel* DBBspeed = nullptr;
-  QLabel* DBBMErr = nullptr;
-  QLabel* DBBdt = nullptr;
-  QLabel* DBGPSB = nullptr;
-  // The network link's state ("" without a network source).
-  QLabel* DBNetState = nullptr;
+  QLabel *DBBLat = nullptr, *DBBLong = nullptr, *DBBhead = nullptr, *DBBspeed = nullptr, *DBBMErr = nullptr,
+         *DBBdt = nullptr, *DBGPSB = nullptr, *DBNetState = nullptr;
   QFrame* DB_DR = nullptr;
-  TPosEdit* DB_DRLat = nullptr;
-  TPosEdit* DB_DRLong = nullptr;
-  QLineEdit* DB_DRCrs = nullptr;
-  QLineEdit* DB_DRSpd = nullptr;
+  TPosEdit *DB_DRLat = nullptr, *DB_DRLong = nullptr;
+  QLineEdit *DB_DRCrs = nullptr, *DB_DRSpd = nullptr;
   QFrame* DB_INSTR = nullptr;
-  QLabel* LabHours = nullptr;
-  QLabel* LabFuel = nullptr;
-  QLabel* TxtTot = nullptr;
-  QLabel* TxtTrp = nullptr;
-  QLabel* TxtTime = nullptr;
-  QLabel* TxtFuel = nullptr;
-  QFrame* DB_STATE = nullptr;
-  QPushButton* DBI_AUTO = nullptr;
-  QPushButton* DBI_TRACE = nullptr;
-  QPushButton* DBI_PILOT = nullptr;
+  QLabel *LabHours = nullptr, *LabFuel = nullptr, *TxtTot = nullptr, *TxtTrp = nullptr, *TxtTime = nullptr,
+         *TxtFuel = nullptr;
+  QFrame* DB_STATE = nullptr;  QPushButton *DBI_AUTO = nullptr, *DBI_TRACE = nullptr, *DBI_PILOT = nullptr;
   QFrame* DB_MARKER = nullptr;
-  QLabel* DB_LAT = nullptr;
-  QLabel* DB_LONG = nullptr;
-  QLabel* DB_head = nullptr;
-  QLabel* DB_Dist = nullptr;
-  QFrame* DB_DEPTH = nullptr;
-  QLabel* DPTLab = nullptr;
-  QFrame* DB_WIND = nullptr;
-  QLabel* WindSLab = nullptr;
-  QLabel* WindTLab = nullptr;
-  QLabel* WindRLab = nullptr;
-  QLabel* WindGLab = nullptr;
-  QLabel* VPWSpeed = nullptr;
-  QFrame* DB_COMPASS = nullptr;
-  QLabel* CompassLab = nullptr;
-  QFrame* DB_Shade = nullptr;
-  QPushButton* SBC[4] = {};
-  QFrame* DB_DBLCLK = nullptr;
-  QPushButton* MeasureLab = nullptr;
-  QPushButton* CenterLab = nullptr;
-
+  QLabel *DB_LAT = nullptr, *DB_LONG = nullptr, *DB_head = nullptr, *DB_Dist = nullptr;
+  QFrame *DB_DEPTH = nullptr, *DB_WIND = nullptr, *DB_COMPASS = nullptr;
+  QLabel *DPTLab = nullptr, *WindSLab = nullptr, *WindTLab = nullptr, *WindRLab = nullptr, *WindGLab = nullptr,
+         *VPWSpeed = nullptr, *CompassLab = nullptr;
+  QFrame* DB_Shade = nullptr;  QPushButton* SBC[4] = {};
+  QFrame* DB_DBLCLK = nullptr;  QPushButton *MeasureLab = nullptr, *CenterLab = nullptr;
   // Menus (no menu bar: drop-downs of DB_MAINMENU and context menus).
-  QMenu* FileMenu = nullptr;
-  QMenu* EditMenu = nullptr;
-  QMenu* NormalPopup = nullptr;
-  QMenu* RtePopup = nullptr;
-  QMenu* RouteFileMenu = nullptr;
-  QMenu* InstrPopup = nullptr;
-  QMenu* DelRtePopup = nullptr;
-  QMenu* DelWPPopup = nullptr;
-  QMenu* RteGoPopup = nullptr;
-  // A menu item or submenu by object name (nullptr when there is none).
-  QAction* MenuItem(const char* name) const;
-  QMenu* SubMenu(const char* name) const;
-  // The menu entries the status update of every tick shows, hides or
-  // checks (found once when the menus are made).
-  struct TTickMenus {
-    QAction* wpUnlock = nullptr;
-    QAction* deleteWP = nullptr;
-    QAction* activateRoute = nullptr;
-    QAction* openOld = nullptr;
-    QAction* setDRPos = nullptr;
-    QMenu* nac = nullptr;
-  };
-  const TTickMenus& TickMenus() const { return tickMenus_; }
+  QMenu *FileMenu = nullptr, *EditMenu = nullptr, *NormalPopup = nullptr, *RtePopup = nullptr,
+        *RouteFileMenu = nullptr, *InstrPopup = nullptr, *DelRtePopup = nullptr, *DelWPPopup = nullptr,
+        *RteGoPopup = nullptr;
 
-  // ---- operations used by the other parts of the window ----
-
-  // The message panel: an empty text with max 0 hides it (false);
-  // otherwise it shows the text, with the progress bar at position of max
-  // when max is at least 1, lets the window repaint, and returns true.
-  bool ShowProgress(const std::string& text, int position, int max);
-  void RequestRepaint() { repaintRequested_ = true; }
-  bool RepaintRequested() const { return repaintRequested_; }
-  // Reads and clears the repaint request.
-  bool TakeRepaintRequest();
-  // Applies (save false) or writes (save true) the window texts of the
-  // main window and the dialogs; an empty file name does nothing.
-  void ApplyLanguage(const std::string& fileName, bool save);
-  // The setup dialog changed "LanguageFile": "SAVE:<file>" writes a
-  // language file (asking before overwriting), anything else is applied.
-  void LanguageCommand();
-  // Pushes the settings into the objects; `starting` leaves the ports alone.
-  void ApplySettings(bool starting);
-  void OpenPorts();
-  void ClosePorts();
-  // Sent text has somewhere to go: port A is open, or the network link is
-  // up for sending.
-  bool OutputChannelOpen() const;
-  // Moves the bytes received on ports A, B and C into their line buffers,
-  // then queued output to port A (MainPorts.cpp; the ports' data events
-  // and the tick run it).
-  void PumpPorts();
-  // The network source ("NMEA_SIMUL" = "IP:", "UDP:" or "GPSD:";
-  // MainPorts.cpp): the link is made at start, started when the window is
-  // first shown, and started again when the setup dialog changed the
-  // source.
-  void CreateNetworkSource();
-  void StartNetworkSource();
-  void ApplyNetworkSource();
-  // The tick's network step: the link's timers, then the text received (a
-  // line begun on an earlier connection is forgotten first).
-  std::string ReceiveNetworkText();
-  // Network mode and network output off, the link stopped.
-  void EndNetwork();
-  // The setup dialog ("&Properties"): on Save the setup group is written
-  // and the settings applied; Cancel changes nothing.
-  void MParametersClick();
-  // Writes the program state group (log, trip, fuel, engine hours, last
-  // position, ...) when it changed since it was last written; runs every
-  // minute, so a power cut loses at most a minute of it.
-  void SaveStateIfChanged();
-
-  // The dashboard: which boxes show (UpdateStatus), where (LayoutDashboard).
-  void UpdateStatus();
+  // ---- the services the features use (WindowServices.h), and the
+  // operations of the main window ----
+  QWidget& Window() override { return *this; }
+  bool ShowProgress(const std::string& text, int position, int max) override;
+  void ShowMessageLine(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
+  void ShowFailureNotice(const std::string& text) override;
+  void HideMessage(const std::string& text) override;
+  void RequestRepaint() override { repaintRequested_ = true; }
+  bool RepaintRequested() const override { return repaintRequested_; }
+  bool TakeRepaintRequest() override;
+  void UpdateStatus() override;
+  int ShadeLevel() const override;
+  int ExecDialog(QDialog& dialog) override;
+  std::optional<std::string> AskDialogText(const std::string& title, const std::string& prompt,
+                                           const std::string& offered) override;
+  QAction* MenuItem(const char* name) const override;
+  QMenu* SubMenu(const char* name) const override;
+  ITickTimer& ComTimer() override { return *comTimer_; }
+  TUpdateCycle* UpdateCycle() const override;
+  void OpenPorts() override;
+  void ClosePorts() override;
+  bool Closed() const override { return formClosed_; }
+  QMetaObject::Connection OnFormClosed(QObject* context, std::function<void()> f) override;
+  // Handed to the chart view, the dashboard and the night shade.
+  bool LoadChart(const std::string& file, bool interactive = true);
+  int OpenCatalogChart(int index, bool interactive = true);
+  void FindPosition(const TFPoint& pos);
+  void Repaint();
   void LayoutDashboard();
-  TDashSet DashboardSet() const { return dashSet_; }
-  void ShowDashboard(bool expanded);
-  bool DashboardExpanded() const { return dashboardExpanded_; }
-  // The palette red when `on`, else the button face colour.
-  QColor AlarmColour(bool on) const;
-  // Refreshes the GPS box (position, heading, speed, variation, fix time,
-  // talker) with its alarm colour.
-  void RefreshGpsBox();
-  // Refreshes the depth, wind and compass texts; true when a box should
-  // appear or go because its value became known or unknown.
-  bool RefreshInstrumentTexts();
-  // Refreshes the log, trip, engine hours and fuel texts.
-  void RefreshLogTexts();
-  // Both of the above, and the box set when a value came or went.
-  void UpdateInstrumentBoxes();
-  // What a double-click on the chart does: measure (true) or centre.
-  bool DoubleClickMeasures() const;
-  void ToggleDoubleClickAction();
-  // Night shading, levels 0 (day) to 3 (night).
   void SetShadeLevel(int level);
-  int ShadeLevel() const { return shadeLevel_; }
-  // The colours everything is drawn with at the current shade level.
-  TWindowColours Colours;
-  // Instrument menu: "Reset Trip", "Reset Time", "Reset Fuel" (after a
-  // question), "Log Book Entry".
-  enum class TCounter { Trip, Time, Fuel };
-  void ResetCounterClick(TCounter which);
-  void LogBookEntryClick();
-  // Asks for a line of text (title, prompt); nullopt when cancelled. Tests
-  // replace it.
-  std::function<std::optional<std::string>(const std::string&, const std::string&)> InputQuery;
-  // Runs one of the plotter's modal windows (chart list, chart information)
-  // and returns its QDialog result; by default the window's own exec().
-  // Tests replace it to answer the window.
-  std::function<int(QDialog&)> RunDialog;
-  int ExecDialog(QDialog& dialog);
-
-  // Closes the window without any question (termination signal, logout):
-  // FormClose runs, and FormDestroy when the window object goes.
+  // The settings into the objects and features; `starting`: not the ports.
+  void ApplySettings(bool starting);
+  // Applies (save false) or writes (save true) the window texts; the setup
+  // dialog's "LanguageFile" ("SAVE:<file>" writes one, asking first).
+  void ApplyLanguage(const std::string& fileName, bool save);
+  void LanguageCommand();
+  // Closes without any question (termination signal, logout).
   void CloseOrderly();
-  // FormClose has run.
-  bool Closed() const { return formClosed_; }
+
+  // ---- test seams: a line of text asked for (title, prompt; nullopt when
+  // cancelled), a modal window run (its QDialog result), every decision of
+  // the key map that did something ----
+  std::function<std::optional<std::string>(const std::string&, const std::string&)> InputQuery;
+  std::function<int(QDialog&)> RunDialog;
+  std::function<void(const TKeyDecision&)> KeyObserver;
 
   // ---- window events ----
-  void FormCreate();
-  void FormShow();
-  bool FormCloseQuery();
-  void FormClose();
-  void FormDestroy();
-  void FormResize();
+  void FormCreate(); void FormShow(); bool FormCloseQuery(); void FormClose(); void FormDestroy(); void FormResize();
   // A key seen before the focused control; true when the key map took it.
   bool FormKeyDown(const TKeyInput& key, uint64_t timestamp, bool autoRepeat);
 
-  // Status buttons.
-  void DBI_AUTOClick();
-  void DBI_TRACEClick();
-  void DBI_PILOTClick();
-
-  // Chart cursors: the normal and the fat variant of each mode.
-  QCursor ChartCursors[kChartCursorCount];
-  QCursor FatChartCursors[kChartCursorCount];
-  bool FatCursors = false;
-  TChartCursor CursorMode = ccAim;
-  void ShowChartCursor();
-
-  // View state set up at start (the chart view builds on it).
-  int CurrentChart = -2;
-  int PreviousChart = -2;
-  double PreferredScale = 0;
-  int DashboardDesignWidth = 125;
-  bool NetworkMode = false;
-  bool NetworkOutput = false;
-  // The position under the mouse when the last key command came (pixel on
-  // the canvas, and geographic when a chart is open).
-  QPoint MenuPixel;
-  TFPoint MenuPos{};
-  bool MenuPosValid = false;
-  // Start files that could not be read this run: they are neither deleted
-  // nor overwritten at the end (0 positions, 1 route).
-  bool StartFileKept[2] = {false, false};
-
-  // Called with every decision of the key map that did something; for
-  // tests and the input monitor.
-  std::function<void(const TKeyDecision&)> KeyObserver;
-
-  // The update cycle that ComTimer runs (null when it could not be set up).
-  TUpdateCycle* UpdateCycle() const;
-  // The marker: while it is shown the tick keeps the marker box showing its
-  // position with bearing and distance from the boat.
-  bool MarkerShown = false;
-  TFPoint MarkerPos{};
-  void SetMarker(const TFPoint& pos);
-  void ClearMarker();
-  void RefreshMarkerBox();
-  // The route follower's cross-track and new-waypoint alarms into the
-  // navigation flags.
-  void ApplyRouteAlarms();
-  // "&MARK MOB" (Ctrl+Space): the marker at the boat.
-  void MANOVERBOARD1Click();
-  // "Set &DR Pos": the dead-reckoned boat to the position under the mouse.
-  void DRUpdateClick();
-
-  // ---- the chart view (MainChart.cpp) ----
-
-  // Zoom, scroll, the mouse on the chart, the view's history.
-  TChartView View;
-  // The chart on show: its record (with bounds, centre, north rotation and
-  // miles per pixel), kind and files; the previous chart's file.
-  RChartInfo ChartInfo;
-  TChartKind ChartKind = TChartKind::None;
-  std::string CurrentChartFile;
-  std::string PreviousChartFile;
-  // Positions of the pixels 100 beyond the chart's corners.
-  TFPointArray ExtendedCorners;
-  // A plain image chart (shown without the pager).
-  QImage ChartImage;
-  // The image chart's picture in its day colours (ChartImage is it shaded).
-  QImage ChartImageDay;
-  // The image chart shaded anew for the current shade level.
-  void RefreshChartShade();
-  // Where UpdateView and UpdateBoatPoints placed the boat (the paint draws
-  // it there).
-  TBoatPoints BoatPoints;
-  TRings Rings;
-  // Chart outlines shown ("Outline").
-  bool OutlinesShown = false;
-
-  // The canvas MapCanvas is.
-  TChartCanvas* ChartCanvas() const;
-
-  // Opens a chart file and shows it. Nothing changes unless the chart
-  // opens: the chart on show stays and the message panel says why (a user
-  // command also shows a message box). `interactive` is false for loads the
-  // update cycle starts: no dialog or message box opens then. True when the
-  // chart was loaded.
-  bool LoadChart(const std::string& file, bool interactive = true);
-  // Opens catalog entry `index` unless it is negative or already shown;
-  // the index shown afterwards, -1 when nothing was opened.
-  int OpenCatalogChart(int index, bool interactive = true);
-  // The chart at a point of the view: across the chart's edge near it, else
-  // the best chart at its position; centred on the position when a chart
-  // opened. The index opened, or -1.
-  int BestChartAtPoint(const TFPoint& viewPoint, double preferredScale);
-  // The best chart for a position, centred on it when one opened.
-  int BestChartForPosition(const TFPoint& pos, double preferredScale, bool interactive = true);
-  // Centres on the position when the chart shows it, else opens the best
-  // chart for it; in AUTOMATIC the boat's position is taken.
-  void FindPosition(const TFPoint& pos);
-  // Redraws the chart view.
-  void Repaint();
-  // The view's size in pixels.
-  TPoint ViewSize() const;
-  // The zoom procedure about a point of the view, and what depends on the
-  // zoom.
-  void ApplyZoom(const TFPoint& viewPoint, bool force);
-  void ZoomTo(const TFPoint& viewPoint, double zoom);
-  // One zoom step; successive steps show the chart scaled until they pause
-  // for kZoomSettleMs, then it is drawn at its new zoom.
-  void ZoomStep(const TFPoint& viewPoint, int delta);
-  static constexpr int kZoomSettleMs = 80;
-  // Draws the chart at its zoom now (the end of a series of zoom steps).
-  void SettleZoom();
-  bool ZoomPreviewShown() const { return !zoomFrame_.isNull(); }
-  void ScrollTo(TPoint offset);
-  // Centres the view on a position, shifted by (dx, dy) view pixels.
-  void CentreOnPosition(const TFPoint& pos, int dx = 0, int dy = 0);
-  void CentreOnViewPoint(const TFPoint& viewPoint);
-  // Boat in view, range rings, title and boat points; true when the boat
-  // is in view.
-  bool UpdateView();
-  // The boat's screen points; true when the boat's position changed.
-  bool UpdateBoatPoints();
-  // The boat points, the rings measured at the boat and the title (always,
-  // or only when the ring step changed); whether the boat moved.
-  bool PlaceBoat(bool titleAlways);
-  void UpdateTitle();
-  // The marker box shows the position with its bearing and distance from
-  // `from`.
-  void ShowPositionInfo(const TFPoint& pos, const TFPoint& from);
-  // The position under a point of the view; false without a chart.
-  bool PositionAtView(const TFPoint& viewPoint, TFPoint& pos) const;
-  // The position lies inside the chart's border.
-  bool InsideCurrentChart(const TFPoint& pos) const;
-  // The update cycle's chart choice: the catalog's best chart for the
-  // look-ahead point and the boat, opened without any dialog.
-  void AutoOpenBestChart(const TFPoint& lookAhead, const TFPoint& boat);
-  // Paints the view (the chart canvas calls it).
-  void PaintChart(QPainter& painter, const QRect& dirty);
-  // A line of text in the message panel, without running the event loop
-  // (ShowNotice also writes it to standard error).
-  void ShowMessageLine(const std::string& text);
-  void ShowNotice(const std::string& text);
-
-  // Chart commands of the menus and keys.
-  void XOpenClick();
-  void ListAllChartsClick();
-  void Last1Click();
-  void OnPosition1Click();
-  // "Chart &Info": the chart on show in the chart information window.
-  void MChartInfo1Click();
-  void FindBest1Click();
-  void NextChart1Click();
-  void SmallerScale1Click();
-  void OutlineMnuClick();
-  void BestChartForBoatClick();
-  void DBBLatClick();
-  void DBBLatDblClick();
-  void SetMark1Click();
-  void MeasureLabClick();
-  void CenterLabClick();
-  // The chart keys of the key map; false when the key is not a chart key.
-  bool DoChartKeyAction(const TKeyDecision& d);
-
-  // ---- NMEA output and the shared data line (MainOutput.cpp) ----
-
-  // The navigation data line for other programs ("DDE" on).
-  std::unique_ptr<TDataShareServer> DataShare;
-  TNmeaOutputSettings OutputSettings() const;
-  // The course to steer and the steering indicator's offset into the
-  // navigation state.
-  void UpdateSteering();
-  // The steering cycle: the sentences of "AutoP Msg" queued; false while
-  // NMEA OUT is off.
-  bool SendSteering();
-  // "Export NMEA" / "Send to &NMEA" of the route, "Export NMEA" of the
-  // positions: queued whole, or not at all with a notice.
-  void SendRoute();
-  void SendPositions();
-  // Starts or stops sharing the data line ("DDE").
-  void ApplyOutputSettings();
-  // The data line of this display update to every client.
-  void PublishDataLine();
-
-  // ---- the route: guidance, the editor, its files (MainRoute.cpp) ----
-
-  // "Activate Route" (button, menu): starts following from the boat, or
-  // ends it; refused with a notice without a valid fix.
-  void RteActBtnClick();
-  void DeactivateRoute1Click();
-  // Acknowledges a new waypoint (double-click on the indicator, menu, F5,
-  // Ctrl+N): the alarm flag goes.
-  void DBRteHINTDblClick();
-  void ShowMagneticHeadings1Click();
-  // The guidance boxes from the navigation state.
-  void ShowRouteValues();
-  // First and last point and length; "Save Route" red while changed.
-  void ShowRouteStats();
-  // The route editor.
-  void RouteEditor1Click();
-  void RteEditCloseClick();
-  void RouteAdd1Click();
-  void DBC_RTListChange(int index);
-  void RteEdUpdateClick();
-  void RteDelSelBtnClick();
-  void RteAddWPBtnClick();
-  void RteReverseBtnClick();
-  // A point for a double-click on the chart in the editor.
-  void InsertRoutePointAt(const TFPoint& viewPoint);
-  void ShowRoutePoint(TNavShape* point);
-  void ClearRoutePoint();
-  void FillRouteList();
-  // The positions box's list; the entry chosen stays chosen unless
-  // `keepChoice` is false (after a deletion no entry is chosen).
-  void FillPositionList(bool keepChoice = true);
-  // Route files: open (appending, "Clear old route?"), save, save as.
-  void LoadRoute2Click();
-  void RteSaveBtnClick();
-  void RteSaveAsClick();
-  void AfterRouteLoad();
-  // The close question for the route: true when it may be given up.
-  bool AskRouteSaved();
-  // "Find Position" of the positions box.
-  void RteGotoBtnClick();
-  // When the route became active (UTC), for the elapsed time.
-  double RouteStartTime() const { return routeStartTime_; }
-
-  // ---- printing (MainPrint.cpp) ----
-
-  // "Print Chart": the options window, then the chart page; refused with a
-  // notice when there is no chart or nothing of it in the view.
-  void PrintImageClick();
-  // The list prints: a text window in preview mode holding the heading and
-  // the lines (shown through ExecDialog).
-  void PrintChartListClick();
-  void RoutePrintClick();
-  void WPPrint1Click();
-  void TrackPrint1Click();
-  // The print options window (made at start and kept for the run, so the
-  // choices stay as the user left them).
-  TPRInit* PrintOptions();
-  // The printer of the run's chart prints.
-  QPrinter& Printer();
-  // Chooses the printer (the platform print dialog); false when cancelled.
-  // Tests replace it.
-  std::function<bool(QPrinter&)> ChoosePrinter;
-  // One chart page onto the painter, whose origin is the page's printable
-  // corner: the chart image, positions, route, track and outlines within
-  // the chart's part of the page, the scale bar, the title and the frame.
-  // The caller sets the converter's scale to 1 (as PrintImageClick does).
-  void PrintChart(QPainter& painter, const TPrintTrans& map, const TPrintItems& items);
-
-  // ---- the track (MainTrack.cpp) ----
-
-  // The recording settings and the write-error notice into the recorder.
-  void ApplyTrackSettings();
-  // The TRACK switch's state into the recorder: recording starts (today's
-  // file, its points shown) or stops.
-  void ApplyTracking();
-  // The tick's offer of the boat's position to the recorder.
-  void RecordTrack();
-  // The chart's area to the track (a chart was loaded), its points placed
-  // anew (the zoom changed), and drawn.
-  void PlaceTrackForChart();
-  void ReplaceTrack();
-  void PaintTrack(ICanvas& canvas);
-
-  // ---- AIS targets (MainAis.cpp) ----
-
-  // The decoder of the parser's "!" sentences and the target table; made
-  // after the parser, freed before it.
-  std::unique_ptr<TAisDecoder> Ais;
-  void CreateAisDecoder();
-  // "AIS Show": decoding on, or off with the table emptied.
-  void ApplyAisSettings();
-  // The chart's area to the targets (a chart was loaded) and their chart
-  // points; ReprojectAis recomputes the points of targets that moved (all
-  // with `force`) and returns how many.
-  void PlaceAisForChart();
-  // The targets drawn on the chart (after the track).
-  void PaintAis(ICanvas& canvas);
-  // The collision check of the tick: "AIS CPA Max" and "AIS TCPA Max"
-  // against every vessel; sets or clears the AIS alarm (also with no chart
-  // and with the window minimised). True when a target is in alarm.
-  bool CheckAisAlarm();
-  // The dashboard's target list, sorted (kinds before vessel names); the
-  // selection is kept.
-  void RefreshAisList();
-  // The slot of the target chosen in the list, or -1.
-  int SelectedAisIndex() const;
-  // "Find" (the chart centred on the chosen target), "Info", and "AIS
-  // Info" of the chart's menu (the target nearest to the menu position).
-  void AIS_FindClick();
-  void AIS_InfoClick();
-  void AISInfo1Click();
-  // Fills and shows the information window of a target; hides it when the
-  // target has no position any more.
-  void ShowAisInfo(int slot);
-  // The tick: the information window follows its target; a window the user
-  // closed is freed.
-  void RefreshAisInfo();
-  void FreeHiddenAisInfo();
-  QPointer<TSpyFrm> AisInfoWindow;
-  int AisInfoIndex = -1;
-  int ReprojectAis(bool force);
-  // Targets silent for the hide time are hidden, for the delete time freed.
-  void PurgeAis(int hideMinutes, int deleteMinutes);
-
-  // ---- the route and the positions on the chart (MainShapes.cpp) ----
-
-  // Their symbols on the chart: styles, drawing, the mouse on them.
-  std::unique_ptr<TChartShapes> Shapes;
-  // The hint of the symbol under the mouse ("" when none).
-  const std::string& ChartHint() const { return chartHint_; }
-  // Info boxes and movability of the symbols for the window's state.
-  void UpdateShapeModes();
-  // Positions "&Unlock", "&Delete Selected" and the "Delete Waypoint" of a
-  // position's and of a route point's menu.
-  void WPUnlockClick();
-  void WPDelSelectClick();
-  void MenuItem5Click();
-  void Delete1Click();
-  // Positions "&Clear" and route "&Clear" (after the unsaved-list question).
-  void WPClearMnuClick();
-  void RteClear1Click();
-
-  // ---- the smaller dialogs (MainDialogs.cpp) ----
-
-  // "Name Search" / "Search": charts by group, name and position, listed
-  // in the available-charts window; the one chosen opens.
-  void SearchByName1Click();
-  // "Prefered Charts" (F8, Ctrl+C): the groups charts are chosen from and
-  // the preferred scale.
-  void PrefScale1Click();
-  // "Chart Groups": the group manager; Ok saves the groups file, Cancel
-  // reads it again.
-  void Groups1Click();
-  // The position editor on a stored position (`fromList`: the positions
-  // list asked, the symbols are restyled).
-  void EditPosition(TNavShape* position, bool fromList = false);
-  void DBC_RTAddWPDblClick();
-  // "&List Route": the route as a grid; "Update" writes the edited cells
-  // back, all of them or, when one cannot be read, none.
-  void RteListMnuClick();
-  // The NMEA monitors, switched on and off by their menu items.
-  void NMEAInput1Click();
-  void NMEAOutput1Click();
-  QPointer<TSpyFrm> InputMonitor;
-  QPointer<TSpyFrm> OutputMonitor;
-  // Sent text to the output monitor (the output pump calls it); a line
-  // sent in two parts shows once it is whole.
-  void MonitorOutput(std::string_view text);
-  std::string OutputMonitorPartial;
-  // The tick: an input monitor closed with its "X" is switched off.
-  void CloseHiddenMonitors();
-  void About1Click();
-  // The chart search's group mask, kept for the run.
-  int32_t SearchGroupMask = 0;
-  // An input box offering a text (through InputQuery when set).
-  std::optional<std::string> AskDialogText(const std::string& title, const std::string& prompt,
-                                           const std::string& offered);
-
-  // Asks the user to name a chart's datum among the table's (a chart whose
-  // datum is unknown, "Use KAP zero shift" 0). Tests replace it.
-  std::function<bool(const std::string& datumName)> AskDatumAlias;
-
-  // ---- positions, track files, route exchange files and the GPS
-  // transfers (MainPositions.cpp, MainTrackFiles.cpp, MainGps.cpp) ----
-  void OpenWPMnuClick();
-  void WPSaveMnuClick();
-  void WPSaveAsMnuClick();
-  void AddWaypoint1Click();
-  void AddCurrentPos1Click();
-  void AddPosition(const TFPoint& pos);
-  void WPImportMnuClick();
-  void WPExportMnuClick();
-  bool AskPositionsSaved();
-  // Visibility and placement of the positions, their list and styles.
-  void PositionsTail();
-  void ImportWP2Click();
-  void ExportWP2Click();
-  // The open or save dialog of a G7ToWin or Waypoint+ file, in the
-  // positions directory.
-  std::optional<std::string> AskExchangeFile(const std::string& title, bool save);
-  void ImportTrack1Click();
-  void OpenOld1Click();
-  void ImportTRCClick();
-  void TrackExport1Click();
-  void Positions1Click();
-  void Route1Click();
-  void Positions2Click();
-  void Route2Click();
-  void rack2Click();
-  // The route of an exchange file to import: -1 for none.
-  int ChooseExchangeRoute(const std::string& file);
-  // Runs the transfer program with the ports closed; true when it ended by
-  // itself with status 0 in time.
-  bool RunTransfer(const std::string& message, const std::string& program, const std::vector<std::string>& args);
-  // The time a transfer may take (tests shorten it), and a hook run while
-  // it waits.
-  int TransferTimeoutMs = 600000;
-  std::function<void()> OnTransferWaiting;
-  // The GPS menu enabled when the transfer program is there.
-  void UpdateGpsMenu();
+  // ---- the handlers of the menus, buttons and boxes (MainHandlers.cpp): the
+  // chart view, the status buttons and the tick, route guidance and editor,
+  // the positions, track files, GPS, AIS, printing, the dialogs ----
+  void XOpenClick(); void ListAllChartsClick(); void Last1Click(); void OnPosition1Click(); void MChartInfo1Click();
+  void FindBest1Click(); void NextChart1Click(); void SmallerScale1Click(); void OutlineMnuClick(); void DBBLatClick();
+  void DBBLatDblClick(); void SetMark1Click(); void MeasureLabClick(); void CenterLabClick(); void MANOVERBOARD1Click();
+  void DBI_AUTOClick(); void DBI_TRACEClick(); void DBI_PILOTClick(); void DRUpdateClick();
+  void RteActBtnClick(); void DeactivateRoute1Click(); void DBRteHINTDblClick(); void ShowMagneticHeadings1Click();
+  void RouteEditor1Click(); void RteEditCloseClick(); void RouteAdd1Click(); void DBC_RTListChange(int index);
+  void RteEdUpdateClick(); void RteDelSelBtnClick(); void RteAddWPBtnClick(); void RteReverseBtnClick();
+  void LoadRoute2Click(); void RteSaveBtnClick(); void RteSaveAsClick(); void Delete1Click(); void RteClear1Click();
+  void ImportWP2Click(); void ExportWP2Click(); void ImportTrack1Click();
+  void OpenWPMnuClick(); void WPSaveMnuClick(); void WPSaveAsMnuClick(); void AddWaypoint1Click();
+  void AddCurrentPos1Click(); void WPImportMnuClick(); void WPExportMnuClick(); void WPUnlockClick();
+  void WPDelSelectClick(); void MenuItem5Click(); void WPClearMnuClick(); void RteGotoBtnClick();
+  void DBC_RTAddWPDblClick(); void OpenOld1Click(); void ImportTRCClick(); void TrackExport1Click();
+  void Positions1Click(); void Route1Click(); void Positions2Click(); void Route2Click(); void rack2Click();
+  void AIS_FindClick(); void AIS_InfoClick(); void AISInfo1Click(); void PrintImageClick(); void PrintChartListClick();
+  void RoutePrintClick(); void WPPrint1Click(); void TrackPrint1Click(); void SearchByName1Click();
+  void PrefScale1Click(); void Groups1Click(); void RteListMnuClick(); void NMEAInput1Click(); void NMEAOutput1Click();
+  void About1Click(); void MParametersClick();
 
  public slots:
-  // The one-second tick.
+  // The one-second tick; bytes arrived on a serial port; a port lost its
+  // device, got it back, or was opened or closed.
   void ComTimerTimer();
-  // Bytes arrived on a serial port.
   void GPSComDataRecived(int count);
-  // A port lost its device, got it back, or was opened or closed.
   void GPSComLinkChanged();
 
  signals:
@@ -793,136 +259,41 @@ class T_Form : public QMainWindow {
  protected:
   bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
-  void showEvent(QShowEvent* e) override;
-  void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override; void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
 
  private:
-  void BuildWindow();
-  void BuildDashboard();
-  void BuildMenus();
-  void BuildMessagePanel();
-  void RemoveFuelRow();
-  void PlaceDashboard();
-  void RecomputeColours();
-  void LoadStartFiles();
-  void SaveStartFiles();
-  void SetBoundsFromSettings();
-  void StoreBoundsInSettings();
+  // The components (MainWindow.cpp, MainMenus.cpp).
+  void BuildWindow(); void BuildMessagePanel(); void BuildDashboard(); void BuildMenus(); void InstallChartCanvas();
+  void SetUpPorts();
+  // Centres the message panel over the chart (when shown, on resize).
+  void PlaceMessagePanel();
+  void LoadStartFiles(); void SaveStartFiles(); void SetBoundsFromSettings(); void StoreBoundsInSettings();
   void DoKeyAction(const TKeyDecision& d);
-  void StoreMenuPosition();
   bool TextFieldFocused() const;
   std::vector<QWidget*> LanguageForms() const;
   // The message table := the lines of TX_MESSAGES (at start and after a
   // language file changed them).
   void ReloadMessageTable();
-  void ShowFailureNotice(const std::string& text);
-  void SetUpPorts();
-  void PumpOutput();
-  void ShowPortNotice();
-  void NetworkStateChanged();
-  void NetworkNotice(const QString& text);
-  void SetUpTick();
-  void InstallChartCanvas();
-  void WireChartCommands();
-  void CommitChart(TOpenedChart&& chart);
-  void ChartFailed(const std::string& file, const TChartLoadError& error, bool interactive);
-  void ChartMousePress(QMouseEvent* e);
-  void ChartMouseMove(QMouseEvent* e);
-  void ChartMouseRelease(QMouseEvent* e);
-  void ChartDoubleClick(QMouseEvent* e);
-  void ChartWheel(QWheelEvent* e);
-  void ChartResized(const QSize& before, const QSize& after);
-  void ShowMouseCursor(const TFPoint& viewPoint);
-  void SyncConverterScale();
-  void UpdateRings();
-  void PaintOverlays(QPainter& painter);
-  void PaintOutlines(QPainter& painter);
-  // The menu item of that name enabled and running the command.
-  void WireCommand(const char* name, void (T_Form::*slot)());
-  template <class T>
-  T* RouteWidget(const char* name) const;
-  void WireRouteCommands();
-  // The shape layer's route point and position events (once it exists).
-  void WireRoutePointEvents();
-  void ShowFields(const TPointFields& f);
-  void AfterRouteEdit(TNavShape* shown);
-  void SaveRouteTo(const std::string& file);
-  bool QueueUpload(const std::vector<std::string>& sentences, const std::string& what);
-  void WireOutputCommands();
-  void SetUpShapes();
-  void ApplyShapeSettings();
-  void WireShapeCommands();
-  void WirePrintCommands();
-  void WireAisCommands();
-  void WireDialogCommands();
-  void WirePositionCommands();
-  void WireTrackFileCommands();
-  void WireGpsCommands();
-  bool ChooseAPrinter();
-  void PrintScaleBar(QPainter& painter, const TPrintTrans& map, int u);
-  void ShowListPrint(const std::string& title, const std::string& heading, const std::vector<std::string>& lines);
-  std::unique_ptr<QPrinter> printer_;
-  // "Printer Setup" chose where the chart print in hand goes.
-  bool printTargetChosen_ = false;
-  // Where the receiver's datum shift was computed for the chart on show.
-  std::optional<TFPoint> gpsShiftPoint_;
-  void PlaceShapesForChart();
-  void ReplaceShapes();
-  void PaintShapes(ICanvas& canvas);
-  bool ShapesMousePress(QMouseEvent* e);
-  bool ShapesMouseMove(QMouseEvent* e);
-  bool ShapesMouseRelease(QMouseEvent* e);
-  bool ShapesDoubleClick(QMouseEvent* e);
-  bool ShapeContextMenu(const QPoint& pos);
 
   TFormSet forms_;
-  TTickMenus tickMenus_;
-  std::unique_ptr<ITickTimer> comTimer_;
-  std::unique_ptr<TFormTick> tick_;
-  std::unique_ptr<ITickTimer> stateTimer_;
-  // The program state as last written (or read), see SaveStateIfChanged.
-  std::string savedStateText_;
-  // True once savedStateText_ is what the settings file holds (a write of
-  // the program state succeeded).
-  bool stateOnDisk_ = false;
-  bool stateSaveFailureShown_ = false;
   TDashSet dashSet_ = kNormalDashSet;
-  TKeyRepeatGate keyGate_;
-  bool repaintRequested_ = false;
-  bool dashboardExpanded_ = true;
-  // Set while the dashboard's width change resizes the chart area.
-  bool keepScrollOnResize_ = false;
-  bool orderlyClose_ = false;
-  bool formClosed_ = false;
-  bool destroyed_ = false;
-  int shadeLevel_ = 0;
-  bool shadeLevelSet_ = false;
-  int instrFuelRowHeight_ = 0;
-  // The lost-device notice in the message panel ("" when none shows).
-  std::string portNotice_;
-  // The "NMEA_SIMUL" value the sources were set up for, and the network
-  // link's notice in the message panel ("" when none shows).
-  std::string networkSetting_;
-  std::string networkNotice_;
-  bool networkOutputDropSaid_ = false;
-  // The chart canvas's last frame, shown moved while the chart is dragged
-  // with "Drag Update" off.
-  QImage panFrame_;
-  // While the wheel or the keys zoom step by step, the chart as it was
-  // before the first step (zoom and scroll offset then), shown scaled until
-  // the steps pause; then the chart is drawn at its new zoom once.
-  QImage zoomFrame_;
-  double zoomFrameZoom_ = 0;
-  TPoint zoomFrameScroll_;
-  QTimer* zoomSettle_ = nullptr;
-  bool paintChartOnly_ = false;
-  std::string chartHint_;
+  TWindowContext ctx_;
+  std::unique_ptr<ITickTimer> comTimer_, stateTimer_;
   std::unique_ptr<ISoundSink> soundSink_;
-  double steeringOffset_ = 0;
-  double routeStartTime_ = 0;
-  TMonoTime routeStartMono_{};
-  bool dataShareFailureShown_ = false;
+  TKeyRepeatGate keyGate_;
+  bool repaintRequested_ = false, orderlyClose_ = false, formClosed_ = false, destroyed_ = false;
+  // The features, in the order FormCreate makes them.
+  std::unique_ptr<TNmeaMonitors> monitors_;  std::unique_ptr<TPortLinks> ports_;
+  std::unique_ptr<TChartSymbols> symbols_;  std::unique_ptr<TNmeaOutput> output_;
+  std::unique_ptr<TProgramState> programState_;  std::unique_ptr<TChartDisplay> chart_;
+  std::unique_ptr<TDashboardColumn> dashboard_;  std::unique_ptr<TNightShade> shading_;
+  std::unique_ptr<TAisView> aisView_;  std::unique_ptr<TRouteGuidanceView> guidance_;
+  std::unique_ptr<TRouteEditor> routeEditor_;  std::unique_ptr<TRouteExchange> routeExchange_;
+  std::unique_ptr<TPositionCommands> positions_;  std::unique_ptr<TDialogCommands> dialogs_;
+  std::unique_ptr<TTrackView> track_;  std::unique_ptr<TTrackFiles> trackFiles_;
+  std::unique_ptr<TGpsTransfer> gps_;  std::unique_ptr<TChartPrinting> printing_;
+  std::unique_ptr<TUpdateTick> tick_;
 };
 
 // A Qt key and its modifiers as the key map sees them.

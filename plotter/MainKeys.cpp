@@ -14,6 +14,8 @@
 
 #include "geodesy/CTrans.h"
 #include "plotter/MainForm.h"
+#include "plotter/chartview/ChartDisplay.h"
+#include "plotter/dashboard/DashboardColumn.h"
 
 TKeyInput KeyInputFromQt(int key, Qt::KeyboardModifiers modifiers) {
   TKeyInput in;
@@ -57,9 +59,13 @@ bool T_Form::eventFilter(QObject* watched, QEvent* e) {
                (watched == DB || watched == DB_MARKER ||
                 watched->objectName() == QLatin1String("DB_MAINMENU_X"))) {
       // The mouse over the collapsed column brings it back.
-      ShowDashboard(true);
+      if (dashboard_) dashboard_->ShowDashboard(true);
     } else if (e->type() == QEvent::Resize && watched == DB) {
       LayoutDashboard();
+    } else if (e->type() == QEvent::Resize && MsgP && watched == MsgP->parentWidget()) {
+      // The chart area changed its size: the message panel stays across its
+      // middle.
+      PlaceMessagePanel();
     }
   }
   return QMainWindow::eventFilter(watched, e);
@@ -80,7 +86,7 @@ bool T_Form::FormKeyDown(const TKeyInput& key, uint64_t timestamp, bool autoRepe
   if (!d.handled) return false;
   // Repeats that queued up while the last command ran are swallowed.
   if (keyGate_.ShouldDrop(timestamp, autoRepeat)) return true;
-  StoreMenuPosition();
+  if (chart_) chart_->StoreMenuPosition();
   QElapsedTimer clock;
   clock.start();
   try {
@@ -90,11 +96,6 @@ bool T_Form::FormKeyDown(const TKeyInput& key, uint64_t timestamp, bool autoRepe
   }
   keyGate_.Handled(timestamp, static_cast<uint64_t>(clock.elapsed()));
   return true;
-}
-
-void T_Form::StoreMenuPosition() {
-  MenuPixel = MapCanvas->mapFromGlobal(QCursor::pos());
-  MenuPosValid = PositionAtView({double(MenuPixel.x()), double(MenuPixel.y())}, MenuPos);
 }
 
 void T_Form::DoKeyAction(const TKeyDecision& d) {
@@ -113,19 +114,19 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
       DBI_PILOTClick();
       break;
     case TKeyAction::ToggleDashboard:
-      ShowDashboard(!dashboardExpanded_);
+      if (dashboard_) dashboard_->ShowDashboard(!dashboard_->DashboardExpanded());
       break;
     case TKeyAction::LogBookEntry:
-      LogBookEntryClick();
+      if (dashboard_) dashboard_->LogBookEntryClick();
       break;
     case TKeyAction::ToggleDoubleClickAction:
-      ToggleDoubleClickAction();
+      if (chart_) chart_->ToggleDoubleClickAction();
       break;
     case TKeyAction::ManOverboard:
       MANOVERBOARD1Click();
       break;
     case TKeyAction::ClearMarker:
-      ClearMarker();
+      if (chart_) chart_->ClearMarker();
       break;
     case TKeyAction::AcknowledgeWaypoint:
       DBRteHINTDblClick();
@@ -134,8 +135,8 @@ void T_Form::DoKeyAction(const TKeyDecision& d) {
       PrefScale1Click();
       break;
     default:
-      // The chart commands (MainChart.cpp).
-      DoChartKeyAction(d);
+      // The chart commands.
+      if (chart_) chart_->DoChartKeyAction(d);
       break;
   }
 }

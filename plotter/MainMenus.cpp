@@ -3,7 +3,9 @@
 // menus of the chart and of some dashboard boxes. Every item carries an
 // object name, under which language files translate it.
 //
-// Items whose commands are not in this build yet are present and disabled.
+// The window's own commands are wired here; every other item is wired, and
+// enabled, by the feature that does its work when the feature is made: an
+// item whose feature is missing stays disabled.
 #include <QAction>
 #include <QFrame>
 #include <QMenu>
@@ -16,7 +18,7 @@
 
 namespace {
 
-// One item or submenu. `ready` items are wired to a command of this build.
+// One item or submenu. `ready` items are the window's own, wired here.
 struct TMenuDef {
   const char* name;
   const char* caption;
@@ -119,7 +121,7 @@ void T_Form::BuildMenus() {
               {Item("MZ12", "12.5%"), Item("MZ25", "25%"), Item("MZ50", "50%"), Item("MZ100", "&100%"),
                Item("MZ200", "200%"), Item("MZ400", "400%")}),
           Sub("NATools", "&Tools",
-              {Item("LogBookEntry1", "Log Book Entry", true), Item("SetDRPos1", "Set &DR Pos"),
+              {Item("LogBookEntry1", "Log Book Entry"), Item("SetDRPos1", "Set &DR Pos"),
                Item("AISInfo1", "AIS Info"), Item("RefreshScreen1", "&Refresh Screen", true),
                Item("NAProperties", "&Properties", true), Item("NAExit", "E&xit", true)}),
           Item("MarkMOB1", "&MARK MOB"),
@@ -153,8 +155,8 @@ void T_Form::BuildMenus() {
       });
 
   InstrPopup = MakeMenu(this, "InstrPopup",
-                        {Item("ResetTrip1", "Reset Trip", true), Item("ResetTime1", "Reset Time", true),
-                         Item("ResetFuel1", "Reset Fuel", true), Check("EngineOn1", "Engine On", true)});
+                        {Item("ResetTrip1", "Reset Trip"), Item("ResetTime1", "Reset Time"),
+                         Item("ResetFuel1", "Reset Fuel"), Check("EngineOn1", "Engine On")});
   DelRtePopup = MakeMenu(this, "DelRtePopup", {Item("DelRteWaypoint", "Delete Waypoint")});
   DelWPPopup = MakeMenu(this, "DelWPPopup", {Item("DelWPWaypoint", "Delete Waypoint")});
   RteGoPopup = MakeMenu(this, "RteGoPopup",
@@ -164,56 +166,18 @@ void T_Form::BuildMenus() {
 
   MenuItem("EngineOn1")->setChecked(true);
 
-  // The entries every tick looks at, found once.
-  tickMenus_.wpUnlock = MenuItem("WPUnlock");
-  tickMenus_.deleteWP = MenuItem("DeleteWP");
-  tickMenus_.activateRoute = MenuItem("ActivateRoute1");
-  tickMenus_.openOld = MenuItem("OpenOld1");
-  tickMenus_.setDRPos = MenuItem("SetDRPos1");
-  tickMenus_.nac = SubMenu("NAC");
-
-  // The commands of this build.
+  // The window's own commands.
   connect(MenuItem("Exit1"), &QAction::triggered, this, &QWidget::close);
   connect(MenuItem("NAExit"), &QAction::triggered, this, &QWidget::close);
   connect(MenuItem("RefreshScreen1"), &QAction::triggered, this, [this] { RequestRepaint(); });
   connect(MenuItem("MParameters"), &QAction::triggered, this, &T_Form::MParametersClick);
   connect(MenuItem("NAProperties"), &QAction::triggered, this, &T_Form::MParametersClick);
-  connect(MenuItem("LogBookEntry1"), &QAction::triggered, this, &T_Form::LogBookEntryClick);
-  connect(MenuItem("ResetTrip1"), &QAction::triggered, this, [this] { ResetCounterClick(TCounter::Trip); });
-  connect(MenuItem("ResetTime1"), &QAction::triggered, this, [this] { ResetCounterClick(TCounter::Time); });
-  connect(MenuItem("ResetFuel1"), &QAction::triggered, this, [this] { ResetCounterClick(TCounter::Fuel); });
-  // Fuel is counted only while the engine runs.
-  connect(MenuItem("EngineOn1"), &QAction::toggled, this, [this](bool on) { SysInfo.EngineOn = on; });
   for (int i = 0; i < 4; ++i)
     connect(MenuItem(QStringLiteral("Clr%1").arg(i).toLatin1().constData()), &QAction::triggered, this,
             [this, i] { SetShadeLevel(i); });
 
   DBC_MENU_1->setMenu(FileMenu);
   DBC_MENU_2->setMenu(EditMenu);
-  WireShapeCommands();
-  WireOutputCommands();
-  WireRouteCommands();
-  WirePrintCommands();
-  WireAisCommands();
-  WirePositionCommands();
-  WireTrackFileCommands();
-  WireGpsCommands();
-  WireDialogCommands();
-  connect(MapCanvas, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    // On a position or route symbol: the symbol's own menu.
-    if (ShapeContextMenu(pos)) return;
-    QMenu* menu = PlotterFlags.Has(pfRouteEditor) ? RtePopup : NormalPopup;
-    menu->popup(MapCanvas->mapToGlobal(pos));
-  });
-  connect(DB_INSTR, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { InstrPopup->popup(DB_INSTR->mapToGlobal(pos)); });
-}
-
-void T_Form::WireCommand(const char* name, void (T_Form::*slot)()) {
-  if (QAction* a = MenuItem(name)) {
-    a->setEnabled(true);
-    connect(a, &QAction::triggered, this, slot);
-  }
 }
 
 QAction* T_Form::MenuItem(const char* name) const {

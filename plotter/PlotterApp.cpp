@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "plotter/AuxDialogs.h"
-#include "plotter/PrintDialogs.h"
-#include "plotter/Setup1.h"
+#include "plotter/dialogs/AuxDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
+#include "plotter/settings/Setup1.h"
 #include "plotter/core/Lifecycle.h"
 
 namespace {

@@ -40,6 +40,8 @@
 #include "platform/qt/WindowPicture.h"
 #include "plotter/PlotterApp.h"
 #include "plotter/SignalBridge.h"
+#include "plotter/chartview/ChartDisplay.h"
+#include "plotter/dashboard/DashboardColumn.h"
 
 namespace {
 
@@ -148,9 +150,9 @@ int main(int argc, char** argv) {
         if (!feed.empty() && form.SimBuffer) {
           QFile f(QString::fromStdString(feed));
           if (f.open(QIODevice::ReadOnly)) form.SimBuffer->FeedText(f.readAll().toStdString());
-          form.RefreshGpsBox();
-          form.UpdateInstrumentBoxes();
-          form.UpdateView();  // the boat where the fed sentences put it
+          form.Dashboard().RefreshGpsBox();
+          form.Dashboard().UpdateInstrumentBoxes();
+          form.Chart().UpdateView();  // the boat where the fed sentences put it
         }
         if (activateRoute) form.RteActBtnClick();
         if (shade >= 1 && shade <= 4) form.SetShadeLevel(shade - 1);

@@ -34,7 +34,7 @@
 #include "instruments/NMEA.h"
 #include "instruments/qt/PtyPair.h"
 #include "navobjects/Routes.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "sharedui/ChartInfoDialog.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
@@ -152,8 +152,8 @@ TEST_F(AuxDialogs, ChartSearchFindsChartsByGroupNameAndPositionAndOpensTheChosen
   ASSERT_EQ(f.ChartList->Count(), 4);
   // The mouse between the charts: the position fields take its position,
   // but "Search on Position" stays as the last search left it.
-  f.MenuPos = {10.75 * kDegToRad, 54.35 * kDegToRad};
-  f.MenuPosValid = true;
+  f.Chart().MenuPos = {10.75 * kDegToRad, 54.35 * kDegToRad};
+  f.Chart().MenuPosValid = true;
 
   struct TCase {
     const char* what;
@@ -224,8 +224,8 @@ TEST_F(AuxDialogs, ChartSearchFindsChartsByGroupNameAndPositionAndOpensTheChosen
     return int(QDialog::Rejected);
   };
   f.SearchByName1Click();
-  EXPECT_EQ(f.CurrentChartFile, dir_ / "D.PNG");
-  EXPECT_EQ(f.ChartInfo.Layout.Name, "Bay Entrance");
+  EXPECT_EQ(f.Chart().CurrentChartFile, dir_ / "D.PNG");
+  EXPECT_EQ(f.Chart().ChartInfo.Layout.Name, "Bay Entrance");
   // The list of the search is not what "List All" shows next.
   EXPECT_EQ(f.Forms().ChartAvail->ChartList->topLevelItemCount(), 0);
 }
@@ -256,7 +256,7 @@ TEST_F(AuxDialogs, PreferredChartsFromF8WritesTheBrowseOrAutoGroupsAndThePreferr
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(f.SysInfo.BrowseGroups, coast);
   EXPECT_EQ(f.SysInfo.AutoGroups, 0);
-  EXPECT_EQ(f.PreferredScale, 25000);
+  EXPECT_EQ(f.Chart().PreferredScale, 25000);
 
   // "M" cancels: nothing changes. Ctrl+C opens it too.
   f.RunDialog = Answer<TPSForm>([&](TPSForm& p) {
@@ -275,7 +275,7 @@ TEST_F(AuxDialogs, PreferredChartsFromF8WritesTheBrowseOrAutoGroupsAndThePreferr
   Key(&f, Qt::Key_C, Qt::ControlModifier, false, 100000);
   EXPECT_EQ(shown, 2);
   EXPECT_EQ(f.SysInfo.BrowseGroups, coast);
-  EXPECT_EQ(f.PreferredScale, 25000);
+  EXPECT_EQ(f.Chart().PreferredScale, 25000);
 
   // "Max Scale" and Ok: no preferred scale; in AUTOMATIC the ticks are
   // the "Auto Groups".
@@ -289,7 +289,7 @@ TEST_F(AuxDialogs, PreferredChartsFromF8WritesTheBrowseOrAutoGroupsAndThePreferr
   f.PrefScale1Click();
   EXPECT_EQ(f.SysInfo.AutoGroups, f.ChartList->GroupBit("Harbours"));
   EXPECT_EQ(f.SysInfo.BrowseGroups, coast);
-  EXPECT_EQ(f.PreferredScale, 0);
+  EXPECT_EQ(f.Chart().PreferredScale, 0);
 }
 
 TEST_F(AuxDialogs, PreferredChartsWithoutGroupsIsNarrowAndLeavesTheGroupsAlone) {
@@ -555,7 +555,7 @@ TEST_F(AuxDialogs, PositionEditorRefusesEmptyAndUsedNamesAndSavesTrimmedValues) 
     KeyClick(e.WPText, Qt::Key_Return);
     return e.result();
   });
-  f.EditPosition(buoy);
+  f.PositionCommands().EditPosition(buoy);
   ASSERT_EQ(shown, 3u);
   EXPECT_EQ(Asked(), (std::vector<std::string>{"Pier is in use.", "A position needs a name."}));
   EXPECT_EQ(buoy->Caption, "buoy");
@@ -572,12 +572,12 @@ TEST_F(AuxDialogs, PositionEditorRefusesEmptyAndUsedNamesAndSavesTrimmedValues) 
     KeyClick(e.WPText, Qt::Key_Escape);
     return e.result();
   });
-  f.EditPosition(buoy);
+  f.PositionCommands().EditPosition(buoy);
   EXPECT_EQ(buoy->Caption, "buoy");
   EXPECT_FALSE(f.Positions->Modified);
 
   // A double-click on the positions list edits the position chosen there.
-  f.FillPositionList();
+  f.PositionCommands().FillPositionList();
   auto* list = f.DB->findChild<QComboBox*>("DBC_RTAddWP");
   ASSERT_TRUE(list);
   list->setCurrentIndex(list->findText("Pier"));
@@ -733,26 +733,26 @@ TEST_F(AuxDialogs, InputMonitorShowsSentencesAsTheyArriveAndGoesWhenClosed) {
   QAction* item = f.MenuItem("NMEAInputMonitor1");
   ASSERT_TRUE(item && item->isEnabled());
   item->trigger();
-  ASSERT_TRUE(f.InputMonitor);
-  EXPECT_TRUE(f.InputMonitor->isVisible());
-  EXPECT_EQ(f.InputMonitor->windowTitle(), "NMEA Input Monitor");
+  ASSERT_TRUE(f.Monitors().InputMonitor);
+  EXPECT_TRUE(f.Monitors().InputMonitor->isVisible());
+  EXPECT_EQ(f.Monitors().InputMonitor->windowTitle(), "NMEA Input Monitor");
   EXPECT_TRUE(item->isChecked());
   f.NMEABuffer->FeedText("$GPHDT,123.4,T*hh\r\n$IIDBT,10.0,f,3.0,M,1.6,F*hh\r\n");
-  const std::vector<std::string> lines = f.InputMonitor->Lines();
+  const std::vector<std::string> lines = f.Monitors().InputMonitor->Lines();
   ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
   EXPECT_NE(lines[0].find("$GPHDT,123.4,T"), std::string::npos);
   EXPECT_NE(lines[1].find("$IIDBT"), std::string::npos);
 
   // Paused: lines are dropped, not kept for later.
-  f.InputMonitor->SetRunning(false);
+  f.Monitors().InputMonitor->SetRunning(false);
   f.NMEABuffer->FeedText("$GPHDT,1.0,T*hh\r\n");
-  f.InputMonitor->SetRunning(true);
-  EXPECT_EQ(f.InputMonitor->LineCount(), 2);
+  f.Monitors().InputMonitor->SetRunning(true);
+  EXPECT_EQ(f.Monitors().InputMonitor->LineCount(), 2);
 
   // Closed with its "X": the next tick switches it off.
-  f.InputMonitor->close();
+  f.Monitors().InputMonitor->close();
   f.ComTimer().Fire();
-  EXPECT_FALSE(f.InputMonitor);
+  EXPECT_FALSE(f.Monitors().InputMonitor);
   EXPECT_FALSE(item->isChecked());
   EXPECT_FALSE(f.Parser()->OnSentence);
   f.NMEABuffer->FeedText("$GPHDT,2.0,T*hh\r\n");
@@ -771,13 +771,13 @@ TEST_F(AuxMonitors, OutputMonitorShowsWhatIsSentAndGoesWhenClosed) {
   QAction* item = f.MenuItem("NMEAOutputMonitor1");
   ASSERT_TRUE(item);
   item->trigger();
-  ASSERT_TRUE(f.OutputMonitor);
-  EXPECT_EQ(f.OutputMonitor->windowTitle(), "NMEA Output Monitor");
+  ASSERT_TRUE(f.Monitors().OutputMonitor);
+  EXPECT_EQ(f.Monitors().OutputMonitor->windowTitle(), "NMEA Output Monitor");
   f.MenuItem("FMRouteExportNMEA")->trigger();
   std::string got;
   ASSERT_TRUE(WaitFor(
       [&] {
-        f.PumpPorts();
+        f.Ports().PumpPorts();
         got += a.Read();
         return f.Parser()->Info.OutBuffer.empty() && got.size() > 0 && got.back() == '\n';
       },
@@ -787,16 +787,16 @@ TEST_F(AuxMonitors, OutputMonitorShowsWhatIsSentAndGoesWhenClosed) {
   for (size_t start = 0, nl; (nl = got.find("\r\n", start)) != std::string::npos; start = nl + 2)
     sent.push_back(got.substr(start, nl - start));
   ASSERT_EQ(sent.size(), 160u);
-  const std::vector<std::string> shown = f.OutputMonitor->Lines();
+  const std::vector<std::string> shown = f.Monitors().OutputMonitor->Lines();
   ASSERT_GE(shown.size(), 100u);
   ASSERT_LE(shown.size(), sent.size());
   EXPECT_EQ(shown, std::vector<std::string>(sent.end() - static_cast<long>(shown.size()), sent.end()));
 
   // Closed with its "X": the next pump switches it off.
-  f.OutputMonitor->close();
-  f.SendRoute();
-  f.PumpPorts();
-  EXPECT_FALSE(f.OutputMonitor);
+  f.Monitors().OutputMonitor->close();
+  f.Output().SendRoute();
+  f.Ports().PumpPorts();
+  EXPECT_FALSE(f.Monitors().OutputMonitor);
   EXPECT_FALSE(item->isChecked());
 }
 

@@ -122,7 +122,7 @@ TEST_F(ChartAvailWindow, ListAllShowsTheChartsSortedByScaleWithTheLanguageFilesT
             (std::vector<std::string>{"Bay Entrance", "coastal passage", "Harbour Approach", "Inner Harbour"}));
   EXPECT_EQ(Column(shown[3], 1), (std::vector<std::string>{"1:10000", "1:25000", "1:50000", "1:250000"}));
   // Nothing chosen: no chart was opened.
-  EXPECT_EQ(f.CurrentChartFile, "");
+  EXPECT_EQ(f.Chart().CurrentChartFile, "");
 
   // Chosen with a click: that chart opens.
   answer = QDialog::Accepted;
@@ -130,8 +130,8 @@ TEST_F(ChartAvailWindow, ListAllShowsTheChartsSortedByScaleWithTheLanguageFilesT
   f.ListAllChartsClick();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(Column(shown[0], 1), (std::vector<std::string>{"1:10000", "1:25000", "1:50000", "1:250000"}));
-  EXPECT_EQ(f.CurrentChartFile, dir_ / "D.PNG");
-  EXPECT_EQ(f.ChartInfo.Layout.Name, "Bay Entrance");
+  EXPECT_EQ(f.Chart().CurrentChartFile, dir_ / "D.PNG");
+  EXPECT_EQ(f.Chart().ChartInfo.Layout.Name, "Bay Entrance");
 }
 
 TEST_F(ChartAvailWindow, OnPositionListsTheChartsThereAndListAllTheWholeCatalogAgain) {
@@ -149,8 +149,8 @@ TEST_F(ChartAvailWindow, OnPositionListsTheChartsThereAndListAllTheWholeCatalogA
     return int(QDialog::Rejected);
   };
   // Inside "Harbour Approach" (10.0 .. 10.5 E) and nothing else.
-  f.MenuPos = {10.25 * kDegToRad, 54.35 * kDegToRad};
-  f.MenuPosValid = true;
+  f.Chart().MenuPos = {10.25 * kDegToRad, 54.35 * kDegToRad};
+  f.Chart().MenuPosValid = true;
   f.OnPosition1Click();
   f.ListAllChartsClick();
   ASSERT_EQ(shown.size(), 2u);

@@ -119,10 +119,10 @@ TEST_F(ChartWindow, EveryChartOpensAndTheBoatLiesWhereBrtoolPutsIt) {
   for (const std::string& file : charts) {
     SCOPED_TRACE(file);
     ASSERT_TRUE(f.LoadChart(file)) << (Asked().empty() ? std::string() : Asked().back());
-    EXPECT_EQ(f.CurrentChartFile, file);
+    EXPECT_EQ(f.Chart().CurrentChartFile, file);
     // A position a little off the middle of the chart, from brtool.
     double lon = 0, lat = 0;
-    const int32_t w = f.ChartInfo.Width, h = f.ChartInfo.Height;
+    const int32_t w = f.Chart().ChartInfo.Width, h = f.Chart().ChartInfo.Height;
     ASSERT_TRUE(TwoNumbers(Brtool("chart pix2geo \"" + file + "\" " + std::to_string(w * 0.37) + " " +
                                   std::to_string(h * 0.61)).out,
                            lon, lat));
@@ -132,21 +132,21 @@ TEST_F(ChartWindow, EveryChartOpensAndTheBoatLiesWhereBrtoolPutsIt) {
     const TFPoint pos{lon * kDegToRad, lat * kDegToRad};
     PutBoat(f, pos);
     for (double zoom : {0.5, 1.0, 2.0}) {
-      f.ZoomTo({300, 200}, zoom);
-      ASSERT_EQ(f.View.Zoom(), zoom);
-      f.CentreOnPosition(pos, 37, -23);
+      f.Chart().ZoomTo({300, 200}, zoom);
+      ASSERT_EQ(f.Chart().View.Zoom(), zoom);
+      f.Chart().CentreOnPosition(pos, 37, -23);
       const QImage frame = Frame(f);
       const std::optional<TFPoint> drawn = ColourCentre(frame, boat);
       ASSERT_TRUE(drawn) << "no boat at zoom " << zoom;
-      const TFPoint expected{gx * zoom - f.View.Scroll().X, gy * zoom - f.View.Scroll().Y};
+      const TFPoint expected{gx * zoom - f.Chart().View.Scroll().X, gy * zoom - f.Chart().View.Scroll().Y};
       EXPECT_NEAR(drawn->X, expected.X, 1.0) << "zoom " << zoom;
       EXPECT_NEAR(drawn->Y, expected.Y, 1.0) << "zoom " << zoom;
       if (file == charts[0]) {
         // The synthetic chart's own colours at a few chart pixels far from
         // the boat.
         for (const TPoint c : {TPoint{13, 17}, TPoint{390, 290}, TPoint{201, 57}}) {
-          const int vx = static_cast<int>(std::floor((c.X + 0.5) * zoom)) - f.View.Scroll().X;
-          const int vy = static_cast<int>(std::floor((c.Y + 0.5) * zoom)) - f.View.Scroll().Y;
+          const int vx = static_cast<int>(std::floor((c.X + 0.5) * zoom)) - f.Chart().View.Scroll().X;
+          const int vy = static_cast<int>(std::floor((c.Y + 0.5) * zoom)) - f.Chart().View.Scroll().Y;
           if (!frame.rect().contains(vx, vy)) continue;
           EXPECT_EQ(frame.pixel(vx, vy) & 0xFFFFFF, chartfix::ColourOf(chartfix::PixelColour(c.X, c.Y)) & 0xFFFFFF)
               << c.X << "," << c.Y << " at zoom " << zoom;
@@ -164,11 +164,11 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
   const std::string file = chartfix::WriteKapChart(dir_ / "BIG.KAP", big);
   T_Form& f = Run(ViewSettings());
   ASSERT_TRUE(f.LoadChart(file));
-  f.ScrollTo({900, 700});
+  f.Chart().ScrollTo({900, 700});
   QWidget* canvas = f.MapCanvas;
   const QPointF mouse(317, 211);
   auto chartUnder = [&] {
-    return TFPoint{(f.View.Scroll().X + mouse.x()) / f.View.Zoom(), (f.View.Scroll().Y + mouse.y()) / f.View.Zoom()};
+    return TFPoint{(f.Chart().View.Scroll().X + mouse.x()) / f.Chart().View.Zoom(), (f.Chart().View.Scroll().Y + mouse.y()) / f.Chart().View.Zoom()};
   };
   auto wheel = [&](int delta, Qt::MouseButtons buttons = Qt::NoButton) {
     QWheelEvent e(mouse, canvas->mapToGlobal(mouse), QPoint(), QPoint(0, delta), buttons, Qt::NoModifier,
@@ -178,16 +178,16 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
   const TFPoint before = chartUnder();
   // A touchpad: seven small parts of a notch do nothing, the eighth zooms.
   for (int i = 0; i < 7; ++i) wheel(-15);
-  EXPECT_EQ(f.View.Zoom(), 1.0);
+  EXPECT_EQ(f.Chart().View.Zoom(), 1.0);
   wheel(-15);
-  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.26);
+  EXPECT_DOUBLE_EQ(f.Chart().View.Zoom(), 1.26);
   // Whole notches in and out.
   for (int delta : {-120, -120, 120, 120, 120, 120})
     wheel(delta);
-  EXPECT_NEAR(f.View.Zoom(), 1 / 1.26, 0.01);
+  EXPECT_NEAR(f.Chart().View.Zoom(), 1 / 1.26, 0.01);
   const TFPoint after = chartUnder();
-  EXPECT_NEAR(after.X, before.X, 1.0 / f.View.Zoom());
-  EXPECT_NEAR(after.Y, before.Y, 1.0 / f.View.Zoom());
+  EXPECT_NEAR(after.X, before.X, 1.0 / f.Chart().View.Zoom());
+  EXPECT_NEAR(after.Y, before.Y, 1.0 / f.Chart().View.Zoom());
   // Between steps the picture is shown scaled, each chart pixel where it
   // belongs at the new zoom; once the steps pause it is drawn anew.
   auto bandsInPlace = [&](const QImage& frame) {
@@ -195,8 +195,8 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
     for (int bx = 0; bx < 3000 / 16; bx += 7)
       for (int by = 0; by < 2400 / 24; by += 5) {
         const double cx = bx * 16 + 8, cy = by * 24 + 12;
-        const int vx = static_cast<int>(std::floor(cx * f.View.Zoom())) - f.View.Scroll().X;
-        const int vy = static_cast<int>(std::floor(cy * f.View.Zoom())) - f.View.Scroll().Y;
+        const int vx = static_cast<int>(std::floor(cx * f.Chart().View.Zoom())) - f.Chart().View.Scroll().X;
+        const int vy = static_cast<int>(std::floor(cy * f.Chart().View.Zoom())) - f.Chart().View.Scroll().Y;
         if (!frame.rect().adjusted(0, 0, -1, -1).contains(vx, vy)) continue;
         ++checked;
         EXPECT_EQ(frame.pixel(vx, vy) & 0xFFFFFF,
@@ -205,24 +205,24 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
       }
     return checked;
   };
-  ASSERT_TRUE(f.ZoomPreviewShown());
-  f.SettleZoom();
+  ASSERT_TRUE(f.Chart().ZoomPreviewShown());
+  f.Chart().SettleZoom();
   wheel(-120);
-  ASSERT_TRUE(f.ZoomPreviewShown());
+  ASSERT_TRUE(f.Chart().ZoomPreviewShown());
   EXPECT_GT(bandsInPlace(Frame(f)), 50);
-  f.SettleZoom();
-  EXPECT_FALSE(f.ZoomPreviewShown());
+  f.Chart().SettleZoom();
+  EXPECT_FALSE(f.Chart().ZoomPreviewShown());
   EXPECT_GT(bandsInPlace(Frame(f)), 50);
   // "Reverse Wheel Dir" and "Mouse Wheel" off.
   f.SysInfo.ReverseWheelDir = true;
   wheel(120);
-  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.26);
+  EXPECT_DOUBLE_EQ(f.Chart().View.Zoom(), 1.26);
   f.SysInfo.MouseWheel = false;
   wheel(120);
-  EXPECT_DOUBLE_EQ(f.View.Zoom(), 1.26);
+  EXPECT_DOUBLE_EQ(f.Chart().View.Zoom(), 1.26);
 
   // Dragging: the chart pixel under the mouse follows it.
-  const TPoint start = f.View.Scroll();
+  const TPoint start = f.Chart().View.Scroll();
   auto mouseEvent = [&](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
     QMouseEvent e(type, at, canvas->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
                   buttons, Qt::NoModifier);
@@ -230,13 +230,13 @@ TEST_F(ChartWindow, WheelAndDragKeepTheChartUnderTheMouse) {
   };
   mouseEvent(QEvent::MouseButtonPress, {400, 300}, Qt::LeftButton);
   for (int i = 1; i <= 10; ++i) mouseEvent(QEvent::MouseMove, {400.0 - 7 * i, 300.0 + 5 * i}, Qt::LeftButton);
-  EXPECT_EQ(f.View.Scroll(), (TPoint{start.X + 70, start.Y - 50}));
+  EXPECT_EQ(f.Chart().View.Scroll(), (TPoint{start.X + 70, start.Y - 50}));
   mouseEvent(QEvent::MouseButtonRelease, {330, 350}, Qt::NoButton);
-  EXPECT_EQ(f.View.Drag(), TDragState::Idle);
+  EXPECT_EQ(f.Chart().View.Drag(), TDragState::Idle);
   // Outside a drag the marker box follows the mouse.
   mouseEvent(QEvent::MouseMove, {10, 10}, Qt::NoButton);
   TFPoint under;
-  ASSERT_TRUE(f.PositionAtView({10, 10}, under));
+  ASSERT_TRUE(f.Chart().PositionAtView({10, 10}, under));
   EXPECT_EQ(f.DB_LAT->text().toStdString(), LatToStr(under.Y));
 }
 
@@ -246,7 +246,7 @@ TEST_F(ChartWindow, DoubleClicksCentreOrMeasureByTheChosenAction) {
   big.height = 2400;
   T_Form& f = Run(ViewSettings());
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
-  f.ScrollTo({1000, 800});
+  f.Chart().ScrollTo({1000, 800});
   QWidget* canvas = f.MapCanvas;
   auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
     QMouseEvent e(type, at, canvas->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
@@ -262,33 +262,33 @@ TEST_F(ChartWindow, DoubleClicksCentreOrMeasureByTheChosenAction) {
   };
   // "Center": the point comes to the middle of the view (no catalog, so no
   // other chart).
-  ASSERT_FALSE(f.DoubleClickMeasures());
-  const TFPoint panel = f.View.ViewToPanel({200, 150});
+  ASSERT_FALSE(f.Chart().DoubleClickMeasures());
+  const TFPoint panel = f.Chart().View.ViewToPanel({200, 150});
   doubleClick({200, 150});
-  EXPECT_NEAR(f.View.ViewCentrePanel().X, panel.X, 1);
-  EXPECT_NEAR(f.View.ViewCentrePanel().Y, panel.Y, 1);
-  EXPECT_EQ(f.View.Drag(), TDragState::Idle);
+  EXPECT_NEAR(f.Chart().View.ViewCentrePanel().X, panel.X, 1);
+  EXPECT_NEAR(f.Chart().View.ViewCentrePanel().Y, panel.Y, 1);
+  EXPECT_EQ(f.Chart().View.Drag(), TDragState::Idle);
   // "Measure" (Ctrl+E): the cursor changes, and measuring runs from the
   // double click to the next release, the marker box showing the distance.
-  f.ToggleDoubleClickAction();
-  EXPECT_EQ(f.CursorMode, ccMeasure);
+  f.Chart().ToggleDoubleClickAction();
+  EXPECT_EQ(f.Cursors.CursorMode, ccMeasure);
   doubleClick({100, 100});
-  EXPECT_TRUE(f.View.Measuring());
+  EXPECT_TRUE(f.Chart().View.Measuring());
   send(QEvent::MouseMove, {400, 100}, Qt::NoButton);
   TFPoint a, b;
-  ASSERT_TRUE(f.PositionAtView({100, 100}, a));
-  ASSERT_TRUE(f.PositionAtView({400, 100}, b));
+  ASSERT_TRUE(f.Chart().PositionAtView({100, 100}, a));
+  ASSERT_TRUE(f.Chart().PositionAtView({400, 100}, b));
   EXPECT_EQ(f.DB_Dist->text().toStdString(), DistanceText(GeoDistance(a, b) * kRadToNM));
   EXPECT_EQ(f.DB_head->text().toStdString(), "90°");
   send(QEvent::MouseButtonPress, {400, 100}, Qt::LeftButton);
   send(QEvent::MouseButtonRelease, {400, 100}, Qt::NoButton);
-  EXPECT_EQ(f.View.Drag(), TDragState::Idle);
+  EXPECT_EQ(f.Chart().View.Drag(), TDragState::Idle);
   // The marker holds the marker box: no measuring then.
-  f.SetMarker(a);
+  f.Chart().SetMarker(a);
   doubleClick({300, 300});
-  EXPECT_FALSE(f.View.Measuring());
-  f.ToggleDoubleClickAction();
-  EXPECT_EQ(f.CursorMode, ccAim);
+  EXPECT_FALSE(f.Chart().View.Measuring());
+  f.Chart().ToggleDoubleClickAction();
+  EXPECT_EQ(f.Cursors.CursorMode, ccAim);
 }
 
 TEST_F(ChartWindow, OutlinesShowTheCatalogsMoreDetailedChartsInView) {
@@ -323,7 +323,7 @@ TEST_F(ChartWindow, OutlinesShowTheCatalogsMoreDetailedChartsInView) {
   auto outlinedAt = [&](double lon, double lat) {
     TFPoint px;
     if (!f.Converter->GeoToPixel({lon * kDegToRad, lat * kDegToRad}, px)) return false;
-    const TFPoint v = f.View.PanelToView(px);
+    const TFPoint v = f.Chart().View.PanelToView(px);
     for (int dx = -1; dx <= 1; ++dx)
       if ((frame.pixel(int(std::lround(v.X)) + dx, int(std::lround(v.Y))) & 0xFFFFFF) == (outline & 0xFFFFFF))
         return true;
@@ -342,14 +342,14 @@ TEST_F(ChartWindow, TheMarkerIsDrawnWhereItWasSetUntilCleared) {
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "M.KAP", TChartPlan())));
   PutBoat(f, {10.1 * kDegToRad, 54.4 * kDegToRad});
   const TFPoint mob{10.3 * kDegToRad, 54.25 * kDegToRad};
-  f.SetMarker(mob);
+  f.Chart().SetMarker(mob);
   const QRgb red = QColor(ColorRed(f.Colours.red), ColorGreen(f.Colours.red), ColorBlue(f.Colours.red)).rgb();
   const std::optional<TFPoint> drawn = ColourCentre(Frame(f), red);
   ASSERT_TRUE(drawn);
   TFPoint at;
-  ASSERT_TRUE(f.PositionAtView(*drawn, at));
+  ASSERT_TRUE(f.Chart().PositionAtView(*drawn, at));
   EXPECT_LT(GeoDistance(at, mob) * kRadToNM * 1852, 50) << "within a few pixels of the marked position";
-  f.ClearMarker();
+  f.Chart().ClearMarker();
   EXPECT_FALSE(ColourCentre(Frame(f), red));
 }
 
@@ -361,18 +361,18 @@ TEST_F(ChartWindow, TheDashboardFoldsAwayWithoutMovingTheChart) {
   big.height = 1800;
   T_Form& f = Run(ViewSettings());
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
-  f.ScrollTo({300, 200});
-  const TPoint scroll = f.View.Scroll();
+  f.Chart().ScrollTo({300, 200});
+  const TPoint scroll = f.Chart().View.Scroll();
   const int width = f.MapCanvas->width();
   f.DBC_MENU_3->click();
   Settle();
-  ASSERT_FALSE(f.DashboardExpanded());
+  ASSERT_FALSE(f.Dashboard().DashboardExpanded());
   EXPECT_GT(f.MapCanvas->width(), width);
-  EXPECT_EQ(f.View.Scroll(), scroll);
-  f.ShowDashboard(true);
+  EXPECT_EQ(f.Chart().View.Scroll(), scroll);
+  f.Dashboard().ShowDashboard(true);
   Settle();
   EXPECT_EQ(f.MapCanvas->width(), width);
-  EXPECT_EQ(f.View.Scroll(), scroll);
+  EXPECT_EQ(f.Chart().View.Scroll(), scroll);
 }
 
 TEST_F(ChartWindow, AutomaticSwitchesAheadOfTheBoatAndPreviousGoesBack) {
@@ -411,28 +411,28 @@ TEST_F(ChartWindow, AutomaticSwitchesAheadOfTheBoatAndPreviousGoesBack) {
   const int west = f.ChartList->FindByName("WEST"), east = f.ChartList->FindByName("EAST");
   double lonAtSwitch = 0;
   bool wasOnWest = false;
-  for (int i = 0; i < 190 && f.CurrentChart != east; ++i) {
+  for (int i = 0; i < 190 && f.Chart().CurrentChart != east; ++i) {
     Tick(f);
-    if (f.CurrentChart == west) wasOnWest = true;
+    if (f.Chart().CurrentChart == west) wasOnWest = true;
     lonAtSwitch = f.Parser()->Info.Pos.X * kRadToDeg;
   }
   ASSERT_TRUE(wasOnWest);
-  ASSERT_EQ(f.CurrentChart, east);
-  EXPECT_EQ(f.CurrentChartFile, f.ChartList->ResolvedFileName(east));
+  ASSERT_EQ(f.Chart().CurrentChart, east);
+  EXPECT_EQ(f.Chart().CurrentChartFile, f.ChartList->ResolvedFileName(east));
   // The switch came while the boat was still on the first chart, about a
   // minute (a mile) short of its edge.
   EXPECT_LT(lonAtSwitch, 10.095);
   EXPECT_GT(lonAtSwitch, 10.06);
   // The view follows the boat.
   TFPoint centre;
-  ASSERT_TRUE(f.PositionAtView({f.ViewSize().X / 2.0, f.ViewSize().Y / 2.0}, centre));
+  ASSERT_TRUE(f.Chart().PositionAtView({f.Chart().ViewSize().X / 2.0, f.Chart().ViewSize().Y / 2.0}, centre));
   EXPECT_GT(centre.X * kRadToDeg, lonAtSwitch - 0.001) << "centred on the boat or ahead of it";
   EXPECT_TRUE(Asked().empty());
   // "Previous" returns to the first chart.
   f.MenuItem("NACPrevious")->trigger();
-  EXPECT_EQ(f.CurrentChart, west);
-  EXPECT_EQ(f.PreviousChart, east);
-  EXPECT_EQ(f.CurrentChartFile, f.ChartList->ResolvedFileName(west));
+  EXPECT_EQ(f.Chart().CurrentChart, west);
+  EXPECT_EQ(f.Chart().PreviousChart, east);
+  EXPECT_EQ(f.Chart().CurrentChartFile, f.ChartList->ResolvedFileName(west));
   EXPECT_EQ(f.ChartList->Current, west);
 }
 
@@ -443,7 +443,7 @@ TEST_F(ChartWindow, AFailedChartLeavesTheChartOnShowAndSaysWhy) {
   ASSERT_TRUE(f.LoadChart(good));
   const TFPoint pos{10.2 * kDegToRad, 54.3 * kDegToRad};
   PutBoat(f, pos);
-  f.CentreOnPosition(pos);
+  f.Chart().CentreOnPosition(pos);
   const std::string title = f.windowTitle().toStdString();
   questions_.Clear();
   // A user's command: the box, and the reason in the message panel.
@@ -451,7 +451,7 @@ TEST_F(ChartWindow, AFailedChartLeavesTheChartOnShowAndSaysWhy) {
   EXPECT_EQ(Asked(), (std::vector<std::string>{"KAP Error on reading " + dir_ / "BROKEN.KAP"}));
   EXPECT_TRUE(f.MsgP->isVisible());
   EXPECT_NE(f.MsgT->text().toStdString().find("KAP/NOS Open error"), std::string::npos);
-  EXPECT_EQ(f.CurrentChartFile, good);
+  EXPECT_EQ(f.Chart().CurrentChartFile, good);
   EXPECT_EQ(f.windowTitle().toStdString(), title);
   EXPECT_FALSE(f.PlotterFlags.Has(pfChartLoading));
   ASSERT_TRUE(f.Pager->Active);
@@ -464,7 +464,7 @@ TEST_F(ChartWindow, AFailedChartLeavesTheChartOnShowAndSaysWhy) {
         << p.x() << "," << p.y();
   // "Previous" after a failure still knows of no earlier chart.
   f.Last1Click();
-  EXPECT_EQ(f.CurrentChartFile, good);
+  EXPECT_EQ(f.Chart().CurrentChartFile, good);
 }
 
 TEST_F(ChartWindow, LoadsOfTheUpdateCycleNeverAskAndABrokenChartIsPassedOver) {
@@ -483,7 +483,7 @@ TEST_F(ChartWindow, LoadsOfTheUpdateCycleNeverAskAndABrokenChartIsPassedOver) {
                                "\r\n[Program State]\r\nLast Lat=" + FloatToStrDot(54.3 * kDegToRad) +
                                "\r\nLast Long=" + FloatToStrDot(10.2 * kDegToRad) + "\r\n"));
   int datumQuestions = 0;
-  f.AskDatumAlias = [&](const std::string&) {
+  f.Chart().AskDatumAlias = [&](const std::string&) {
     ++datumQuestions;
     return false;
   };
@@ -491,14 +491,14 @@ TEST_F(ChartWindow, LoadsOfTheUpdateCycleNeverAskAndABrokenChartIsPassedOver) {
   const int oddIndex = f.ChartList->FindByName("ODD DATUM");
   for (int i = 0; i < 4 && !f.PlotterFlags.Has(pfChartLoaded); ++i) Tick(f);
   ASSERT_TRUE(f.PlotterFlags.Has(pfChartLoaded));
-  EXPECT_EQ(f.CurrentChart, oddIndex);
+  EXPECT_EQ(f.Chart().CurrentChart, oddIndex);
   // Nothing waited for an answer; the message panel tells of the datum.
   EXPECT_TRUE(Asked().empty());
   EXPECT_EQ(datumQuestions, 0);
   EXPECT_TRUE(f.MsgP->isVisible());
   EXPECT_NE(f.MsgT->text().toStdString().find("NOWHERE 1900"), std::string::npos);
   // The broken chart is not tried again at every update.
-  EXPECT_FALSE(f.View.AutoRetryAllowed(f.ChartList->ResolvedFileName(brokenIndex), clock_.MonoNow()));
+  EXPECT_FALSE(f.Chart().View.AutoRetryAllowed(f.ChartList->ResolvedFileName(brokenIndex), clock_.MonoNow()));
   EXPECT_FALSE(f.PlotterFlags.Has(pfChartLoading));
   EXPECT_FALSE(f.ComTimer().Enabled()) << "the test's stopped timer stays stopped";
   // The user's own load of the chart does ask.

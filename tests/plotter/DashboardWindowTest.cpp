@@ -53,8 +53,8 @@ void KnowEverything(T_Form& f) {
   f.SysInfo.TrippDistance = 12345.67;
   f.SysInfo.TimeCounter = 99999.99;
   f.SysInfo.FuelUsed = 99999.9;
-  f.RefreshGpsBox();
-  f.UpdateInstrumentBoxes();
+  f.Dashboard().RefreshGpsBox();
+  f.Dashboard().UpdateInstrumentBoxes();
 }
 
 // Whatever the window size and the mode, the shown boxes lie inside the
@@ -125,14 +125,14 @@ TEST_F(DashboardWindow, LostGpsPutsTheDeadReckoningBoxInItsPlace) {
   Show();
   const QRect gps = f.DB_GPS->geometry();
   f.NavFlags.Include(nfGpsLost);
-  f.RefreshGpsBox();
+  f.Dashboard().RefreshGpsBox();
   f.UpdateStatus();
   EXPECT_TRUE(f.DB_GPS->isHidden());
   EXPECT_FALSE(f.DB_DR->isHidden());
   EXPECT_EQ(f.DB_DR->geometry(), gps);
   EXPECT_EQ(f.DB_DR->palette().color(QPalette::Window), QColor(255, 0, 0));  // the alarm red
   f.NavFlags.Exclude(nfGpsLost);
-  f.RefreshGpsBox();
+  f.Dashboard().RefreshGpsBox();
   f.UpdateStatus();
   EXPECT_FALSE(f.DB_GPS->isHidden());
   EXPECT_TRUE(f.DB_DR->isHidden());
@@ -152,8 +152,8 @@ TEST_F(DashboardWindow, FieldsShowTheNavigationState) {
   n.Depth = 16;
   n.TrueWindSpeed = 5;
   n.MagHeading = NoDataValue;
-  f.RefreshGpsBox();
-  f.UpdateInstrumentBoxes();
+  f.Dashboard().RefreshGpsBox();
+  f.Dashboard().UpdateInstrumentBoxes();
   const auto text = [&](const char* name) { return f.findChild<QLabel*>(name)->text().toStdString(); };
   EXPECT_EQ(text("DBBLat"), "59°30.500'N");
   EXPECT_EQ(text("DBBLong"), "018°04.250'E");
@@ -168,13 +168,13 @@ TEST_F(DashboardWindow, FieldsShowTheNavigationState) {
   EXPECT_TRUE(f.DashboardSet().Has(TDashBox::DB_WIND));
   EXPECT_FALSE(f.DashboardSet().Has(TDashBox::DB_COMPASS));
   n.Depth = NoDataValue;
-  f.UpdateInstrumentBoxes();
+  f.Dashboard().UpdateInstrumentBoxes();
   EXPECT_FALSE(f.DashboardSet().Has(TDashBox::DB_DEPTH));
   EXPECT_TRUE(f.DB_DEPTH->isHidden());
 
   // Engine hours carry their minutes.
   f.SysInfo.TimeCounter = 12.9999;
-  f.RefreshLogTexts();
+  f.Dashboard().RefreshLogTexts();
   EXPECT_EQ(f.TxtTime->text(), "13:00");
 
   // The dead-reckoning course wraps round when typed past either end.
@@ -268,21 +268,21 @@ TEST_F(DashboardWindow, CollapsesToAnEdgeAndComesBackUnderTheMouse) {
   EXPECT_EQ(f.DBC_MENU_3->text(), "<<");
   f.DBC_MENU_3->click();
   Settle();
-  EXPECT_FALSE(f.DashboardExpanded());
+  EXPECT_FALSE(f.Dashboard().DashboardExpanded());
   EXPECT_EQ(f.DB->width(), 3);
   for (QFrame* box : f.DashBox) EXPECT_TRUE(box->isHidden());
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
   QApplication::sendEvent(f.DB, &enter);
   Settle();
-  EXPECT_TRUE(f.DashboardExpanded());
+  EXPECT_TRUE(f.Dashboard().DashboardExpanded());
   EXPECT_EQ(f.DB->width(), f.DashboardDesignWidth);
   EXPECT_FALSE(f.DB_GPS->isHidden());
 
   // Ctrl+E switches what a double-click does.
-  EXPECT_FALSE(f.DoubleClickMeasures());
+  EXPECT_FALSE(f.Chart().DoubleClickMeasures());
   f.PlotterFlags.Include(pfChartLoaded);
   Key(&f, Qt::Key_E, Qt::ControlModifier);
-  EXPECT_TRUE(f.DoubleClickMeasures());
+  EXPECT_TRUE(f.Chart().DoubleClickMeasures());
 }
 
 TEST_F(DashboardWindow, ShadeLevelsRecolourTheWindowTheDrawingAndTheChart) {
@@ -339,7 +339,7 @@ TEST_F(DashboardWindow, ProgramStateIsSavedWhileItChanges) {
 
   // Unchanged: the file is not touched.
   const std::string untouched = ReadTestFile(iniFile_);
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   EXPECT_EQ(ReadTestFile(iniFile_), untouched);
 
   f.SysInfo.TrippDistance = 12.5;
@@ -348,7 +348,7 @@ TEST_F(DashboardWindow, ProgramStateIsSavedWhileItChanges) {
   TIniFile other(iniFile_);
   other.WriteString("Program Setup", "Chart Dir", "/charts/new");
   other.UpdateFile();
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   TIniFile ini(iniFile_);
   EXPECT_EQ(ini.ReadFloat("Program State", "Tripp Distance", 0), 12.5);
   EXPECT_EQ(ini.ReadFloat("Program State", "Time Counter", 0), 3.75);
@@ -359,13 +359,13 @@ TEST_F(DashboardWindow, ProgramStateIsSavedWhileItChanges) {
   f.SysInfo.IniFile = dir_ / "gone/plotter.ini";
   questions_.Clear();
   f.SysInfo.FuelUsed = 1;
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   f.SysInfo.FuelUsed = 2;
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   ASSERT_EQ(questions_.asked().size(), 1u);
   EXPECT_NE(questions_.asked()[0].text.find("Unable to write"), std::string::npos);
   f.SysInfo.IniFile = iniFile_;
-  f.SaveStateIfChanged();
+  f.ProgramState().SaveStateIfChanged();
   EXPECT_EQ(TIniFile(iniFile_).ReadFloat("Program State", "Fuel Used", 0), 2);
 }
 

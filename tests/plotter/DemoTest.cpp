@@ -329,7 +329,7 @@ TEST_F(DemoPlotter, AutomaticTakesTheBoatFromTheOverviewIntoTheHarbourChart) {
   for (size_t tick = 0; read < lines.size() || tick < lines.size() / perTick + 10; ++tick) {
     Tick(f);
     read = std::min(lines.size(), read + perTick);
-    const std::string chart = f.ChartInfo.Layout.Name;
+    const std::string chart = f.Chart().ChartInfo.Layout.Name;
     if (!chart.empty() && (charts.empty() || charts.back() != chart)) {
       charts.push_back(chart);
       // A chart opens for the boat where it is.

@@ -20,11 +20,11 @@
 #include "charts/ChartList.h"
 #include "instruments/NMEA.h"
 #include "navobjects/Routes.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/MainForm.h"
 #include "plotter/PosEdit.h"
-#include "plotter/PrintDialogs.h"
-#include "plotter/Setup1.h"
+#include "plotter/printing/PrintDialogs.h"
+#include "plotter/settings/Setup1.h"
 #include "sharedui/SpyFrm.h"
 
 namespace {
@@ -81,8 +81,8 @@ TEST_F(DialogScreenshots, WriteThePictures) {
   c.Position = {10.30 * kDegToRad, 54.20 * kDegToRad};
   for (const TRoutePointRec& r : {a, b, c}) f.Route->AddRecord(r);
   f.Positions->AddRecord(a);
-  f.MenuPos = {10.2 * kDegToRad, 54.33 * kDegToRad};
-  f.MenuPosValid = true;
+  f.Chart().MenuPos = {10.2 * kDegToRad, 54.33 * kDegToRad};
+  f.Chart().MenuPosValid = true;
 
   auto shoot = [&](QWidget& w, const std::string& name) {
     w.show();
@@ -119,7 +119,7 @@ TEST_F(DialogScreenshots, WriteThePictures) {
   f.SearchByName1Click();
   f.PrefScale1Click();
   f.Groups1Click();
-  f.EditPosition(f.Positions->At(0));
+  f.PositionCommands().EditPosition(f.Positions->At(0));
   f.RteListMnuClick();
   f.About1Click();
 
@@ -132,7 +132,7 @@ TEST_F(DialogScreenshots, WriteThePictures) {
   f.NMEABuffer->FeedText("$GPRMC,101530,A,5418.000,N,01006.000,E,5.2,45.0,101226,2.5,E*hh\r\n"
                          "$GPGGA,101530,5418.000,N,01006.000,E,1,08,0.9,2.0,M,40.0,M,,*hh\r\n"
                          "$IIDBT,32.8,f,10.0,M,5.4,F*hh\r\n");
-  shoot(*f.InputMonitor, "nmea-input-monitor");
+  shoot(*f.Monitors().InputMonitor, "nmea-input-monitor");
   f.NMEAInput1Click();
   // The setup dialog, page by page.
   TSetupFrm* setup = f.Forms().SetupFrm;

@@ -30,7 +30,7 @@
 #include "navobjects/Trace.h"
 #include "platform/FileDialogs.h"
 #include "platform/Process.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 #include "plotter/MainForm.h"
 
 namespace {
@@ -124,7 +124,7 @@ class GpsWindow : public PlotterClockTest {
   T_Form& RunWith(const std::string& program, const std::string& more = "") {
     // The first of repeated keys counts: `more` before the quiet port.
     T_Form& f = Run("[Program Setup]\r\n" + more + "Com Port=0\r\nG7T=" + program + "\r\n");
-    f.TransferTimeoutMs = 30000;
+    f.Gps().TransferTimeoutMs = 30000;
     // The input boxes answer from a queue.
     f.InputQuery = [this](const std::string&, const std::string&) -> std::optional<std::string> {
       if (answers_.empty()) return std::nullopt;
@@ -162,12 +162,12 @@ TEST_F(GpsWindow, FiveCommandLinesWithThePortsClosedMeanwhile) {
   T_Form& f = RunWith(Stub("G7ToWin"), "Com Port=1\r\nCom Device=" + pty.SlavePath() + "\r\n");
   ASSERT_TRUE(f.GPSCom->Active());
   // The menu is there because the program is.
-  f.UpdateGpsMenu();
+  f.Gps().UpdateGpsMenu();
   EXPECT_TRUE(f.SubMenu("GPSMenu")->menuAction()->isEnabled());
   std::vector<bool> portOpen;
   std::vector<bool> ticking;
   std::vector<std::string> shown;
-  f.OnTransferWaiting = [&] {
+  f.Gps().OnTransferWaiting = [&] {
     portOpen.push_back(f.GPSCom->Active());
     ticking.push_back(f.ComTimer().Enabled());
     shown.push_back(f.MsgT->text().toStdString());
@@ -249,7 +249,7 @@ TEST_F(GpsWindow, FailedOrAbandonedTransfersImportNothingAndKeepTheList) {
   TPtyPair pty;
   ASSERT_TRUE(pty.Ok());
   T_Form& f = RunWith(Stub("G7ToWin"), "Com Port=1\r\nCom Device=" + pty.SlavePath() + "\r\n");
-  f.TransferTimeoutMs = 300;
+  f.Gps().TransferTimeoutMs = 300;
   f.Positions->AddRecord(Point("Buoy", 59.5, 18.0));
   f.Positions->AddRecord(Point("Rock", 59.6, 18.1));
   f.Positions->Modified = false;
@@ -264,7 +264,7 @@ TEST_F(GpsWindow, FailedOrAbandonedTransfersImportNothingAndKeepTheList) {
     questions_.Answer(idYes);  // "Clear All Positions?": only after a download
     // The time limit counts only once the stub (and in "partial" its child)
     // is known to run, however slow the machine.
-    f.OnTransferWaiting = [&] {
+    f.Gps().OnTransferWaiting = [&] {
       StubPid(dir_ / "stub.pid", std::chrono::seconds(5));
       if (std::string(mode) == "partial") StubPid(dir_ / "stub.pid.child", std::chrono::seconds(5));
     };
@@ -293,7 +293,7 @@ TEST_F(GpsWindow, AnEndingPlotterDoesNotWaitForTheReceiver) {
   T_Form& f = RunWith(Stub("G7ToWin"));
   env_.Set("GPS_STUB_MODE", "hang");
   pid_t pid = 0;
-  f.OnTransferWaiting = [&] {
+  f.Gps().OnTransferWaiting = [&] {
     pid = StubPid(dir_ / "stub.pid", std::chrono::seconds(5));  // the receiver runs
     f.CloseOrderly();
   };
@@ -373,15 +373,15 @@ TEST_F(GpsWindow, DownloadedTracksGetNumberedNamesInsideTheTrackDirectory) {
 
 TEST_F(GpsWindow, TheMenuFollowsTheProgram) {
   T_Form& f = RunWith(dir_ / "bin/NoSuchProgram");
-  f.UpdateGpsMenu();
+  f.Gps().UpdateGpsMenu();
   EXPECT_FALSE(f.SubMenu("GPSMenu")->menuAction()->isEnabled());
   // Becoming executable is enough.
   std::filesystem::copy_file(kStubSource, dir_ / "bin/NoSuchProgram");
   ::chmod((dir_ / "bin/NoSuchProgram").c_str(), 0644);
-  f.UpdateGpsMenu();
+  f.Gps().UpdateGpsMenu();
   EXPECT_FALSE(f.SubMenu("GPSMenu")->menuAction()->isEnabled());
   ::chmod((dir_ / "bin/NoSuchProgram").c_str(), 0755);
-  f.UpdateGpsMenu();
+  f.Gps().UpdateGpsMenu();
   EXPECT_TRUE(f.SubMenu("GPSMenu")->menuAction()->isEnabled());
 }
 

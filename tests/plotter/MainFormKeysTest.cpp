@@ -90,10 +90,10 @@ TEST_F(PlotterKeys, KeysDoWhatTheirPartsAlreadyOffer) {
   Key(&f, Qt::Key_1, Qt::ControlModifier);
   EXPECT_EQ(f.ShadeLevel(), 0);
   Key(&f, Qt::Key_D, Qt::ControlModifier);
-  EXPECT_FALSE(f.DashboardExpanded());
+  EXPECT_FALSE(f.Dashboard().DashboardExpanded());
   EXPECT_EQ(f.DB->width(), 3);
   Key(&f, Qt::Key_D, Qt::ControlModifier);
-  EXPECT_TRUE(f.DashboardExpanded());
+  EXPECT_TRUE(f.Dashboard().DashboardExpanded());
   EXPECT_EQ(f.DB->width(), f.DashboardDesignWidth);
 }
 

@@ -138,7 +138,7 @@ TEST_F(PlotterStart, CreatesFormsAndObjectsInOrderAndFreesThemInOrder) {
   EXPECT_EQ(f.minimumSize(), QSize(480, 480));
   EXPECT_EQ(f.DB_DRLat->MaskText(), PosToMaskText(false, 0.5));
   EXPECT_EQ(f.DB_DRLong->MaskText(), PosToMaskText(true, -0.25));
-  EXPECT_EQ(f.CurrentChart, -2);
+  EXPECT_EQ(f.Chart().CurrentChart, -2);
 
   events_.clear();
   Stop();
@@ -225,13 +225,13 @@ TEST_F(PlotterStart, FailedStepsLeaveAWorkingPlotterAndAreReportedOnce) {
 TEST_F(PlotterStart, NetworkSourceMakesTheTcpClient) {
   T_Form& f = Start("[Program Setup]\r\nCom Port=0\r\nNMEA_SIMUL=ip:127.0.0.1:1\r\n");
   ASSERT_NE(f.TelnetSend, nullptr);
-  EXPECT_TRUE(f.NetworkMode);
+  EXPECT_TRUE(f.Ports().NetworkMode);
   EXPECT_EQ(f.SysInfo.NmeaSimul, "ip:127.0.0.1:1");  // kept as written
   const auto create = std::find(events_.begin(), events_.end(), "create TTelnetSend");
   const auto timer = std::find(events_.begin(), events_.end(), "enable ComTimer");
   EXPECT_TRUE(create < timer);
   Show();
-  EXPECT_TRUE(f.NetworkOutput);  // no login: output goes over the link
+  EXPECT_TRUE(f.Ports().NetworkOutput);  // no login: output goes over the link
   events_.clear();
   Stop();
   ASSERT_GE(events_.size(), 3u);

@@ -16,7 +16,7 @@
 #include "charts/ChartList.h"
 #include "foundation/IniFile.h"
 #include "foundation/qt/Language.h"
-#include "plotter/AuxDialogs.h"
+#include "plotter/dialogs/AuxDialogs.h"
 
 namespace {
 
@@ -176,14 +176,14 @@ TEST_F(PlotterWindow, CursorsAndIcons) {
   T_Form& f = Start();
   for (int i = 0; i < kChartCursorCount; ++i) {
     SCOPED_TRACE(i);
-    for (const QCursor* c : {&f.ChartCursors[i], &f.FatChartCursors[i]}) {
+    for (const QCursor* c : {&f.Cursors.ChartCursors[i], &f.Cursors.FatChartCursors[i]}) {
       EXPECT_EQ(c->pixmap().size(), QSize(32, 32));
       EXPECT_EQ(c->hotSpot(), QPoint(15, 15));
     }
-    EXPECT_NE(f.ChartCursors[i].pixmap().toImage(), f.FatChartCursors[i].pixmap().toImage());
+    EXPECT_NE(f.Cursors.ChartCursors[i].pixmap().toImage(), f.Cursors.FatChartCursors[i].pixmap().toImage());
   }
   // The chart shows the aim cursor at start.
-  EXPECT_EQ(f.MapCanvas->cursor().pixmap().toImage(), f.ChartCursors[ccAim].pixmap().toImage());
+  EXPECT_EQ(f.MapCanvas->cursor().pixmap().toImage(), f.Cursors.ChartCursors[ccAim].pixmap().toImage());
   EXPECT_FALSE(f.windowIcon().isNull());
   EXPECT_NE(BoatIcon().pixmap(32).toImage(), DarkIcon().pixmap(32).toImage());
 }

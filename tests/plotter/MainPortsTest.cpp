@@ -106,12 +106,12 @@ TEST_F(PlotterPorts, QueuedOutputLeavesThroughPortAInOrder) {
 
   // The pump takes what port A's 8192-byte queue holds, less one byte;
   // the rest follows with a later pump.
-  f.PumpPorts();
+  f.Ports().PumpPorts();
   EXPECT_EQ(f.Parser()->Info.OutBuffer.size(), text.size() - 8191);
   std::string got;
   ASSERT_TRUE(WaitFor([&] {
     got += a.Read();
-    f.PumpPorts();
+    f.Ports().PumpPorts();
     return got.size() >= text.size();
   }));
   EXPECT_EQ(got, text);
@@ -120,7 +120,7 @@ TEST_F(PlotterPorts, QueuedOutputLeavesThroughPortAInOrder) {
   // With port A closed queued output is discarded.
   f.ClosePorts();
   f.Parser()->AppendOutput("$ECAPB*00\r\n");
-  f.PumpPorts();
+  f.Ports().PumpPorts();
   EXPECT_TRUE(f.Parser()->Info.OutBuffer.empty());
 }
 

@@ -144,8 +144,8 @@ TEST_F(PlotterTick, ManOverboardMarksTheBoatAndTheTickFollowsIt) {
   ASSERT_TRUE(mob->isEnabled());
   mob->trigger();
   const TFPoint marked = f.Parser()->Info.Pos;
-  EXPECT_TRUE(f.MarkerShown);
-  EXPECT_EQ(f.MarkerPos, marked);
+  EXPECT_TRUE(f.Chart().MarkerShown);
+  EXPECT_EQ(f.Chart().MarkerPos, marked);
   EXPECT_EQ(Str(f.DB_LAT->text()), LatToStr(marked.Y));
   EXPECT_EQ(Str(f.DB_Dist->text()), "0.000nm");
   // Ten seconds on at 6 knots: the marker lies a sixtieth of a mile astern.
@@ -155,7 +155,7 @@ TEST_F(PlotterTick, ManOverboardMarksTheBoatAndTheTickFollowsIt) {
   EXPECT_EQ(Str(f.DB_head->text()), "225°");
   // "&Clear Marker": the box follows the mouse again.
   f.MenuItem("NAClearMarker")->trigger();
-  EXPECT_FALSE(f.MarkerShown);
+  EXPECT_FALSE(f.Chart().MarkerShown);
   Tick(f, 2);
   EXPECT_EQ(Str(f.DB_Dist->text()), "0.017nm") << "no longer refreshed";
 }
@@ -225,7 +225,7 @@ TEST_F(PlotterTick, TheTickFollowsTheRouteWithSwitchingAndAlarms) {
   EXPECT_TRUE(f.NavFlags.Has(nfXteAlarm));
   EXPECT_TRUE(f.NavFlags.Has(nfXteLeft));
   f.Route->Stop(info);
-  f.ApplyRouteAlarms();
+  f.Guidance().ApplyRouteAlarms();
   EXPECT_FALSE(f.NavFlags.Has(nfXteAlarm));
 }
 

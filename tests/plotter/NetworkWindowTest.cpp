@@ -113,8 +113,8 @@ TEST_F(PlotterNetwork, AVoyageIsFollowedAcrossAServerRestartToItsEnd) {
   const std::vector<std::string> voyage = VoyageSeconds();
   ASSERT_EQ(voyage.size(), 120u);
   T_Form& f = RunOnServer();
-  EXPECT_TRUE(f.NetworkMode);
-  EXPECT_TRUE(f.NetworkOutput);
+  EXPECT_TRUE(f.Ports().NetworkMode);
+  EXPECT_TRUE(f.Ports().NetworkOutput);
 
   size_t s = 0;
   for (; s < 40; ++s) {
@@ -171,7 +171,7 @@ TEST_F(PlotterNetwork, AVoyageIsFollowedAcrossAServerRestartToItsEnd) {
   // Said once for the whole outage; the notice goes when the link is back.
   EXPECT_EQ(notices.size(), 1u);
   EXPECT_FALSE(f.MsgP->isVisible());
-  EXPECT_TRUE(f.NetworkMode);
+  EXPECT_TRUE(f.Ports().NetworkMode);
 
   ASSERT_LT(s, voyage.size());
   const size_t back = s;
@@ -224,7 +224,7 @@ TEST_F(PlotterNetwork, AMinuteOfSilenceMakesANewConnection) {
   EXPECT_EQ(silent, 61);
   ASSERT_TRUE(WaitFor([&] { return server.Connections() == 2; }));
   ASSERT_TRUE(WaitFor([&] { return Link(f).State() == TState::Connected; }));
-  EXPECT_TRUE(f.NetworkMode);
+  EXPECT_TRUE(f.Ports().NetworkMode);
   // Not a failure: nothing said.
   EXPECT_TRUE(notices.empty());
 
@@ -243,7 +243,7 @@ TEST_F(PlotterNetwork, AMinuteOfSilenceMakesANewConnection) {
 TEST_F(PlotterNetwork, AServerThatStopsReadingDoesNotStallThePlotter) {
   const std::vector<std::string> voyage = VoyageSeconds();
   T_Form& f = RunOnServer();
-  ASSERT_TRUE(f.NetworkOutput);
+  ASSERT_TRUE(f.Ports().NetworkOutput);
   ASSERT_TRUE(Serve(f, voyage[0]));
   server.PauseReading();
 
@@ -303,8 +303,8 @@ TEST_F(PlotterNetwork, ASettingThatCanNeverWorkIsSaidOnceAndStops) {
   T_Form& f = Run(Settings("IP:10110"));
   ASSERT_NE(f.TelnetSend, nullptr);
   EXPECT_EQ(Link(f).State(), TState::Off);
-  EXPECT_FALSE(f.NetworkMode);
-  EXPECT_FALSE(f.NetworkOutput);
+  EXPECT_FALSE(f.Ports().NetworkMode);
+  EXPECT_FALSE(f.Ports().NetworkOutput);
   EXPECT_EQ(NetState(f), "off");
   EXPECT_NE(Str(f.DBNetState->toolTip()).find("Last failure: no server named"), std::string::npos)
       << Str(f.DBNetState->toolTip());
@@ -354,7 +354,7 @@ TEST_F(PlotterNetwork, ThePasswordGoesOnlyOverTheWire) {
     TCaptureStderr quiet(log);
     T_Form& f = RunOnServer("NMEA_CAPTFILE=" + capture +
                             "\r\nNMEA_CAPTMSG=*\r\n[Custom]\r\nIP_Login=skipper\r\nIP_Password=" + password + "\r\n");
-    EXPECT_FALSE(f.NetworkOutput);
+    EXPECT_FALSE(f.Ports().NetworkOutput);
     ASSERT_TRUE(WaitFor([&] { return server.Received(0).size() >= login.size(); }));
     // A server that echoes what it is sent, then sends the voyage.
     ASSERT_TRUE(Serve(f, voyage[0], login));
@@ -415,7 +415,7 @@ TEST_F(PlotterNetwork, GpsdFeedsThePlotterTheFixesBrtoolReads) {
   if (!gpsd.Started()) GTEST_SKIP() << gpsd.Why();
   T_Form& f = Run(Settings("GPSD:127.0.0.1:" + std::to_string(gpsd.Port())));
   ASSERT_NE(f.TelnetSend, nullptr);
-  EXPECT_FALSE(f.NetworkOutput);  // gpsd is not written to
+  EXPECT_FALSE(f.Ports().NetworkOutput);  // gpsd is not written to
   // gpsd takes a moment to listen: the link's retries (a tick each) find it.
   const bool up = WaitFor(
       [&] {

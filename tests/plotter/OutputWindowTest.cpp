@@ -156,13 +156,13 @@ TEST_F(PlotterOutput, ARouteUploadArrivesWholeOrIsSaidNotToGo) {
   std::vector<TUploadPoint> points;
   for (int i = 0; i < f.Route->Count(); ++i) points.push_back({f.Route->At(i)->Position, f.Route->At(i)->Caption});
   std::string expected;
-  for (const std::string& s : RouteUploadSentences(points, f.OutputSettings())) expected += s;
+  for (const std::string& s : RouteUploadSentences(points, f.Output().OutputSettings())) expected += s;
   f.MenuItem("FMRouteExportNMEA")->trigger();
   std::string got;
   ASSERT_TRUE(WaitFor(
       [&] {
         got += a.Read();
-        f.PumpPorts();
+        f.Ports().PumpPorts();
         return got.size() >= expected.size();
       },
       10000));
@@ -183,8 +183,8 @@ TEST_F(PlotterOutput, TheDataLineReachesClientsAndBrtool) {
   TTempDir runtime;
   env_.Set("XDG_RUNTIME_DIR", runtime.path());
   T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nShow Time=2\r\nDDE=1\r\n");
-  ASSERT_TRUE(f.DataShare && f.DataShare->Listening());
-  EXPECT_EQ(f.DataShare->Path(), runtime / "brismare/nmeadata");
+  ASSERT_TRUE(f.Output().DataShare && f.Output().DataShare->Listening());
+  EXPECT_EQ(f.Output().DataShare->Path(), runtime / "brismare/nmeadata");
 
   QLocalSocket client;
   client.connectToServer(QString::fromStdString(DataSocketPath()));
@@ -201,7 +201,7 @@ TEST_F(PlotterOutput, TheDataLineReachesClientsAndBrtool) {
   brtool.start(QString::fromStdString(std::string(BRISMARE_BIN_DIR) + "/brtool"),
                {"nmeadata", "--lines", "2", "--timeout", "20"});
   ASSERT_TRUE(brtool.waitForStarted(5000));
-  ASSERT_TRUE(WaitFor([&] { return f.DataShare->ClientCount() == 2; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return f.Output().DataShare->ClientCount() == 2; }, 10000));
   f.Parser()->Info.Pos = {18.07083 * kDegToRad, 59.50833 * kDegToRad};
   f.Parser()->Info.SOG = 5.2;
   text.clear();
@@ -221,7 +221,7 @@ TEST_F(PlotterOutput, TheDataLineReachesClientsAndBrtool) {
   // "DDE" off: the socket goes.
   f.SysInfo.DDE = false;
   f.ApplySettings(false);
-  EXPECT_FALSE(f.DataShare->Listening());
+  EXPECT_FALSE(f.Output().DataShare->Listening());
   EXPECT_FALSE(TestFileExists(DataSocketPath()));
 }
 

@@ -126,7 +126,7 @@ TEST_F(PositionsWindow, AddingAPositionTrimsItsNameBeforeTheChecks) {
     name->setText(QString::fromStdString(names[rounds++]));
     return int(QDialog::Accepted);
   };
-  f.AddPosition({18 * kDeg, 59 * kDeg});
+  f.PositionCommands().AddPosition({18 * kDeg, 59 * kDeg});
   // " Buoy " is "Buoy": refused with the notice, the editor again (keeping
   // the entries), where blanks end it without adding.
   EXPECT_EQ(rounds, 2);
@@ -136,7 +136,7 @@ TEST_F(PositionsWindow, AddingAPositionTrimsItsNameBeforeTheChecks) {
 
   names = {" Skerry "};
   rounds = 0;
-  f.AddPosition({18 * kDeg, 59 * kDeg});
+  f.PositionCommands().AddPosition({18 * kDeg, 59 * kDeg});
   ASSERT_EQ(Names(*f.Positions), (std::vector<std::string>{"Buoy", "Skerry"}));
   const TNavShape* s = f.Positions->FindByName("Skerry");
   EXPECT_EQ(s->Comment, "red");
@@ -286,7 +286,7 @@ TEST_F(PositionsWindow, ExportFailureSaveAsNameAndDeleteSelected) {
   EXPECT_EQ(dialogs_.requests().back().options.fileName, "pos.SRW");
   EXPECT_EQ(dialogs_.requests().back().options.initialDir, DirectoryOf(dir_ / "pos.SRW"));
 
-  f.FillPositionList();
+  f.PositionCommands().FillPositionList();
   auto* list = f.DB->findChild<QComboBox*>(QStringLiteral("DBC_RTAddWP"));
   list->setCurrentIndex(list->findText("Rock"));
   f.MenuItem("WPUnlock")->trigger();
@@ -309,7 +309,7 @@ TEST_F(PositionsWindow, AddingAPositionRefusesHalfTypedOrOutOfRangeFields) {
     name->setText(QStringLiteral("Skerry"));
     return int(QDialog::Accepted);
   };
-  f.AddPosition({18 * kDeg, 59 * kDeg});
+  f.PositionCommands().AddPosition({18 * kDeg, 59 * kDeg});
   EXPECT_EQ(rounds, 3);
   EXPECT_EQ(Asked(), std::vector<std::string>(2, "The position is not complete."));
   ASSERT_EQ(Names(*f.Positions), std::vector<std::string>{"Skerry"});

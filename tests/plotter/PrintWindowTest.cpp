@@ -24,7 +24,7 @@
 #include "geodesy/CTrans.h"
 #include "navobjects/Routes.h"
 #include "plotter/MainForm.h"
-#include "plotter/PrintDialogs.h"
+#include "plotter/printing/PrintDialogs.h"
 #include "plotter/core/PrintLayout.h"
 #include "plotter/core/TickTimer.h"
 #include "sharedui/SpyFrm.h"
@@ -114,7 +114,7 @@ TEST_F(PrintWindow, TheWholeChartPrintsOnOnePageWithRouteScaleBarAndTitleInDayCo
     f.SetShadeLevel(shade);
     const std::string pdf = dir_ / ("chart" + std::to_string(shade) + ".pdf");
     // Each print to a file asks where it goes: the print dialog names the file.
-    f.ChoosePrinter = [&pdf](QPrinter& p) {
+    f.Printing().ChoosePrinter = [&pdf](QPrinter& p) {
       PdfTo(p, pdf);
       return true;
     };
@@ -156,7 +156,7 @@ TEST_F(PrintWindow, TheWholeChartPrintsOnOnePageWithRouteScaleBarAndTitleInDayCo
     Shell("pdftoppm -r 150 -png -singlefile '" + pdf + "' '" + png + "'");
     const QImage page(QString::fromStdString(png + ".png"));
     ASSERT_FALSE(page.isNull());
-    QPrinter& printer = f.Printer();
+    QPrinter& printer = f.Printing().Printer();
     const QRectF area = printer.pageLayout().paintRect(QPageLayout::Point);
     const QRect paint = printer.pageLayout().paintRectPixels(printer.resolution());
     const TPrintRect dest = PrintDest({0, 0, plan.width, plan.height}, paint.width(), paint.height());
@@ -195,7 +195,7 @@ TEST_F(PrintWindow, PrintingIsRefusedWithoutAChartOrWithNothingOfItInView) {
   TChartPlan plan;
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "P.KAP", plan)));
   const std::string pdf = dir_ / "none.pdf";
-  PdfTo(f.Printer(), pdf);
+  PdfTo(f.Printing().Printer(), pdf);
   f.RunDialog = [](QDialog&) { return int(QDialog::Rejected); };
   questions_.Clear();
   f.PrintImageClick();
@@ -213,7 +213,7 @@ TEST_F(PrintWindow, EveryPrintToAFileAsksWhereItGoes) {
   const std::string first = dir_ / "first.pdf", second = dir_ / "second.pdf";
   std::vector<std::string> answers = {first, second, ""};
   int asked = 0;
-  f.ChoosePrinter = [&](QPrinter& p) {
+  f.Printing().ChoosePrinter = [&](QPrinter& p) {
     const std::string file = answers.at(static_cast<size_t>(asked++));
     if (file.empty()) return false;  // the dialog cancelled
     PdfTo(p, file);

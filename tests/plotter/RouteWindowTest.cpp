@@ -62,7 +62,7 @@ class RouteWindow : public PlotterClockTest {
     Mouse(f, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
   }
   static QPointF ViewOf(T_Form& f, const TNavShape& s) {
-    return {double(s.PosX() - f.View.Scroll().X), double(s.PosY() - f.View.Scroll().Y)};
+    return {double(s.PosX() - f.Chart().View.Scroll().X), double(s.PosY() - f.Chart().View.Scroll().Y)};
   }
   static std::vector<std::string> Names(const TRoute& r) {
     std::vector<std::string> n;
@@ -87,7 +87,7 @@ TEST_F(RouteWindow, ARouteIsBuiltOnTheChartSavedAndOpenedAgain) {
   T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\nDefault Speed=7\r\n"
                   "[Program State]\r\nWinLeft=0\r\nWinTop=0\r\nWinWidth=1100\r\nWinHeight=760\r\nWinState=0\r\n");
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
-  f.ScrollTo({0, 0});
+  f.Chart().ScrollTo({0, 0});
 
   // The editor: its own file menu, its own chart menu, no tools.
   f.MenuItem("RouteEditor1")->trigger();
@@ -104,7 +104,7 @@ TEST_F(RouteWindow, ARouteIsBuiltOnTheChartSavedAndOpenedAgain) {
   ASSERT_EQ(f.Route->Count(), 3);
   DoubleClick(f, {300, 110});
   ASSERT_EQ(f.Route->Count(), 4);
-  EXPECT_NEAR(f.Route->At(1)->PosX() - f.View.Scroll().X, 300, 1);
+  EXPECT_NEAR(f.Route->At(1)->PosX() - f.Chart().View.Scroll().X, 300, 1);
   EXPECT_EQ(f.Route->At(0)->LegSpeed, 7);  // "Default Speed"
   EXPECT_TRUE(f.Route->Modified);
   // The new point is shown in the editor; a name and Enter name it.
@@ -121,7 +121,7 @@ TEST_F(RouteWindow, ARouteIsBuiltOnTheChartSavedAndOpenedAgain) {
   for (int i = 1; i <= 6; ++i) Mouse(f, QEvent::MouseMove, last + QPointF(0, 5 * i));
   Mouse(f, QEvent::MouseButtonRelease, last + QPointF(0, 30), Qt::LeftButton, Qt::NoButton);
   TFPoint moved;
-  ASSERT_TRUE(f.Converter->PixelToGeo(f.View.ViewToPanel({last.x(), last.y() + 30}), moved));
+  ASSERT_TRUE(f.Converter->PixelToGeo(f.Chart().View.ViewToPanel({last.x(), last.y() + 30}), moved));
   EXPECT_NEAR(f.Route->At(3)->Position.Y, moved.Y, 1e-12);
 
   // A click selects the second point, "Delete" removes it; "Reverse" turns
@@ -190,7 +190,7 @@ TEST_F(RouteWindow, TheEditorFollowsClicksAndDragsOnThePoints) {
   T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\n"
                   "[Program State]\r\nWinLeft=0\r\nWinTop=0\r\nWinWidth=1100\r\nWinHeight=760\r\nWinState=0\r\n");
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "BIG.KAP", big)));
-  f.ScrollTo({0, 0});
+  f.Chart().ScrollTo({0, 0});
   f.MenuItem("RouteEditor1")->trigger();
   for (QPointF at : {QPointF(100, 100), QPointF(400, 120), QPointF(600, 400)}) DoubleClick(f, at);
   ASSERT_EQ(f.Route->Count(), 3);
@@ -272,7 +272,7 @@ TEST_F(RouteWindow, AddPositionFollowsExtend) {
   f.Route->AddRecord({{10.1 * d, 54.3 * d}, 0, 0, 0, 0, "A", ""});
   f.Route->AddRecord({{10.4 * d, 54.3 * d}, 0, 0, 0, 0, "B", ""});
   f.Positions->AddRecord({{10.25 * d, 54.31 * d}, 0, 0, 0, 0, "MID", ""});
-  f.FillPositionList();
+  f.PositionCommands().FillPositionList();
   f.RouteEditor1Click();
   auto* positions = Widget<QComboBox>(f, "DBC_RTAddWP");
   positions->setCurrentIndex(positions->findText("MID"));
@@ -323,7 +323,7 @@ TEST_F(RouteWindow, TypedCoordinatesAreCheckedBeforeTheyMoveAPoint) {
   T_Form& f = Run(kQuietSettings);
   ASSERT_TRUE(f.LoadChart(chartfix::WriteKapChart(dir_ / "T.KAP", plan)));
   f.RouteEditor1Click();
-  f.InsertRoutePointAt({100, 100});
+  f.RouteEditor().InsertRoutePointAt({100, 100});
   ASSERT_EQ(f.Route->Count(), 1);
   const TFPoint before = f.Route->At(0)->Position;
   auto* lat = Widget<TPosEdit>(f, "DBC_RTLat");

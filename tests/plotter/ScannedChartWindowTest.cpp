@@ -42,14 +42,14 @@ TEST_F(ScannedChartWindow, JpegAndTiffChartsWithACalFileOpenInTheView) {
     ASSERT_TRUE(cal.SaveToFile(calFile));
     // Opened through its calibration, as the catalog lists such charts.
     ASSERT_TRUE(f.LoadChart(calFile)) << (Asked().empty() ? std::string() : Asked().back());
-    EXPECT_EQ(f.ChartInfo.Width, plan.width);
-    EXPECT_EQ(f.ChartInfo.Height, plan.height);
-    f.ZoomTo({0, 0}, 1.0);
+    EXPECT_EQ(f.Chart().ChartInfo.Width, plan.width);
+    EXPECT_EQ(f.Chart().ChartInfo.Height, plan.height);
+    f.Chart().ZoomTo({0, 0}, 1.0);
     const QImage frame = f.ChartCanvas()->RenderFrame();
     // The middle of a colour band shows the band's colour (JPEG: nearly).
     for (const auto& [x, y] : {std::pair{8 + 16 * 3, 12 + 24 * 2}, std::pair{8 + 16 * 10, 12 + 24 * 5}}) {
       const QRgb want = chartfix::ColourOf(chartfix::PixelColour(x, y)) | 0xFF000000u;
-      const QPoint at(x - f.View.Scroll().X, y - f.View.Scroll().Y);
+      const QPoint at(x - f.Chart().View.Scroll().X, y - f.Chart().View.Scroll().Y);
       EXPECT_LE(Distance(frame.pixel(at), want), 12) << x << "," << y;
     }
   }

@@ -50,8 +50,8 @@ TEST_F(SettingsWindow, NightShadingDarkensAnImageChartAndDayBringsItBack) {
   const std::string chart = chartfix::WritePngChart(dir_ / "N.PNG", plan);
   T_Form& f = Run("[Program Setup]\r\nCom Port=0\r\n" + kWindow);
   ASSERT_TRUE(f.LoadChart(chart));
-  f.ZoomTo({0, 0}, 1.0);
-  const QPoint at(100 - f.View.Scroll().X, 100 - f.View.Scroll().Y);
+  f.Chart().ZoomTo({0, 0}, 1.0);
+  const QPoint at(100 - f.Chart().View.Scroll().X, 100 - f.Chart().View.Scroll().Y);
   const uint32_t day = chartfix::ColourOf(chartfix::PixelColour(100, 100)) & 0xFFFFFF;
   auto pixel = [&] { return f.ChartCanvas()->RenderFrame().pixel(at) & 0xFFFFFF; };
   EXPECT_EQ(pixel(), day);
@@ -86,7 +86,7 @@ TEST_F(SettingsWindow, AutomaticSwitchedOnOpensTheChartForTheBoatAtOnce) {
   f.DBI_AUTOClick();
   EXPECT_TRUE(f.PlotterFlags.Has(pfAutomatic));
   EXPECT_TRUE(f.PlotterFlags.Has(pfChartLoaded)) << "no tick has run yet";
-  EXPECT_EQ(f.CurrentChartFile, chart);
+  EXPECT_EQ(f.Chart().CurrentChartFile, chart);
 }
 
 TEST_F(SettingsWindow, TheMessagePanelIsCentredOverTheChart) {

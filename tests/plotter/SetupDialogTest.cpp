@@ -20,7 +20,7 @@
 #include "navobjects/NavCtrls.h"
 #include "platform/FileDialogs.h"
 #include "plotter/PosEdit.h"
-#include "plotter/Setup1.h"
+#include "plotter/settings/Setup1.h"
 #include "plotter/core/SetupKeys.h"
 
 namespace {

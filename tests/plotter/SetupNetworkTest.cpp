@@ -20,7 +20,7 @@
 #include "instruments/qt/PtyPair.h"
 #include "instruments/qt/TelnetSend.h"
 #include "plotter/MainForm.h"
-#include "plotter/Setup1.h"
+#include "plotter/settings/Setup1.h"
 
 namespace {
 
@@ -114,8 +114,8 @@ TEST_F(SetupNetwork, ASavedChangeTakesEffectAtOnce) {
   EXPECT_EQ(f.SysInfo.NmeaSimul, "UDP:" + std::to_string(port));
   EXPECT_EQ(TIniFile(iniFile_).ReadString("Program Setup", "NMEA_SIMUL", ""), "UDP:" + std::to_string(port));
   ASSERT_TRUE(f.TelnetSend);
-  EXPECT_TRUE(f.NetworkMode);
-  EXPECT_FALSE(f.NetworkOutput);  // UDP only listens
+  EXPECT_TRUE(f.Ports().NetworkMode);
+  EXPECT_FALSE(f.Ports().NetworkOutput);  // UDP only listens
   EXPECT_EQ(f.TelnetSend->State(), TState::NoData);
   EXPECT_EQ(Str(f.DBNetState->text()), "no data");
   // The TCP connection is given up.
@@ -140,7 +140,7 @@ TEST_F(SetupNetwork, ASavedChangeTakesEffectAtOnce) {
   });
   EXPECT_EQ(f.SysInfo.NmeaSimul, "");
   EXPECT_EQ(f.TelnetSend, nullptr);
-  EXPECT_FALSE(f.NetworkMode);
+  EXPECT_FALSE(f.Ports().NetworkMode);
   EXPECT_EQ(Str(f.DBNetState->text()), "");
   Tick(f, 2);
 }

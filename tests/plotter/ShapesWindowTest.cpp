@@ -85,7 +85,7 @@ class ShapesWindow : public PlotterClockTest {
     return {px.value_or(0), py.value_or(0)};
   }
   static TFPoint ViewOf(T_Form& f, const TFPoint& chartPixel) {
-    return {chartPixel.X * f.View.Zoom() - f.View.Scroll().X, chartPixel.Y * f.View.Zoom() - f.View.Scroll().Y};
+    return {chartPixel.X * f.Chart().View.Zoom() - f.Chart().View.Scroll().X, chartPixel.Y * f.Chart().View.Zoom() - f.Chart().View.Scroll().Y};
   }
   static void Mouse(T_Form& f, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton,
                     Qt::MouseButtons buttons = Qt::LeftButton) {
@@ -118,8 +118,8 @@ TEST_F(ShapesWindow, StartFilesAreDrawnWhereTheirPositionsLie) {
   ASSERT_TRUE(f.LoadChart(chart));
   for (double zoom : {1.0, 2.0}) {
     SCOPED_TRACE(zoom);
-    f.ZoomTo({200, 150}, zoom);
-    f.CentreOnPosition(route[1].Position);
+    f.Chart().ZoomTo({200, 150}, zoom);
+    f.Chart().CentreOnPosition(route[1].Position);
     const QImage frame = f.ChartCanvas()->RenderFrame();
     for (const TRoutePointRec& p : positions) {
       const TFPoint v = ViewOf(f, Geo2Pix(chart, p));
@@ -156,15 +156,15 @@ TEST_F(ShapesWindow, HintsNameTheSymbolUnderTheMouse) {
   T_Form& f = Run(ShapeSettings());
   ASSERT_TRUE(f.LoadChart(chart));
   const TNavShape* mid = f.Route->At(1);
-  const QPointF at(mid->PosX() - f.View.Scroll().X + 2, mid->PosY() - f.View.Scroll().Y - 1);
+  const QPointF at(mid->PosX() - f.Chart().View.Scroll().X + 2, mid->PosY() - f.Chart().View.Scroll().Y - 1);
   Mouse(f, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
-  EXPECT_EQ(f.ChartHint(), "MID\nTurn here");
+  EXPECT_EQ(f.Symbols().ChartHint(), "MID\nTurn here");
   const TNavShape* pos = f.Positions->At(0);
-  Mouse(f, QEvent::MouseMove, QPointF(pos->PosX() - f.View.Scroll().X, pos->PosY() - f.View.Scroll().Y), Qt::NoButton,
+  Mouse(f, QEvent::MouseMove, QPointF(pos->PosX() - f.Chart().View.Scroll().X, pos->PosY() - f.Chart().View.Scroll().Y), Qt::NoButton,
         Qt::NoButton);
-  EXPECT_EQ(f.ChartHint(), "A <b>&amp;");  // the name as it is, not as markup
+  EXPECT_EQ(f.Symbols().ChartHint(), "A <b>&amp;");  // the name as it is, not as markup
   Mouse(f, QEvent::MouseMove, at + QPointF(40, 40), Qt::NoButton, Qt::NoButton);
-  EXPECT_EQ(f.ChartHint(), "");
+  EXPECT_EQ(f.Symbols().ChartHint(), "");
 }
 
 TEST_F(ShapesWindow, AnUnlockedPositionIsDraggedAndTheListMarkedChanged) {
@@ -176,9 +176,9 @@ TEST_F(ShapesWindow, AnUnlockedPositionIsDraggedAndTheListMarkedChanged) {
   T_Form& f = Run(ShapeSettings());
   ASSERT_TRUE(f.LoadChart(chart));
   TNavShape* buoy = f.Positions->At(0);
-  f.CentreOnPosition(buoy->Position);
+  f.Chart().CentreOnPosition(buoy->Position);
   const TFPoint before = buoy->Position;
-  const TPoint scroll = f.View.Scroll();
+  const TPoint scroll = f.Chart().View.Scroll();
   const QPointF at(buoy->PosX() - scroll.X, buoy->PosY() - scroll.Y);
   auto drag = [&](QPointF from, int steps) {
     Mouse(f, QEvent::MouseButtonPress, from);
@@ -190,8 +190,8 @@ TEST_F(ShapesWindow, AnUnlockedPositionIsDraggedAndTheListMarkedChanged) {
   drag(at, 6);
   EXPECT_EQ(buoy->Position, before);
   EXPECT_FALSE(f.Positions->Modified);
-  EXPECT_EQ(f.View.Scroll(), (TPoint{scroll.X - 24, scroll.Y - 18}));
-  f.ScrollTo(scroll);
+  EXPECT_EQ(f.Chart().View.Scroll(), (TPoint{scroll.X - 24, scroll.Y - 18}));
+  f.Chart().ScrollTo(scroll);
 
   f.MenuItem("WPUnlock")->trigger();
   ASSERT_TRUE(f.MenuItem("WPUnlock")->isChecked());
@@ -201,7 +201,7 @@ TEST_F(ShapesWindow, AnUnlockedPositionIsDraggedAndTheListMarkedChanged) {
   EXPECT_TRUE(buoy->Selected);
   // Six moves drag it: its new place is its position.
   drag(at, 6);
-  EXPECT_EQ(f.View.Scroll(), scroll);  // the chart stayed
+  EXPECT_EQ(f.Chart().View.Scroll(), scroll);  // the chart stayed
   const TFPoint panel{at.x() + 24 + scroll.X, at.y() + 18 + scroll.Y};
   TFPoint expected;
   ASSERT_TRUE(f.Converter->PixelToGeo(panel, expected));

@@ -112,7 +112,7 @@ class TrackWindow : public PlotterClockTest {
     return {px.value_or(0), py.value_or(0)};
   }
   static TFPoint ViewOf(T_Form& f, const TFPoint& chartPixel) {
-    return {chartPixel.X * f.View.Zoom() - f.View.Scroll().X, chartPixel.Y * f.View.Zoom() - f.View.Scroll().Y};
+    return {chartPixel.X * f.Chart().View.Zoom() - f.Chart().View.Scroll().X, chartPixel.Y * f.Chart().View.Zoom() - f.Chart().View.Scroll().Y};
   }
 };
 
@@ -150,8 +150,8 @@ TEST_F(TrackWindow, AReplayedVoyageIsRecordedAndDrawnWhereItsFixesLie) {
   const TFPoint boat = f.Parser()->Info.Pos;
   for (double zoom : {1.0, 2.0}) {
     SCOPED_TRACE(zoom);
-    f.ZoomTo({550, 380}, zoom);
-    f.CentreOnPosition(TrcPosition(read.records[read.records.size() / 2]));
+    f.Chart().ZoomTo({550, 380}, zoom);
+    f.Chart().CentreOnPosition(TrcPosition(read.records[read.records.size() / 2]));
     const QImage frame = f.ChartCanvas()->RenderFrame();
     const TFPoint boatView = ViewOf(f, Geo2Pix(chart, boat));
     int probed = 0;
@@ -319,12 +319,12 @@ TEST_F(AisWindow, TheInformationWindowShowsUtcAndPlainNumbers) {
   ASSERT_EQ(items.size(), 1) << list->count();
   list->setCurrentItem(items.front());
   f.AIS_InfoClick();
-  ASSERT_TRUE(f.AisInfoWindow);
+  ASSERT_TRUE(f.AisView().AisInfoWindow);
   const TAIS_Rec* t = nullptr;
   for (const TAIS_Rec& r : f.Ais->Targets())
     if (r.MMSI == 265000003) t = &r;
   ASSERT_TRUE(t);
-  const std::vector<std::string> lines = f.AisInfoWindow->Lines();
+  const std::vector<std::string> lines = f.AisView().AisInfoWindow->Lines();
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[0], "UTC:\t" + DateTimeToText(t->LastReportUTC));
   EXPECT_EQ(lines[4], "SOG:\t0.3kn");
@@ -356,8 +356,8 @@ TEST_F(AisWindow, TargetsAreDrawnWhereTheChartPutsThem) {
                     std::to_string(labels) + "\r\nNMEA_SIMUL=" + replay +
                     "\r\n[Program State]\r\nWinLeft=0\r\nWinTop=0\r\nWinWidth=1100\r\nWinHeight=760\r\nWinState=0\r\n");
     ASSERT_TRUE(f.LoadChart(chart));
-    f.ZoomTo({200, 150}, 1.0);
-    f.CentreOnPosition({10.30 * kDegToRad, 54.32 * kDegToRad});
+    f.Chart().ZoomTo({200, 150}, 1.0);
+    f.Chart().CentreOnPosition({10.30 * kDegToRad, 54.32 * kDegToRad});
     Tick(f, 12);
     const QImage frame = f.ChartCanvas()->RenderFrame();
     const QRgb marker = ColorToRGB(f.Colours.aisMarker) & 0xFFFFFF;
@@ -386,14 +386,14 @@ TEST_F(AisWindow, TargetsAreDrawnWhereTheChartPutsThem) {
     ASSERT_EQ(items.size(), 1) << list->count();
     list->setCurrentItem(items.front());
     f.AIS_InfoClick();
-    ASSERT_TRUE(f.AisInfoWindow);
-    EXPECT_TRUE(f.AisInfoWindow->isVisible());
-    EXPECT_EQ(f.AisInfoWindow->Lines().at(1), "Name:\tNORDWIND");
+    ASSERT_TRUE(f.AisView().AisInfoWindow);
+    EXPECT_TRUE(f.AisView().AisInfoWindow->isVisible());
+    EXPECT_EQ(f.AisView().AisInfoWindow->Lines().at(1), "Name:\tNORDWIND");
     // "Find" centres the chart on it.
     f.AIS_FindClick();
     const TFPoint centred = ViewOf(f, Geo2Pix(chart, {10.20 * kDegToRad, 54.35 * kDegToRad}));
-    EXPECT_NEAR(centred.X, f.ViewSize().X / 2.0, 2);
-    EXPECT_NEAR(centred.Y, f.ViewSize().Y / 2.0, 2);
+    EXPECT_NEAR(centred.X, f.Chart().ViewSize().X / 2.0, 2);
+    EXPECT_NEAR(centred.Y, f.Chart().ViewSize().Y / 2.0, 2);
     Stop();
   }
 }
